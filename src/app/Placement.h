@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+namespace poremisu {
+
+// Show commands, with the values of the platform the program was designed on.
+enum class ShowCommand : std::int32_t {
+    Hide = 0,
+    Normal = 1,
+    ShowMinimized = 2,  // minimise and activate
+    Maximized = 3,
+    Minimize = 6,
+};
+
+// The window's placement, in the order the settings file stores it.
+struct WindowPlacement {
+    std::int32_t flags = 0;
+    std::int32_t showCommand = 0;
+    std::int32_t minX = 0, minY = 0;
+    std::int32_t maxX = 0, maxY = 0;
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+    friend bool operator==(const WindowPlacement&, const WindowPlacement&) = default;
+};
+inline constexpr std::int32_t kPlacementRestoreToMaximized = 2;
+
+}  // namespace poremisu

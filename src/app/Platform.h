@@ -1,0 +1,130 @@
+#pragma once
+
+// The small interfaces through which the core reaches the operating system.
+// Each platform folder implements them; the core never includes a toolkit or
+// OS header. Paths and texts are bytes in the program's code page.
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/AppState.h"
+
+namespace poremisu {
+
+// A page or log file open for writing. Text mode: each "\n" is stored as
+// CR LF. Every WriteLine reaches the file in one write so that two processes
+// appending to the same file never interleave within a line.
+class TextFile {
+public:
+    virtual ~TextFile() = default;
+    // Writes the bytes (line feeds turned into CR LF) and flushes them.
+    virtual bool WriteLine(std::string_view bytes) = 0;
+};
+
+enum class OpenMode {
+    Append,    // create when missing, keep the content, write at the end
+    Truncate,  // create when missing, discard the content
+};
+
+struct DirectoryEntry {
+    std::string name;
+    bool isDirectory = false;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual std::unique_ptr<TextFile> Open(const std::string& path, OpenMode mode) = 0;
+    // Open for reading without creating; the existence test of the rotation.
+    virtual bool Probe(const std::string& path) = 0;
+    // Whether anything at all stands at the path, readable or not.
+    virtual bool Exists(const std::string& path) = 0;
+    // Fails when the target exists or the source is missing.
+    virtual bool Rename(const std::string& from, const std::string& to) = 0;
+
+    virtual bool SetCurrentDirectory(const std::string& path) = 0;
+    virtual std::string GetCurrentDirectory() = 0;
+    // The name resolved against the current directory, without touching disk.
+    virtual std::string FullPath(const std::string& name) = 0;
+    virtual bool IsDirectory(const std::string& path) = 0;
+
+    // Every entry of the current directory, "." and ".." included where the
+    // file system has them, in the order the file system gives them. Returns
+    // false when nothing could be enumerated. The callback returns false to stop.
+    virtual bool EnumerateCurrentDirectory(
+        const std::function<bool(const DirectoryEntry&)>& onEntry) = 0;
+
+    virtual std::optional<std::string> GetEnv(const std::string& name) = 0;
+
+    // Bytes that separate directories in a path ("/" here, "\\/" on Windows).
+    virtual std::string_view Separators() const = 0;
+};
+
+// Initialisation files: "[section]" lines and "key=value" lines.
+class ProfileStore {
+public:
+    virtual ~ProfileStore() = default;
+    // The value, or the default when the file, section or key is missing; at
+    // most count - 1 bytes. An enclosing pair of quotes is removed.
+    virtual std::string Read(const std::string& path, std::string_view section,
+                             std::string_view key, std::string_view defaultValue,
+                             std::size_t count) = 0;
+    // Sets one key and keeps every other line of the file.
+    virtual bool Write(const std::string& path, std::string_view section, std::string_view key,
+                       std::string_view value) = 0;
+};
+
+// A lock held for as long as the object lives.
+class ScopedLock {
+public:
+    virtual ~ScopedLock() = default;
+};
+
+enum class InstanceResult { First, AlreadyExists };
+
+class ProcessServices {
+public:
+    virtual ~ProcessServices() = default;
+    // Named by the executable's base name; held until the process ends.
+    virtual InstanceResult AcquireInstance(const std::string& name) = 0;
+    // Serialises the later starts that hand their address over.
+    virtual std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) = 0;
+    // The "open" verb of the desktop for a document.
+    virtual void OpenDocument(const std::string& path) = 0;
+};
+
+// The top-level windows of the desktop, seen from any process.
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+    // Top of the stacking order first.
+    virtual std::vector<WindowId> TopLevelWindows() = 0;
+    virtual bool Exists(WindowId window) = 0;
+    // The title in the program's code page, at most count - 1 bytes.
+    virtual std::string Title(WindowId window, std::size_t count) = 0;
+    // True for a main window of this program (checked by its class).
+    virtual bool IsProgramWindow(WindowId window) = 0;
+    // Asks the window to close as its close box would, and waits at most
+    // `timeout` for it to handle the request.
+    virtual void RequestClose(WindowId window, std::chrono::milliseconds timeout) = 0;
+    // Brings the window forward, sends it the hand-off command and waits at
+    // most `timeout` for it to have been handled. True when it was.
+    virtual bool SendHandOff(WindowId window, std::chrono::milliseconds timeout) = 0;
+};
+
+// The services of one platform, handed to the core together.
+struct Services {
+    FileSystem& files;
+    ProfileStore& profiles;
+    ProcessServices& process;
+    WindowSystem& windows;
+};
+
+}  // namespace poremisu

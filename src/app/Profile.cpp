@@ -1,0 +1,354 @@
+#include "app/Profile.h"
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <vector>
+
+#include "app/Text.h"
+
+namespace poremisu {
+
+namespace {
+
+// Section names and keys longer than this can never be ours; a line whose
+// name runs past it is simply not a match, which keeps the memory bounded.
+constexpr std::size_t kMaxTokenBytes = 1024;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view TrimRight(std::string_view text) {
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    return TrimRight(text);
+}
+
+bool IsQuote(char c) { return c == '"' || c == '\''; }
+
+constexpr std::array<char, 3> kBom{'\xEF', '\xBB', '\xBF'};
+
+}  // namespace
+
+ProfileValueFinder::ProfileValueFinder(std::string_view section, std::string_view key,
+                                       std::size_t count)
+    : m_section(Trim(section)), m_key(Trim(key)), m_count(count) {}
+
+void ProfileValueFinder::StartLine() {
+    m_state = LineState::Lead;
+    m_token.clear();
+    m_tokenOverflow = false;
+    m_value.clear();
+    m_valueLength = 0;
+    m_trimmedLength = 0;
+    m_lastNonBlank = 0;
+}
+
+void ProfileValueFinder::Conclude(std::optional<std::string> result) {
+    m_result = std::move(result);
+    m_done = true;
+}
+
+void ProfileValueFinder::EndLine() {
+    switch (m_state) {
+    case LineState::Key:
+        // A key line without "=": the key stands with an empty value.
+        if (m_inWantedSection && !m_tokenOverflow && EqualsFoldAscii(TrimRight(m_token), m_key)) {
+            Conclude(std::string());
+        }
+        break;
+    case LineState::ValueLead:
+    case LineState::Value: {
+        if (!m_inWantedSection || m_tokenOverflow || !EqualsFoldAscii(TrimRight(m_token), m_key)) break;
+        std::size_t limit = m_count == 0 ? 0 : m_count - 1;
+        std::string_view kept(m_value);
+        std::string value;
+        bool quoted = m_trimmedLength > 1 && IsQuote(kept.empty() ? 0 : kept.front()) &&
+                      m_lastNonBlank == kept.front();
+        if (quoted) {
+            std::size_t inner = m_trimmedLength - 2;
+            value = std::string(kept.substr(1, std::min(inner, limit)));
+        } else {
+            value = std::string(kept.substr(0, std::min(m_trimmedLength, limit)));
+        }
+        Conclude(CutToCount(value, m_count));
+        break;
+    }
+    default:
+        break;
+    }
+    StartLine();
+}
+
+void ProfileValueFinder::TakeByte(char c) {
+    switch (m_state) {
+    case LineState::Lead:
+        if (IsBlank(c)) return;
+        if (c == '[') {
+            m_state = LineState::Section;
+        } else {
+            m_state = LineState::Key;
+            m_token.push_back(c);
+        }
+        return;
+    case LineState::Section:
+        if (c == ']') {
+            bool wanted = !m_tokenOverflow && EqualsFoldAscii(Trim(m_token), m_section);
+            if (m_inWantedSection) {
+                // The first section of the name has ended without the key.
+                Conclude(std::nullopt);
+                return;
+            }
+            if (wanted && !m_wantedSectionSeen) {
+                m_inWantedSection = true;
+                m_wantedSectionSeen = true;
+            }
+            m_state = LineState::SectionDone;
+            return;
+        }
+        if (m_token.size() < kMaxTokenBytes) m_token.push_back(c);
+        else m_tokenOverflow = true;
+        return;
+    case LineState::SectionDone:
+    case LineState::Skip:
+        return;
+    case LineState::Key:
+        if (c == '=') {
+            if (!m_inWantedSection || m_tokenOverflow || !EqualsFoldAscii(TrimRight(m_token), m_key)) {
+                m_state = LineState::Skip;
+            } else {
+                m_state = LineState::ValueLead;
+            }
+            return;
+        }
+        if (m_token.size() < kMaxTokenBytes) m_token.push_back(c);
+        else m_tokenOverflow = true;
+        return;
+    case LineState::ValueLead:
+        if (IsBlank(c)) return;
+        m_state = LineState::Value;
+        [[fallthrough]];
+    case LineState::Value:
+        // Keep one byte more than the answer can hold, for a leading quote.
+        if (m_value.size() < m_count) m_value.push_back(c);
+        ++m_valueLength;
+        if (!IsBlank(c)) {
+            m_trimmedLength = m_valueLength;
+            m_lastNonBlank = c;
+        }
+        return;
+    }
+}
+
+bool ProfileValueFinder::Feed(std::string_view bytes) {
+    for (char c : bytes) {
+        if (m_done) return true;
+        if (m_atFileStart) {
+            // A UTF-8 byte-order mark before the first line is not part of it.
+            if (m_bomMatched < kBom.size() && c == kBom[m_bomMatched]) {
+                ++m_bomMatched;
+                if (m_bomMatched == kBom.size()) m_atFileStart = false;
+                continue;
+            }
+            m_atFileStart = false;
+            for (std::size_t i = 0; i < m_bomMatched; ++i) TakeByte(kBom[i]);
+        }
+        if (c == '\n') {
+            EndLine();
+        } else {
+            TakeByte(c);
+        }
+    }
+    return m_done;
+}
+
+void ProfileValueFinder::Finish() {
+    if (m_done) return;
+    if (m_atFileStart) {
+        m_atFileStart = false;
+        for (std::size_t i = 0; i < m_bomMatched; ++i) TakeByte(kBom[i]);
+    }
+    EndLine();
+    m_done = true;
+}
+
+namespace {
+
+struct Line {
+    std::size_t begin;  // offset of the first byte
+    std::size_t end;    // offset just past the line feed, or the end of the text
+};
+
+std::vector<Line> SplitLines(std::string_view text) {
+    std::vector<Line> lines;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t feed = text.find('\n', begin);
+        std::size_t end = feed == std::string_view::npos ? text.size() : feed + 1;
+        lines.push_back({begin, end});
+        begin = end;
+    }
+    return lines;
+}
+
+std::string_view LineBody(std::string_view text, const Line& line) {
+    std::string_view body = text.substr(line.begin, line.end - line.begin);
+    if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
+    return body;
+}
+
+// The section name of a "[name]" line, if it is one.
+std::optional<std::string_view> SectionName(std::string_view body) {
+    std::string_view trimmed = Trim(body);
+    if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
+    std::size_t close = trimmed.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return Trim(trimmed.substr(1, close - 1));
+}
+
+std::string_view KeyName(std::string_view body) {
+    std::string_view trimmed = Trim(body);
+    return TrimRight(trimmed.substr(0, trimmed.find('=')));
+}
+
+}  // namespace
+
+std::string UpdateProfileText(std::string_view text, std::string_view section, std::string_view key,
+                              std::string_view value) {
+    value = value.substr(0, value.find_first_of("\r\n"));
+    section = Trim(section);
+    key = Trim(key);
+    std::vector<Line> lines = SplitLines(text);
+
+    auto keyLine = [&](std::string_view name) {
+        std::string line(name);
+        line += '=';
+        line += value;
+        line += "\r\n";
+        return line;
+    };
+
+    std::size_t i = 0;
+    while (i < lines.size()) {
+        auto name = SectionName(LineBody(text, lines[i]));
+        if (name && EqualsFoldAscii(*name, section)) break;
+        ++i;
+    }
+    if (i == lines.size()) {
+        std::string out(text);
+        if (!out.empty() && out.back() != '\n') out += "\r\n";
+        out += '[';
+        out += section;
+        out += "]\r\n";
+        out += keyLine(key);
+        return out;
+    }
+
+    // Inside the section: replace the key, or add it after the section's last
+    // line that is not blank.
+    std::size_t insertAt = lines[i].end;
+    for (std::size_t j = i + 1; j < lines.size(); ++j) {
+        std::string_view body = LineBody(text, lines[j]);
+        if (SectionName(body)) break;
+        if (Trim(body).empty()) continue;
+        if (EqualsFoldAscii(KeyName(body), key)) {
+            std::string out(text.substr(0, lines[j].begin));
+            out += keyLine(KeyName(body));
+            out += text.substr(lines[j].end);
+            return out;
+        }
+        insertAt = lines[j].end;
+    }
+    std::string out(text.substr(0, insertAt));
+    if (!out.empty() && out.back() != '\n') out += "\r\n";
+    out += keyLine(key);
+    out += text.substr(insertAt);
+    return out;
+}
+
+std::string FormatPlacement(const WindowPlacement& p) {
+    const std::int32_t fields[] = {p.flags, p.showCommand, p.minX, p.minY,  p.maxX,
+                                   p.maxY,  p.left,        p.top,  p.right, p.bottom};
+    std::string out;
+    for (std::int32_t field : fields) {
+        if (!out.empty()) out += ':';
+        out += std::to_string(field);
+    }
+    return out;
+}
+
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+int DigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+// One "%i" conversion at `pos`; advances `pos` past what it consumed.
+std::optional<std::int32_t> ScanInteger(std::string_view text, std::size_t& pos) {
+    while (pos < text.size() && IsSpace(text[pos])) ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    int base = 10;
+    if (pos < text.size() && text[pos] == '0') {
+        base = 8;
+        if (pos + 2 < text.size() && (text[pos + 1] == 'x' || text[pos + 1] == 'X') &&
+            DigitValue(text[pos + 2]) < 16) {
+            base = 16;
+            pos += 2;
+        }
+    }
+    std::size_t start = pos;
+    std::uint64_t magnitude = 0;
+    constexpr std::uint64_t kCap = std::uint64_t{1} << 32;
+    while (pos < text.size() && DigitValue(text[pos]) < base) {
+        magnitude = magnitude * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(DigitValue(text[pos]));
+        if (magnitude > kCap) magnitude = kCap;  // saturate: no overflow, whatever the length
+        ++pos;
+    }
+    if (pos == start) return std::nullopt;
+    std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    if (value > INT32_MAX) value = INT32_MAX;
+    if (value < INT32_MIN) value = INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+std::optional<WindowPlacement> ParsePlacement(std::string_view text) {
+    std::array<std::int32_t, 10> fields{};
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) {
+            if (pos >= text.size() || text[pos] != ':') return std::nullopt;
+            ++pos;
+        }
+        auto value = ScanInteger(text, pos);
+        if (!value) return std::nullopt;
+        fields[i] = *value;
+    }
+    WindowPlacement p;
+    p.flags = fields[0];
+    p.showCommand = fields[1];
+    p.minX = fields[2];
+    p.minY = fields[3];
+    p.maxX = fields[4];
+    p.maxY = fields[5];
+    p.left = fields[6];
+    p.top = fields[7];
+    p.right = fields[8];
+    p.bottom = fields[9];
+    return p;
+}
+
+}  // namespace poremisu

@@ -1,0 +1,49 @@
+#include "app/Text.h"
+
+#include <algorithm>
+
+namespace poremisu {
+
+std::string CutToCount(std::string_view text, std::size_t count) {
+    if (count == 0) return {};
+    std::size_t zero = text.find('\0');
+    std::size_t length = std::min({text.size(), count - 1, zero});
+    return std::string(text.substr(0, length));
+}
+
+bool Contains(std::string_view text, std::string_view word) {
+    return text.find(word) != std::string_view::npos;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsFoldAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    }
+    return true;
+}
+
+Texts Texts::Make(const Encoder& encode) {
+    Texts t;
+    t.productWord = encode(Utf8(u8"ぽれみす"));
+    t.folderMark = encode(Utf8(u8"○"));
+    t.historyHeader = encode(Utf8(u8"<html><head><title>URL履歴</title></head><body>"));
+    t.resetQuestion = encode(Utf8(u8"履歴を初期化する"));
+    t.pathCaption = encode(Utf8(u8"パス"));
+    t.urlInputCaption = encode(Utf8(u8"URL入力"));
+    t.versionLabel = encode(Utf8(u8"ぽれみす　Version"));
+    t.sysMenuUrlInput = encode(Utf8(u8"URL入力 (&U)..."));
+    t.sysMenuMenuSet = encode(Utf8(u8"MENU SET(&V)"));
+    t.sysMenuHelp = encode(Utf8(u8"HELP(&H)"));
+    return t;
+}
+
+}  // namespace poremisu

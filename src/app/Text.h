@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace poremisu {
+
+// Byte-string helpers. All texts in the core are bytes in the program's code
+// page; these never look at characters, only at bytes.
+
+// The text as a zero-terminated buffer of `count` bytes would hold it: at most
+// count - 1 bytes, cut at the first zero byte.
+std::string CutToCount(std::string_view text, std::size_t count);
+
+bool Contains(std::string_view text, std::string_view word);
+bool StartsWith(std::string_view text, std::string_view prefix);
+
+// ASCII-only case folding: bytes outside A..Z are left alone, so the trail
+// bytes of double-byte characters never change.
+char FoldAscii(char c);
+bool EqualsFoldAscii(std::string_view a, std::string_view b);
+
+// Converts UTF-8 into the program's code page; supplied by the platform.
+using Encoder = std::function<std::string(std::string_view utf8)>;
+
+// The fixed texts of the program, encoded once into its code page at start.
+struct Texts {
+    std::string productWord;        // "ぽれみす"
+    std::string folderMark;         // "○" before folder lines
+    std::string historyHeader;      // the first line of a reset history
+    std::string resetQuestion;      // "履歴を初期化する"
+    std::string pathCaption;        // "パス"
+    std::string urlInputCaption;    // "URL入力"
+    std::string versionLabel;       // "ぽれみす　Version"
+    std::string sysMenuUrlInput;    // string 101
+    std::string sysMenuMenuSet;     // string 102
+    std::string sysMenuHelp;        // string 103
+
+    static Texts Make(const Encoder& encode);
+};
+
+// Turns a u8 literal into the bytes the encoders take.
+inline std::string_view Utf8(std::u8string_view text) {
+    return {reinterpret_cast<const char*>(text.data()), text.size()};
+}
+
+}  // namespace poremisu

@@ -1,0 +1,33 @@
+#include "browser/Sweep.h"
+
+#include "app/Text.h"
+
+namespace poremisu {
+
+bool ExternalBrowserSweep::SweepExternalBrowsers() {
+    bool found = false;
+    for (WindowId window : m_windows.TopLevelWindows()) {
+        // The program's own window is never asked to close, whatever its
+        // page made of its title.
+        if (window == m_state.mainWindow) continue;
+        std::string testTitle = m_windows.Title(window, kSweepTestTitleCount);
+        if (!Contains(testTitle, kExternalBrowserMark)) continue;
+        found = true;
+        CloseExternalBrowser(window);
+        // The walk goes on from the window just handled; once that window is
+        // gone there is nothing to go on from, and the rest waits for the
+        // next sweep.
+        if (!m_windows.Exists(window)) break;
+    }
+    return found;
+}
+
+void ExternalBrowserSweep::CloseExternalBrowser(WindowId window) {
+    m_state.scratchText = m_windows.Title(window, kWindowTextCount);
+    // The line is written before the request, so a window that hangs on it
+    // is still in the log.
+    m_history.AppendHistoryLine("(IE)", m_state.scratchText);
+    m_windows.RequestClose(window, kCloseRequestTimeout);
+}
+
+}  // namespace poremisu

@@ -1,0 +1,64 @@
+#include "pages/History.h"
+
+#include <climits>
+#include <cstdio>
+
+#include "pages/Html.h"
+
+namespace poremisu {
+
+std::string MakeNumberedName(std::string_view name, std::int32_t n) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%06d", static_cast<int>(n));
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return std::string(name) + number;
+    std::string out(name.substr(0, dot));
+    out += number;
+    out += '.';
+    out += name.substr(dot + 1);
+    return out;
+}
+
+void History::Append(const std::string& line) {
+    auto file = m_files.Open(m_state.historyPath, OpenMode::Append);
+    if (file) file->WriteLine(line);
+}
+
+void History::AppendHistoryLine(std::string_view tag, std::string_view text) {
+    if (tag.empty()) return;
+    std::string line = EscapeHtml(tag);
+    line += '\t';
+    line += EscapeHtml(text);
+    line += '\n';
+    Append(line);
+}
+
+void History::AppendHistoryLink(std::string_view url, std::string_view name) {
+    if (StartsWith(url, "http:///")) return;
+    Append(LinkLine(url, name));
+}
+
+bool History::RotateHistoryFile() {
+    m_files.SetCurrentDirectory(m_state.programDir);
+    // Names are joined to programDir rather than left relative, so that a
+    // folder that could not be entered never has its own files renamed.
+    std::int32_t n = 1;
+    for (;; ++n) {
+        m_state.scratchText = MakeNumberedName(kHistoryFileName, n);
+        if (!FileExists(m_state.programDir + m_state.scratchText) || n == INT32_MAX) break;
+    }
+    return m_files.Rename(m_state.historyPath, m_state.programDir + m_state.scratchText);
+}
+
+void History::ClearHistory(WindowHost& owner) {
+    if (owner.MessageBox(m_texts.resetQuestion, m_texts.productWord, Buttons::OkCancel) != Answer::Ok) return;
+    bool moved = RotateHistoryFile();
+    // A log that could not be moved aside keeps its lines: starting it anew
+    // would lose them without a backup.
+    if (!moved && m_files.Exists(m_state.historyPath)) return;
+    // Appending rather than truncating: a line another process wrote since
+    // the rename stays, and the header follows it.
+    Append(m_texts.historyHeader + "\n");
+}
+
+}  // namespace poremisu

@@ -1,0 +1,208 @@
+#include "ui/MainWindow.h"
+
+#include "pages/Shortcut.h"
+#include "ui/CommandTable.h"
+
+namespace poremisu {
+
+namespace {
+constexpr std::int32_t kMinimiseAfterTicks = 55;
+constexpr std::int32_t kCloseAfterTicks = 60;
+}  // namespace
+
+void IdleWatchdog(AppState& state, WindowHost& host) {
+    ++state.idleTicks;
+    if (state.idleTicks <= kMinimiseAfterTicks) return;
+    // Minimising a window that is not minimised yet is a size change, whose
+    // handler starts the count again; re-showing a minimised one is not.
+    host.Show(ShowCommand::ShowMinimized);
+    if (state.idleTicks > kCloseAfterTicks) host.SendClose();
+}
+
+MainWindow::MainWindow(AppState& state, const Texts& texts, WindowHost& host, CWebBrowser2& browser,
+                       Services& services)
+    : m_state(state),
+      m_texts(texts),
+      m_host(host),
+      m_browser(browser),
+      m_services(services),
+      m_settings(state, services.profiles),
+      m_title(state, texts, browser, host),
+      m_history(state, texts, services.files),
+      m_lister(state, texts, services.files, services.profiles),
+      m_sweep(state, services.windows, m_history),
+      m_events(*this) {}
+
+bool MainWindow::OnInitDialog(ShowCommand startupShowState) {
+    if (!m_texts.sysMenuUrlInput.empty()) {
+        m_host.AppendSystemMenuItems(m_texts.sysMenuUrlInput, m_texts.sysMenuMenuSet, m_texts.sysMenuHelp);
+    }
+    m_host.SetIcon();
+    m_browser.SetResizable(true);
+
+    if (m_state.scratchText.empty()) {
+        m_state.scratchText = kStartPage;
+    } else if (HasExtension(m_state.scratchText, "url")) {
+        m_state.scratchText = ReadShortcutUrl(m_services.files, m_services.profiles, m_state.scratchText);
+    }
+    m_browser.Navigate2(m_state.scratchText);
+
+    m_browser.SetStatusBar(true);
+    m_host.StartTimer(kIdleTickPeriod);
+    m_state.statusBarWindow = m_host.CreateStatusBar();
+    m_state.rowHeight = m_host.AddressBarCreatedHeight();
+    m_state.addressBarHeight = 0;
+    m_state.statusBarHeight = m_host.StatusBarHeight();
+    m_host.ShowStatusBar(false);
+
+    if (auto placement = m_settings.ReadPlacement()) {
+        placement->showCommand = static_cast<std::int32_t>(startupShowState);
+        m_host.SetPlacement(*placement);
+    }
+    return true;
+}
+
+void MainWindow::OnSize(std::int32_t width, std::int32_t height) {
+    std::int32_t statusHeight = m_state.statusBarVisible ? m_state.statusBarHeight : 0;
+    m_state.idleTicks = 0;
+    m_browser.SetLeft(0);
+    m_browser.SetWidth(width);
+    m_browser.SetTop(m_state.addressBarHeight);
+    // Passed as computed, negative when the window is lower than its bars.
+    m_browser.SetHeight(height - statusHeight - m_state.addressBarHeight);
+    if (m_state.statusBarVisible) m_host.MoveStatusBar(0, height - statusHeight, width, statusHeight);
+    m_host.MoveAddressBar(0, 0, width, m_state.addressBarHeight);
+}
+
+void MainWindow::OnClose() {
+    WindowPlacement placement;
+    if (m_host.GetPlacement(placement)) {
+        if (m_host.IsMaximized()) placement.flags |= kPlacementRestoreToMaximized;
+        m_settings.SavePlacement(placement);
+    }
+    m_host.EndWindow();
+}
+
+void MainWindow::NavigateToAddressBar() {
+    m_state.idleTicks = 0;
+    m_state.scratchText = m_host.GetAddressBarText(kWindowTextCount);
+    if (HasExtension(m_state.scratchText, "url")) {
+        m_state.scratchText = ReadShortcutUrl(m_services.files, m_services.profiles, m_state.scratchText);
+    }
+    m_browser.Navigate2(m_state.scratchText);
+}
+
+void MainWindow::SetAddressBarText(const std::string& text) { m_host.SetAddressBarText(text); }
+
+void MainWindow::ReceiveHandOff() {
+    m_state.scratchText = m_settings.ReadNewUrl();
+    SetAddressBarText(m_state.scratchText);
+    NavigateToAddressBar();
+}
+
+void MainWindow::OnAddressBarFocusOut() { NavigateToAddressBar(); }
+
+void MainWindow::OnAddressBarActivate() { NavigateToAddressBar(); }
+
+void MainWindow::OnInput() { m_state.idleTicks = 0; }
+
+void MainWindow::OnTimer() { IdleWatchdog(m_state, m_host); }
+
+void MainWindow::RelayoutMainWindow() {
+    m_host.Show(ShowCommand::Minimize);
+    m_host.Show(ShowCommand::Normal);
+}
+
+void MainWindow::ToggleAddressBar() {
+    m_state.addressBarHeight = m_state.addressBarHeight ? 0 : m_state.rowHeight;
+    RelayoutMainWindow();
+}
+
+void MainWindow::ToggleStatusBar() {
+    m_state.statusBarVisible = m_state.statusBarVisible ? 0 : 1;
+    m_host.ShowStatusBar(m_state.statusBarVisible != 0);
+    RelayoutMainWindow();
+    // The title takes the form that matches the status bar at once.
+    m_title.ComposeTitle("");
+}
+
+void MainWindow::ShowAll() {
+    m_state.addressBarHeight = m_state.rowHeight;
+    m_host.AttachMainMenu();
+    m_state.statusBarVisible = 1;
+    m_host.ShowStatusBar(true);
+    RelayoutMainWindow();
+}
+
+void MainWindow::HideAll() {
+    m_state.addressBarHeight = 0;
+    RemoveMenu();
+    m_state.statusBarVisible = 0;
+    m_host.ShowStatusBar(false);
+    RelayoutMainWindow();
+}
+
+void MainWindow::RemoveMenu() { m_host.DestroyMenu(); }
+
+void MainWindow::OpenReadme() { m_services.process.OpenDocument(m_state.readmePath); }
+
+void MainWindow::ShowFavorites() {
+    m_lister.WriteFavoritesPage();
+    m_state.scratchText = CutToCount(m_services.files.FullPath(std::string(kListingPageName)), kPathSize);
+    SetAddressBarText(m_state.scratchText);
+    NavigateToAddressBar();
+}
+
+void MainWindow::OnCommand(int id) {
+    switch (id) {
+    case cmd::kOk:
+    case cmd::kCancel:
+        // The dialog defaults: the window ends without saving its placement.
+        m_host.EndWindow();
+        break;
+    case cmd::kBack:
+        m_state.idleTicks = 0;
+        m_state.recordNextPage = 0;
+        m_browser.GoBack();
+        break;
+    case cmd::kForward:
+        m_state.idleTicks = 0;
+        m_state.recordNextPage = 0;
+        m_browser.GoForward();
+        break;
+    case cmd::kNavigate: NavigateToAddressBar(); break;
+    case cmd::kQuit: m_browser.Quit(); break;
+    case cmd::kSearch: m_browser.GoSearch(); break;
+    case cmd::kHelp: OpenReadme(); break;
+    case cmd::kHandOff: ReceiveHandOff(); break;
+    case cmd::kRemoveMenu: RemoveMenu(); break;
+    case cmd::kTitleHistory:
+        m_state.recordNextPage = 0;
+        SetAddressBarText(m_state.historyPath);
+        NavigateToAddressBar();
+        break;
+    case cmd::kCloseIe: m_sweep.SweepExternalBrowsers(); break;
+    case cmd::kResetHistory: m_history.ClearHistory(m_host); break;
+    case cmd::kPath: m_host.MessageBox(m_browser.GetPath(), m_texts.pathCaption, Buttons::OkCancel); break;
+    case cmd::kFavorites: ShowFavorites(); break;
+    case cmd::kToggleAddressBar: ToggleAddressBar(); break;
+    case cmd::kMenuIe: m_host.AttachBrowserMenu(); break;
+    case cmd::kHideAll: HideAll(); break;
+    case cmd::kToggleStatusBar: ToggleStatusBar(); break;
+    case cmd::kShowAll: ShowAll(); break;
+    default:
+        // 16 "ver.0.28.0", 32774 "+" and anything unknown do nothing.
+        break;
+    }
+}
+
+bool MainWindow::OnSysCommand(int id) {
+    switch (id & ~0xF) {
+    case syscmd::kUrlInput: m_host.RunUrlInputDialog(); return true;
+    case syscmd::kMenuSet: ShowAll(); return true;
+    case syscmd::kHelp: OpenReadme(); return true;
+    default: return false;
+    }
+}
+
+}  // namespace poremisu

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/AppState.h"
+#include "app/Platform.h"
+#include "app/Settings.h"
+#include "app/Text.h"
+#include "browser/CWebBrowser2.h"
+#include "browser/PageEvents.h"
+#include "browser/Sweep.h"
+#include "pages/History.h"
+#include "pages/Listing.h"
+#include "ui/Title.h"
+#include "ui/WindowHost.h"
+
+namespace poremisu {
+
+inline constexpr std::string_view kStartPage = "about:home";
+inline constexpr std::chrono::milliseconds kIdleTickPeriod{3000};
+
+// What the main window decides: start address, navigation, layout, view
+// state, commands, close paths. The platform's window calls these handlers
+// and carries out what they ask of it through WindowHost.
+class MainWindow {
+public:
+    MainWindow(AppState& state, const Texts& texts, WindowHost& host, CWebBrowser2& browser,
+               Services& services);
+
+    // Initialisation, once, before the window is first shown.
+    bool OnInitDialog(ShowCommand startupShowState);
+    // Every real change of the client size or of the show state.
+    void OnSize(std::int32_t width, std::int32_t height);
+    // A close request: the placement is saved, then the window ends.
+    void OnClose();
+    void OnCommand(int id);
+    // Returns false when the platform's default handling should run.
+    bool OnSysCommand(int id);
+    void OnAddressBarFocusOut();
+    // Enter in the address bar navigates to its text.
+    void OnAddressBarActivate();
+    // Pointer motion, buttons, wheel and keys anywhere in the window.
+    void OnInput();
+    void OnTimer();
+
+    void NavigateToAddressBar();
+    void SetAddressBarText(const std::string& text);
+    void ReceiveHandOff();
+
+    void ShowAll();
+    void HideAll();
+    void ToggleStatusBar();
+    void ToggleAddressBar();
+    void RemoveMenu();
+    void RelayoutMainWindow();
+
+    BrowserEvents& Events() { return m_events; }
+    TitleComposer& Title() { return m_title; }
+    History& HistoryLog() { return m_history; }
+    DirectoryLister& Lister() { return m_lister; }
+    ExternalBrowserSweep& Sweep() { return m_sweep; }
+    WindowHost& Host() { return m_host; }
+    CWebBrowser2& Browser() { return m_browser; }
+    AppState& State() { return m_state; }
+    Services& Platform() { return m_services; }
+
+private:
+    void OpenReadme();
+    void ShowFavorites();
+
+    AppState& m_state;
+    const Texts& m_texts;
+    WindowHost& m_host;
+    CWebBrowser2& m_browser;
+    Services& m_services;
+    Settings m_settings;
+    TitleComposer m_title;
+    History m_history;
+    DirectoryLister m_lister;
+    ExternalBrowserSweep m_sweep;
+    PageEvents m_events;
+};
+
+// One tick of the idle timer: minimise once the count passes 55, ask to
+// close once it passes 60.
+void IdleWatchdog(AppState& state, WindowHost& host);
+
+}  // namespace poremisu

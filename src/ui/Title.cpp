@@ -1,0 +1,41 @@
+#include "ui/Title.h"
+
+namespace poremisu {
+
+std::string FormatTitle(std::string_view pageName, std::string_view productWord,
+                        std::string_view extra, bool statusBarVisible) {
+    // Pieces stop at a zero byte as the formatter's "%s" would, and nothing
+    // past the title's bound is ever copied, however long a piece is.
+    std::string name = CutToCount(pageName, kTitleCount);
+    std::string word = CutToCount(productWord, kTitleCount);
+    std::string tail = CutToCount(extra, kTitleCount);
+    std::string title;
+    if (statusBarVisible) {
+        title = name + " - " + word;
+    } else if (!tail.empty() && name.size() > kShortTitleNameBytes) {
+        // The cut counts bytes: it may end inside a double-byte character.
+        title = name.substr(0, kShortTitleNameBytes) + "..- " + word + " > " + tail;
+    } else {
+        title = name + " - " + word + " > " + tail;
+    }
+    return CutToCount(title, kTitleCount);
+}
+
+void TitleComposer::ComposeTitle(std::string_view extra) {
+    m_state.scratchText = FormatTitle(m_browser.GetLocationName(), m_texts.productWord, extra,
+                                      m_state.statusBarVisible != 0);
+    m_host.SetTitle(m_state.scratchText);
+}
+
+void TitleComposer::ComposeTitleNumber(std::int32_t number) { ComposeTitle(std::to_string(number)); }
+
+void TitleComposer::ShowStatusText(const std::string& text) {
+    if (Contains(text, "http")) m_state.lastLinkUrl = CutToCount(text, kScratchSize);
+    if (m_state.statusBarVisible) {
+        m_host.SetStatusText(text);
+    } else {
+        ComposeTitle(text);
+    }
+}
+
+}  // namespace poremisu
