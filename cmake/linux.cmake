@@ -21,3 +21,17 @@ set_target_properties(poremisu PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINAR
 add_custom_command(TARGET poremisu POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different
           ${CMAKE_SOURCE_DIR}/resources/readme.txt ${CMAKE_BINARY_DIR}/readme.txt)
+
+# A second program from the same sources that honours test-only environment
+# variables (POREMISU_TEST_TICK_MS: the idle timer's period). The real
+# program never reads them.
+option(POREMISU_TEST_HOOKS "Also build poremisu_testhooks for the end-to-end tests" OFF)
+if(POREMISU_TEST_HOOKS)
+  add_executable(poremisu_testhooks src/platform/gtk/main.cpp)
+  target_link_libraries(poremisu_testhooks PRIVATE poremisu_gtk)
+  target_compile_definitions(poremisu_testhooks PRIVATE POREMISU_TEST_HOOKS=1)
+  set_target_properties(poremisu_testhooks PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  add_custom_command(TARGET poremisu_testhooks POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different
+            ${CMAKE_SOURCE_DIR}/resources/readme.txt ${CMAKE_BINARY_DIR}/readme.txt)
+endif()

@@ -17,8 +17,9 @@ std::string CutToCount(std::string_view text, std::size_t count);
 bool Contains(std::string_view text, std::string_view word);
 bool StartsWith(std::string_view text, std::string_view prefix);
 
-// ASCII-only case folding: bytes outside A..Z are left alone, so the trail
-// bytes of double-byte characters never change.
+// Byte-wise case folding of the ASCII letters A..Z only. Lead bytes of
+// double-byte characters are never touched; a trail byte that happens to lie
+// in A..Z folds like any other byte.
 char FoldAscii(char c);
 bool EqualsFoldAscii(std::string_view a, std::string_view b);
 

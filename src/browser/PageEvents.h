@@ -26,6 +26,8 @@ public:
     void OnStatusTextChange(const std::string& text) override;
 
 private:
+    void CompletePage();
+
     MainWindow& m_window;
 };
 

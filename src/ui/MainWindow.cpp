@@ -96,8 +96,29 @@ void MainWindow::SetAddressBarText(const std::string& text) { m_host.SetAddressB
 
 void MainWindow::ReceiveHandOff() {
     m_state.scratchText = m_settings.ReadNewUrl();
-    SetAddressBarText(m_state.scratchText);
+    // A newer navigation would cancel the page still loading for the
+    // previous later start: its address waits for that page instead.
+    if (m_handOffLoading) {
+        if (m_waitingHandOffs.size() < kMaxWaitingHandOffs) m_waitingHandOffs.push_back(m_state.scratchText);
+        return;
+    }
+    NavigateToHandOff(m_state.scratchText);
+}
+
+void MainWindow::NavigateToHandOff(const std::string& address) {
+    m_handOffLoading = true;
+    m_handOffTicks = 0;
+    SetAddressBarText(address);
     NavigateToAddressBar();
+}
+
+void MainWindow::OnPageCompleted() {
+    if (!m_handOffLoading) return;
+    m_handOffLoading = false;
+    if (m_waitingHandOffs.empty()) return;
+    std::string next = std::move(m_waitingHandOffs.front());
+    m_waitingHandOffs.pop_front();
+    NavigateToHandOff(next);
 }
 
 void MainWindow::OnAddressBarFocusOut() { NavigateToAddressBar(); }
@@ -106,7 +127,10 @@ void MainWindow::OnAddressBarActivate() { NavigateToAddressBar(); }
 
 void MainWindow::OnInput() { m_state.idleTicks = 0; }
 
-void MainWindow::OnTimer() { IdleWatchdog(m_state, m_host); }
+void MainWindow::OnTimer() {
+    if (m_handOffLoading && ++m_handOffTicks > kHandOffLoadTicks) OnPageCompleted();
+    IdleWatchdog(m_state, m_host);
+}
 
 void MainWindow::RelayoutMainWindow() {
     m_host.Show(ShowCommand::Minimize);

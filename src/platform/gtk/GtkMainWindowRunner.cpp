@@ -1,0 +1,86 @@
+#include "platform/gtk/GtkMainWindowRunner.h"
+
+#include <glib-unix.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include "platform/gtk/GtkWindowHost.h"
+#include "platform/gtk/WebKitBrowser.h"
+#include "ui/MainWindow.h"
+
+namespace poremisu {
+
+namespace {
+
+constexpr const char* kProgramName = "poremisu";
+
+// Passes the engine's events to the core and lets the runner's caller look
+// at the window after each page completion.
+class EventsTap : public BrowserEvents {
+public:
+    EventsTap(BrowserEvents& core, GtkWidget* window, const std::function<void(GtkWidget*)>& after)
+        : m_core(core), m_window(window), m_after(after) {}
+
+    void OnDownloadBegin() override { m_core.OnDownloadBegin(); }
+    void OnDocumentComplete() override {
+        m_core.OnDocumentComplete();
+        if (m_after) m_after(m_window);
+    }
+    void OnNewWindow2() override { m_core.OnNewWindow2(); }
+    void OnStatusTextChange(const std::string& text) override { m_core.OnStatusTextChange(text); }
+
+private:
+    BrowserEvents& m_core;
+    GtkWidget* m_window;
+    const std::function<void(GtkWidget*)>& m_after;
+};
+
+bool OpenToolkit() {
+    static bool opened = false;
+    if (opened) return true;
+    // Both parts of WM_CLASS name the program, which is how other
+    // processes tell its windows from the rest.
+    g_set_prgname(kProgramName);
+    gdk_set_program_class(kProgramName);
+    gdk_set_allowed_backends("x11");
+    opened = gtk_init_check(nullptr, nullptr);
+    // gtk_init derives a capitalised class from the program name: set ours again.
+    if (opened) gdk_set_program_class(kProgramName);
+    return opened;
+}
+
+}  // namespace
+
+void GtkMainWindowRunner::RunMainWindow(ShowCommand startupShowState) {
+    if (!OpenToolkit()) {
+        std::fprintf(stderr, "poremisu: cannot open the X display (is DISPLAY set?)\n");
+        m_failed = true;
+        return;
+    }
+    GtkWindowHost host(m_state, m_codePage);
+    host.SetTickOverride(m_options.tickPeriod);
+    WebKitBrowser browser(m_codePage, host.ClientArea());
+    MainWindow window(m_state, m_texts, host, browser, m_services);
+    EventsTap tap(window.Events(), host.Window(), m_options.afterDocumentComplete);
+    browser.SetEvents(&tap);
+    host.Attach(window, browser, browser.Widget());
+
+    // SIGTERM is a close request like the close box's: the placement is
+    // saved and the window ends.
+    guint terminate = g_unix_signal_add(
+        SIGTERM,
+        [](gpointer data) -> gboolean {
+            static_cast<GtkWindowHost*>(data)->SendClose();
+            return G_SOURCE_CONTINUE;
+        },
+        &host);
+
+    window.OnInitDialog(startupShowState);
+    host.ShowInitially();
+    if (!host.Ended()) gtk_main();
+    g_source_remove(terminate);
+    browser.SetEvents(nullptr);
+}
+
+}  // namespace poremisu

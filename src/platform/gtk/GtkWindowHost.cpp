@@ -1,0 +1,763 @@
+#include "platform/gtk/GtkWindowHost.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/gtk/ClientArea.h"
+#include "platform/gtk/MenuText.h"
+#include "ui/CommandTable.h"
+#include "ui/MainWindow.h"
+
+// Last: Xlib's macros (None, Status, ...) must not reach the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+
+namespace poremisu {
+
+namespace {
+
+// The main window's template size, in dialog units.
+constexpr int kTemplateWidth = 306;
+constexpr int kTemplateHeight = 271;
+// The address bar's template height.
+constexpr int kAddressBarUnits = 14;
+
+constexpr const char* kCommandAtom = "_POREMISU_COMMAND";
+constexpr const char* kAckAtom = "_POREMISU_ACK";
+constexpr const char* kCommandKey = "poremisu-command";
+
+// The address bar is as high as its template row, not as the theme's entries.
+constexpr const char* kStyle =
+    "#poremisu-address { min-height: 0; padding-top: 1px; padding-bottom: 1px;"
+    " font-family: \"IPAPGothic\"; font-size: 9pt; }\n"
+    "#poremisu-status, #poremisu-status label { font-family: \"IPAPGothic\"; font-size: 9pt; }\n";
+
+int MulDiv(int number, int numerator, int denominator) {
+    return static_cast<int>(std::lround(static_cast<double>(number) * numerator / denominator));
+}
+
+bool IsInput(GdkEventType type) {
+    switch (type) {
+    case GDK_MOTION_NOTIFY:
+    case GDK_BUTTON_PRESS:
+    case GDK_2BUTTON_PRESS:
+    case GDK_3BUTTON_PRESS:
+    case GDK_BUTTON_RELEASE:
+    case GDK_KEY_PRESS:
+    case GDK_KEY_RELEASE:
+    case GDK_SCROLL:
+    case GDK_TOUCH_BEGIN:
+    case GDK_TOUCH_UPDATE:
+    case GDK_TOUCH_END:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The program's icon: a blue tile with a white page, drawn rather than shipped.
+GdkPixbuf* MakeIcon(int size) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+    cairo_t* cr = cairo_create(surface);
+    double s = size;
+    double r = s * 0.18;
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, s - r, r, r, -G_PI / 2, 0);
+    cairo_arc(cr, s - r, s - r, r, 0, G_PI / 2);
+    cairo_arc(cr, r, s - r, r, G_PI / 2, G_PI);
+    cairo_arc(cr, r, r, r, G_PI, 3 * G_PI / 2);
+    cairo_close_path(cr);
+    cairo_pattern_t* gradient = cairo_pattern_create_linear(0, 0, 0, s);
+    cairo_pattern_add_color_stop_rgb(gradient, 0, 0.35, 0.55, 0.95);
+    cairo_pattern_add_color_stop_rgb(gradient, 1, 0.10, 0.25, 0.65);
+    cairo_set_source(cr, gradient);
+    cairo_fill(cr);
+    cairo_pattern_destroy(gradient);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_rectangle(cr, s * 0.25, s * 0.2, s * 0.5, s * 0.6);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0.10, 0.25, 0.65);
+    cairo_set_line_width(cr, std::max(1.0, s / 24));
+    for (int line = 0; line < 4; ++line) {
+        double y = s * (0.32 + 0.12 * line);
+        cairo_move_to(cr, s * 0.32, y);
+        cairo_line_to(cr, s * (line == 3 ? 0.55 : 0.68), y);
+    }
+    cairo_stroke(cr);
+    cairo_destroy(cr);
+    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_surface(surface, 0, 0, size, size);
+    cairo_surface_destroy(surface);
+    return pixbuf;
+}
+
+}  // namespace
+
+int DialogBaseUnits::X(int units) const { return MulDiv(units, charWidth, 4); }
+int DialogBaseUnits::Y(int units) const { return MulDiv(units, charHeight, 8); }
+
+DialogBaseUnits MeasureDialogBaseUnits(GtkWidget* widget, const char* font) {
+    DialogBaseUnits units;
+    PangoContext* context = gtk_widget_get_pango_context(widget);
+    PangoFontDescription* description = pango_font_description_from_string(font);
+    PangoLayout* layout = pango_layout_new(context);
+    pango_layout_set_font_description(layout, description);
+    // The average width of the Latin letters, rounded as the dialog manager does.
+    pango_layout_set_text(layout, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", -1);
+    int width = 0, height = 0;
+    pango_layout_get_pixel_size(layout, &width, &height);
+    PangoFontMetrics* metrics = pango_context_get_metrics(context, description, nullptr);
+    int charHeight = PANGO_PIXELS(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
+    pango_font_metrics_unref(metrics);
+    g_object_unref(layout);
+    pango_font_description_free(description);
+    if (width > 0) units.charWidth = std::max(1, (width / 26 + 1) / 2);
+    units.charHeight = charHeight > 0 ? charHeight : std::max(height, 1);
+    return units;
+}
+
+GtkWindowHost::GtkWindowHost(AppState& state, const CodePage& codePage) : m_state(state), m_codePage(codePage) {
+    m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    // The title is composed by the core; until then there is none.
+    gtk_window_set_title(GTK_WINDOW(m_window), "");
+
+    GtkCssProvider* css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css, kStyle, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(m_window), GTK_STYLE_PROVIDER(css),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(css);
+
+    m_area = ClientAreaNew();
+    gtk_container_add(GTK_CONTAINER(m_window), m_area);
+
+    m_addressBar = gtk_entry_new();
+    gtk_widget_set_name(m_addressBar, "poremisu-address");
+    // No minimum width of its own: the layout gives it the window's width.
+    gtk_entry_set_width_chars(GTK_ENTRY(m_addressBar), 0);
+    ClientAreaAdd(m_area, m_addressBar);
+    gtk_widget_show(m_addressBar);
+
+    m_statusBar = gtk_statusbar_new();
+    gtk_widget_set_name(m_statusBar, "poremisu-status");
+    m_statusContext = gtk_statusbar_get_context_id(GTK_STATUSBAR(m_statusBar), "status");
+    ClientAreaAdd(m_area, m_statusBar);
+
+    m_units = MeasureDialogBaseUnits(m_window, kDialogFont);
+    gtk_window_set_default_size(GTK_WINDOW(m_window), m_units.X(kTemplateWidth), m_units.Y(kTemplateHeight));
+    gtk_window_set_position(GTK_WINDOW(m_window), GTK_WIN_POS_CENTER);
+    gtk_widget_add_events(m_window, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                        GDK_SCROLL_MASK | GDK_KEY_PRESS_MASK | GDK_STRUCTURE_MASK);
+
+    g_signal_connect(m_window, "delete-event", G_CALLBACK(OnDelete), this);
+    g_signal_connect(m_window, "key-press-event", G_CALLBACK(OnKeyPress), this);
+    g_signal_connect(m_window, "window-state-event", G_CALLBACK(OnWindowState), this);
+    g_signal_connect(m_window, "configure-event", G_CALLBACK(OnConfigure), this);
+    g_signal_connect(m_addressBar, "activate", G_CALLBACK(OnAddressActivate), this);
+    g_signal_connect(m_addressBar, "focus-out-event", G_CALLBACK(OnAddressFocusOut), this);
+
+    ClientAreaSetSizeHook(m_area, [this](int width, int height) {
+        if (!Live() || !m_shown) return;
+        if (width == m_reportedWidth && height == m_reportedHeight) return;
+        m_reportedWidth = width;
+        m_reportedHeight = height;
+        m_reportedIconified = m_iconified;
+        m_reportedMaximized = m_maximized;
+        m_core->OnSize(width, height);
+    });
+
+    // Input anywhere in the window, the page included, restarts the idle
+    // count; the engine's view keeps its events to itself, so they are
+    // looked at before any widget sees them.
+    gdk_event_handler_set(OnEvent, this, nullptr);
+
+    // Realized now so that a later start can find the window and hand over.
+    gtk_widget_realize(m_window);
+    GdkWindow* gdkWindow = gtk_widget_get_window(m_window);
+    if (GDK_IS_X11_WINDOW(gdkWindow)) {
+        Display* display = GDK_WINDOW_XDISPLAY(gdkWindow);
+        m_commandAtom = XInternAtom(display, kCommandAtom, False);
+        m_ackAtom = XInternAtom(display, kAckAtom, False);
+        m_frameExtentsAtom = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
+        m_state.mainWindow = GDK_WINDOW_XID(gdkWindow);
+        gdk_window_add_filter(gdkWindow, OnXEvent, this);
+    }
+}
+
+GtkWindowHost::~GtkWindowHost() {
+    gdk_event_handler_set([](GdkEvent* event, gpointer) { gtk_main_do_event(event); }, nullptr, nullptr);
+    if (GdkWindow* gdkWindow = gtk_widget_get_window(m_window)) gdk_window_remove_filter(gdkWindow, OnXEvent, this);
+    if (m_timer) g_source_remove(m_timer);
+    CancelPendingMinimize();
+    for (PendingCommand* pending : m_pending) {
+        g_source_remove(pending->source);
+        delete pending;
+    }
+    if (m_systemMenu) gtk_widget_destroy(m_systemMenu);
+    if (m_systemActions) g_object_unref(m_systemActions);
+    gtk_widget_destroy(m_window);
+}
+
+void GtkWindowHost::Attach(MainWindow& core, CWebBrowser2& browser, GtkWidget* browserView) {
+    m_core = &core;
+    m_browser = &browser;
+    m_browserView = browserView;
+    gtk_widget_show(browserView);
+    g_signal_connect(browserView, "context-menu", G_CALLBACK(OnContextMenu), this);
+}
+
+void GtkWindowHost::ShowInitially() {
+    if (m_ended) return;
+    // The page takes the keyboard first, as the first control of the window.
+    if (m_browserView) gtk_widget_grab_focus(m_browserView);
+    m_shown = true;
+    gtk_widget_show(m_area);
+    gtk_widget_show(m_window);
+}
+
+void GtkWindowHost::SetTitle(const std::string& title) {
+    gtk_window_set_title(GTK_WINDOW(m_window), m_codePage.ToUtf8(title).c_str());
+}
+
+std::string GtkWindowHost::GetAddressBarText(std::size_t count) {
+    return CutToCount(m_codePage.FromUtf8(gtk_entry_get_text(GTK_ENTRY(m_addressBar))), count);
+}
+
+void GtkWindowHost::SetAddressBarText(const std::string& text) {
+    gtk_entry_set_text(GTK_ENTRY(m_addressBar), m_codePage.ToUtf8(text).c_str());
+}
+
+std::int32_t GtkWindowHost::AddressBarCreatedHeight() { return m_units.Y(kAddressBarUnits); }
+
+void GtkWindowHost::MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+    ClientAreaPlace(m_area, m_addressBar, GdkRectangle{x, y, std::max(w, 0), std::max(h, 0)});
+}
+
+WindowId GtkWindowHost::CreateStatusBar() {
+    gtk_statusbar_remove_all(GTK_STATUSBAR(m_statusBar), m_statusContext);
+    gtk_widget_show(m_statusBar);
+    // The bar has no window of its own; its control id stands for it.
+    return 1;
+}
+
+std::int32_t GtkWindowHost::StatusBarHeight() {
+    int minimum = 0, natural = 0;
+    gtk_widget_get_preferred_height(m_statusBar, &minimum, &natural);
+    return natural;
+}
+
+void GtkWindowHost::ShowStatusBar(bool visible) { gtk_widget_set_visible(m_statusBar, visible); }
+
+void GtkWindowHost::MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+    ClientAreaPlace(m_area, m_statusBar, GdkRectangle{x, y, std::max(w, 0), std::max(h, 0)});
+}
+
+void GtkWindowHost::SetStatusText(const std::string& text) {
+    GtkStatusbar* bar = GTK_STATUSBAR(m_statusBar);
+    gtk_statusbar_remove_all(bar, m_statusContext);
+    gtk_statusbar_push(bar, m_statusContext, m_codePage.ToUtf8(text).c_str());
+}
+
+GtkWidget* GtkWindowHost::BuildMenuBar() {
+    GtkWidget* bar = gtk_menu_bar_new();
+    // shells[level] is the menu that rows of that level go into.
+    std::vector<GtkWidget*> shells{bar};
+    for (const MenuRow& row : MainMenuRows()) {
+        auto level = static_cast<std::size_t>(row.level);
+        if (level >= shells.size()) continue;
+        shells.resize(level + 1);
+        GtkMenuShell* shell = GTK_MENU_SHELL(shells[level]);
+        std::string caption = GtkMnemonic(Utf8(row.caption));
+        GtkWidget* item = nullptr;
+        switch (row.kind) {
+        case MenuRowKind::Popup: {
+            item = gtk_menu_item_new_with_mnemonic(caption.c_str());
+            GtkWidget* submenu = gtk_menu_new();
+            gtk_menu_item_set_submenu(GTK_MENU_ITEM(item), submenu);
+            shells.push_back(submenu);
+            break;
+        }
+        case MenuRowKind::Item:
+            item = gtk_menu_item_new_with_mnemonic(caption.c_str());
+            g_object_set_data(G_OBJECT(item), kCommandKey, GINT_TO_POINTER(row.id));
+            g_signal_connect(item, "activate", G_CALLBACK(+[](GtkMenuItem* activated, gpointer self) {
+                                 int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(activated), kCommandKey));
+                                 static_cast<GtkWindowHost*>(self)->PostCommand(Route::Command, id);
+                             }),
+                             this);
+            if (level == 0) {
+                // A click shorter than the menu bar's open delay only selects
+                // an item of the bar itself; commands on the bar run on release.
+                g_signal_connect(item, "button-release-event",
+                                 G_CALLBACK(+[](GtkWidget* released, GdkEventButton* event, gpointer self) -> gboolean {
+                                     if (event->button != GDK_BUTTON_PRIMARY) return FALSE;
+                                     int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(released), kCommandKey));
+                                     if (GtkWidget* shell = gtk_widget_get_parent(released)) {
+                                         gtk_menu_shell_deactivate(GTK_MENU_SHELL(shell));
+                                     }
+                                     static_cast<GtkWindowHost*>(self)->PostCommand(Route::Command, id);
+                                     return TRUE;
+                                 }),
+                                 this);
+            }
+            break;
+        case MenuRowKind::Separator:
+            if (level == 0) {
+                // On the bar a separator is an empty item that does nothing.
+                item = gtk_menu_item_new_with_label("");
+                gtk_widget_set_sensitive(item, FALSE);
+            } else {
+                item = gtk_separator_menu_item_new();
+            }
+            break;
+        }
+        gtk_menu_shell_append(shell, item);
+    }
+    gtk_widget_show_all(bar);
+    return bar;
+}
+
+void GtkWindowHost::AttachMainMenu() { ClientAreaSetBar(m_area, BuildMenuBar()); }
+
+void GtkWindowHost::DestroyMenu() { ClientAreaSetBar(m_area, nullptr); }
+
+bool GtkWindowHost::HasMenu() { return ClientAreaBar(m_area) != nullptr; }
+
+// The engine's view has no menu of its own to give.
+void GtkWindowHost::AttachBrowserMenu() {}
+
+void GtkWindowHost::AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
+                                          const std::string& help) {
+    m_systemItems = {{syscmd::kUrlInput, GtkMnemonic(m_codePage.ToUtf8(urlInput))},
+                     {syscmd::kMenuSet, GtkMnemonic(m_codePage.ToUtf8(menuSet))},
+                     {syscmd::kHelp, GtkMnemonic(m_codePage.ToUtf8(help))}};
+    BuildSystemMenu();
+}
+
+void GtkWindowHost::BuildSystemMenu() {
+    if (m_systemMenu) gtk_widget_destroy(m_systemMenu);
+    if (m_systemActions) g_object_unref(m_systemActions);
+    // The window manager owns the real system menu; the same items are
+    // offered on Alt+Space and at the top of the page's context menu.
+    m_systemMenu = gtk_menu_new();
+    m_systemActions = g_simple_action_group_new();
+    for (const auto& [id, caption] : m_systemItems) {
+        GtkWidget* item = gtk_menu_item_new_with_mnemonic(caption.c_str());
+        g_object_set_data(G_OBJECT(item), kCommandKey, GINT_TO_POINTER(id));
+        g_signal_connect(item, "activate", G_CALLBACK(+[](GtkMenuItem* activated, gpointer self) {
+                             int command = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(activated), kCommandKey));
+                             static_cast<GtkWindowHost*>(self)->PostCommand(Route::SysCommand, command);
+                         }),
+                         this);
+        gtk_menu_shell_append(GTK_MENU_SHELL(m_systemMenu), item);
+
+        std::string name = "system-" + std::to_string(id);
+        GSimpleAction* action = g_simple_action_new(name.c_str(), nullptr);
+        g_object_set_data(G_OBJECT(action), kCommandKey, GINT_TO_POINTER(id));
+        g_signal_connect(action, "activate", G_CALLBACK(+[](GSimpleAction* activated, GVariant*, gpointer self) {
+                             int command = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(activated), kCommandKey));
+                             static_cast<GtkWindowHost*>(self)->PostCommand(Route::SysCommand, command);
+                         }),
+                         this);
+        g_action_map_add_action(G_ACTION_MAP(m_systemActions), G_ACTION(action));
+        g_object_unref(action);
+    }
+    gtk_widget_show_all(m_systemMenu);
+    gtk_menu_attach_to_widget(GTK_MENU(m_systemMenu), m_window, nullptr);
+}
+
+void GtkWindowHost::PopupSystemMenu(const GdkEvent* trigger) {
+    if (!m_systemMenu) return;
+    gtk_menu_popup_at_widget(GTK_MENU(m_systemMenu), m_window, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST,
+                             trigger);
+    gtk_menu_shell_select_first(GTK_MENU_SHELL(m_systemMenu), FALSE);
+}
+
+void GtkWindowHost::PostCommand(Route route, int id) {
+    auto* pending = new PendingCommand{this, route, id, 0};
+    pending->source = g_idle_add(RunPostedCommand, pending);
+    m_pending.push_back(pending);
+}
+
+gboolean GtkWindowHost::RunPostedCommand(gpointer data) {
+    auto* pending = static_cast<PendingCommand*>(data);
+    GtkWindowHost* self = pending->host;
+    std::erase(self->m_pending, pending);
+    if (self->Live()) {
+        if (pending->route == Route::Command) {
+            self->m_core->OnCommand(pending->id);
+        } else {
+            // Anything else would be the window manager's own business.
+            self->m_core->OnSysCommand(pending->id);
+        }
+    }
+    delete pending;
+    return G_SOURCE_REMOVE;
+}
+
+void GtkWindowHost::SetIcon() {
+    GList* icons = nullptr;
+    for (int size : {16, 32, 48}) icons = g_list_append(icons, MakeIcon(size));
+    gtk_window_set_icon_list(GTK_WINDOW(m_window), icons);
+    g_list_free_full(icons, g_object_unref);
+}
+
+void GtkWindowHost::CancelPendingMinimize() {
+    if (m_minimizeIdle) g_source_remove(m_minimizeIdle);
+    m_minimizeIdle = 0;
+}
+
+void GtkWindowHost::ReportSize() {
+    if (!Live()) return;
+    int width = 0, height = 0;
+    if (m_reportedWidth >= 0) {
+        ClientAreaContentSize(m_area, width, height);
+    } else {
+        // Not laid out yet: the size it will open with.
+        width = m_units.X(kTemplateWidth);
+        height = m_units.Y(kTemplateHeight);
+    }
+    m_reportedWidth = width;
+    m_reportedHeight = height;
+    m_reportedIconified = m_iconified;
+    m_reportedMaximized = m_maximized;
+    m_core->OnSize(width, height);
+}
+
+void GtkWindowHost::Show(ShowCommand command) {
+    GtkWindow* window = GTK_WINDOW(m_window);
+    switch (command) {
+    case ShowCommand::Hide:
+        CancelPendingMinimize();
+        gtk_widget_hide(m_window);
+        break;
+    case ShowCommand::Minimize:
+        // Minimise and restore in a row is the core's way to force a layout:
+        // the minimise waits for idle and the restore that follows cancels it,
+        // so the window never visibly goes away.
+        if (!m_minimizeIdle) {
+            m_minimizeIdle = g_idle_add(
+                [](gpointer data) -> gboolean {
+                    auto* self = static_cast<GtkWindowHost*>(data);
+                    self->m_minimizeIdle = 0;
+                    self->Show(ShowCommand::ShowMinimized);
+                    return G_SOURCE_REMOVE;
+                },
+                this);
+        }
+        break;
+    case ShowCommand::ShowMinimized:
+        CancelPendingMinimize();
+        // A window that is minimised already stays as it is: no new
+        // notification, so the idle count is not restarted by it.
+        if (!m_iconified && !m_iconifyRequested) {
+            m_iconifyRequested = true;
+            gtk_window_iconify(window);
+        }
+        break;
+    case ShowCommand::Maximized:
+        CancelPendingMinimize();
+        if (m_shown) gtk_widget_show(m_window);
+        gtk_window_maximize(window);
+        break;
+    case ShowCommand::Normal:
+    default:
+        CancelPendingMinimize();
+        if (m_shown) gtk_widget_show(m_window);
+        if (m_iconified || m_iconifyRequested) {
+            m_iconifyRequested = false;
+            gtk_window_deiconify(window);
+        }
+        if (m_maximized) gtk_window_unmaximize(window);
+        ReportSize();
+        break;
+    }
+}
+
+bool GtkWindowHost::IsMinimized() { return m_iconified; }
+
+bool GtkWindowHost::IsMaximized() { return m_maximized; }
+
+GdkRectangle GtkWindowHost::FrameRect() const {
+    GdkRectangle frame{0, 0, 0, 0};
+    if (GdkWindow* gdkWindow = gtk_widget_get_window(m_window)) gdk_window_get_frame_extents(gdkWindow, &frame);
+    return frame;
+}
+
+bool GtkWindowHost::GetPlacement(WindowPlacement& placement) {
+    if (gtk_widget_get_mapped(m_window) && !m_iconified && !m_maximized) m_normalRect = FrameRect();
+    if (!m_normalRect) return false;
+    placement.flags = (m_iconified && m_maximized) ? kPlacementRestoreToMaximized : 0;
+    placement.showCommand = static_cast<std::int32_t>(m_iconified    ? ShowCommand::ShowMinimized
+                                                      : m_maximized ? ShowCommand::Maximized
+                                                                    : ShowCommand::Normal);
+    // Where the window manager puts minimised and maximised windows is its own affair.
+    placement.minX = placement.minY = -1;
+    placement.maxX = placement.maxY = -1;
+    placement.left = m_normalRect->x;
+    placement.top = m_normalRect->y;
+    placement.right = m_normalRect->x + m_normalRect->width;
+    placement.bottom = m_normalRect->y + m_normalRect->height;
+    return true;
+}
+
+void GtkWindowHost::SetPlacement(const WindowPlacement& placement) {
+    GtkWindow* window = GTK_WINDOW(m_window);
+    GdkRectangle frame{placement.left, placement.top, std::max(placement.right - placement.left, 1),
+                       std::max(placement.bottom - placement.top, 1)};
+    gtk_window_set_position(window, GTK_WIN_POS_NONE);
+    // The frame's top-left corner goes to the point given.
+    gtk_window_move(window, frame.x, frame.y);
+    // The placement is the outer frame; the window is what lies inside the
+    // decorations, which the window manager tells once it has framed it.
+    gtk_window_resize(window, frame.width, frame.height);
+    m_frameToFit = frame;
+    if (FrameExtents()) {
+        FitFrame();
+    } else if (!gtk_widget_get_mapped(m_window)) {
+        RequestFrameExtents();
+    }
+    m_normalRect = frame;
+    switch (placement.showCommand) {
+    case 2:
+    case 6:
+    case 7:
+        m_iconifyRequested = true;
+        gtk_window_iconify(window);
+        break;
+    case 3: gtk_window_maximize(window); break;
+    default:
+        if (m_maximized) gtk_window_unmaximize(window);
+        if (m_iconified) gtk_window_deiconify(window);
+        break;
+    }
+}
+
+std::optional<std::array<long, 4>> GtkWindowHost::FrameExtents() const {
+    GdkWindow* gdkWindow = gtk_widget_get_window(m_window);
+    if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow) || !m_frameExtentsAtom) return std::nullopt;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    int status = XGetWindowProperty(GDK_WINDOW_XDISPLAY(gdkWindow), GDK_WINDOW_XID(gdkWindow), m_frameExtentsAtom,
+                                    0, 4, False, XA_CARDINAL, &type, &format, &count, &after, &data);
+    std::optional<std::array<long, 4>> extents;
+    if (status == Success && type == XA_CARDINAL && format == 32 && count == 4) {
+        auto* values = reinterpret_cast<long*>(data);
+        extents = std::array<long, 4>{values[0], values[1], values[2], values[3]};
+    }
+    if (data) XFree(data);
+    return extents;
+}
+
+void GtkWindowHost::RequestFrameExtents() {
+    GdkWindow* gdkWindow = gtk_widget_get_window(m_window);
+    if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow)) return;
+    // Window managers that know the request set the extents before mapping,
+    // so the window opens at its final size.
+    Display* display = GDK_WINDOW_XDISPLAY(gdkWindow);
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = GDK_WINDOW_XID(gdkWindow);
+    request.xclient.message_type = XInternAtom(display, "_NET_REQUEST_FRAME_EXTENTS", False);
+    request.xclient.format = 32;
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &request);
+    XFlush(display);
+}
+
+void GtkWindowHost::FitFrame() {
+    if (!m_frameToFit) return;
+    auto extents = FrameExtents();
+    if (!extents) return;
+    GdkRectangle wanted = *m_frameToFit;
+    m_frameToFit.reset();
+    long width = wanted.width - (*extents)[0] - (*extents)[1];
+    long height = wanted.height - (*extents)[2] - (*extents)[3];
+    gtk_window_resize(GTK_WINDOW(m_window), static_cast<int>(std::max(width, 1L)),
+                      static_cast<int>(std::max(height, 1L)));
+}
+
+void GtkWindowHost::StartTimer(std::chrono::milliseconds period) {
+    if (m_timer) g_source_remove(m_timer);
+    std::chrono::milliseconds chosen = m_tickOverride.value_or(period);
+    m_timer = g_timeout_add(static_cast<guint>(std::max<std::int64_t>(chosen.count(), 1)), OnTick, this);
+}
+
+gboolean GtkWindowHost::OnTick(gpointer data) {
+    auto* self = static_cast<GtkWindowHost*>(data);
+    if (!self->Live()) {
+        self->m_timer = 0;
+        return G_SOURCE_REMOVE;
+    }
+    self->m_core->OnTimer();
+    return G_SOURCE_CONTINUE;
+}
+
+void GtkWindowHost::SendClose() {
+    if (Live()) m_core->OnClose();
+}
+
+void GtkWindowHost::EndWindow() {
+    if (m_ended) return;
+    m_ended = true;
+    if (m_timer) g_source_remove(m_timer);
+    m_timer = 0;
+    CancelPendingMinimize();
+    if (m_modal) gtk_dialog_response(m_modal, GTK_RESPONSE_CANCEL);
+    // The window itself goes when the run is over: this may be called from
+    // inside one of its own handlers.
+    gtk_widget_hide(m_window);
+    if (gtk_main_level() > 0) gtk_main_quit();
+}
+
+int GtkWindowHost::RunModal(GtkDialog* dialog) {
+    // EndWindow answers the dialog that runs, so no nested loop outlives the window.
+    GtkDialog* outer = m_modal;
+    m_modal = dialog;
+    int response = gtk_dialog_run(dialog);
+    m_modal = outer;
+    return response;
+}
+
+Answer GtkWindowHost::MessageBox(const std::string& text, const std::string& caption, Buttons buttons) {
+    if (m_ended) return Answer::Cancel;
+    GtkWidget* dialog = gtk_message_dialog_new(
+        GTK_WINDOW(m_window), static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        GTK_MESSAGE_OTHER, buttons == Buttons::Ok ? GTK_BUTTONS_OK : GTK_BUTTONS_OK_CANCEL, "%s",
+        m_codePage.ToUtf8(text).c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), m_codePage.ToUtf8(caption).c_str());
+    int response = RunModal(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    return response == GTK_RESPONSE_OK ? Answer::Ok : Answer::Cancel;
+}
+
+void GtkWindowHost::RunUrlInputDialog() {
+    if (!Live()) return;
+    GtkWidget* dialog = gtk_dialog_new_with_buttons(
+        "URL入力", GTK_WINDOW(m_window),
+        static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), "GO", GTK_RESPONSE_OK,
+        "cancel", GTK_RESPONSE_CANCEL, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+    GtkWidget* entry = gtk_entry_new();
+    gtk_entry_set_width_chars(GTK_ENTRY(entry), 48);
+    gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
+    gtk_entry_set_text(GTK_ENTRY(entry), m_codePage.ToUtf8(m_browser->GetLocationURL()).c_str());
+    gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), entry, TRUE, TRUE, 6);
+    gtk_widget_show_all(dialog);
+    int response = RunModal(GTK_DIALOG(dialog));
+    std::string address = m_codePage.FromUtf8(gtk_entry_get_text(GTK_ENTRY(entry)));
+    gtk_widget_destroy(dialog);
+    if (response == GTK_RESPONSE_OK && Live()) {
+        m_core->SetAddressBarText(address);
+        m_core->NavigateToAddressBar();
+    }
+}
+
+gboolean GtkWindowHost::OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* self = static_cast<GtkWindowHost*>(data);
+    // The close box: the placement is saved and the window ends.
+    if (self->Live()) self->m_core->OnClose();
+    return TRUE;
+}
+
+gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
+    auto* self = static_cast<GtkWindowHost*>(data);
+    if (!self->Live()) return FALSE;
+    guint modifiers = event->state & gtk_accelerator_get_default_mod_mask();
+    if (event->keyval == GDK_KEY_space && modifiers == GDK_MOD1_MASK) {
+        self->PopupSystemMenu(reinterpret_cast<GdkEvent*>(event));
+        return TRUE;
+    }
+    if (event->keyval == GDK_KEY_Escape && modifiers == 0) {
+        GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->m_window));
+        bool inPage = focus && self->m_browserView &&
+                      (focus == self->m_browserView || gtk_widget_is_ancestor(focus, self->m_browserView));
+        // The page keeps its own Escape; elsewhere it is the window's Cancel.
+        if (!inPage) {
+            self->m_core->OnCommand(cmd::kCancel);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+gboolean GtkWindowHost::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
+    auto* self = static_cast<GtkWindowHost*>(data);
+    self->m_iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    self->m_maximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    if (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) self->m_iconifyRequested = false;
+    // Only a real change of state is a size notification: minimising a
+    // window that is minimised already must not restart the idle count.
+    if (self->Live() && self->m_reportedWidth >= 0 &&
+        (self->m_iconified != self->m_reportedIconified || self->m_maximized != self->m_reportedMaximized)) {
+        self->ReportSize();
+    }
+    return FALSE;
+}
+
+gboolean GtkWindowHost::OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer data) {
+    auto* self = static_cast<GtkWindowHost*>(data);
+    if (!gtk_widget_get_mapped(self->m_window)) return FALSE;
+    if (!self->m_iconified && !self->m_maximized) self->m_normalRect = self->FrameRect();
+    return FALSE;
+}
+
+void GtkWindowHost::OnAddressActivate(GtkEntry*, gpointer data) {
+    auto* self = static_cast<GtkWindowHost*>(data);
+    if (self->Live()) self->m_core->OnAddressBarActivate();
+}
+
+gboolean GtkWindowHost::OnAddressFocusOut(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* self = static_cast<GtkWindowHost*>(data);
+    if (self->Live()) self->m_core->OnAddressBarFocusOut();
+    return FALSE;
+}
+
+gboolean GtkWindowHost::OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*,
+                                      gpointer data) {
+    auto* self = static_cast<GtkWindowHost*>(data);
+    if (!self->m_systemActions || self->m_systemItems.empty()) return FALSE;
+    webkit_context_menu_prepend(menu, webkit_context_menu_item_new_separator());
+    for (auto item = self->m_systemItems.rbegin(); item != self->m_systemItems.rend(); ++item) {
+        std::string name = "system-" + std::to_string(item->first);
+        GAction* action = g_action_map_lookup_action(G_ACTION_MAP(self->m_systemActions), name.c_str());
+        if (!action) continue;
+        webkit_context_menu_prepend(menu,
+                                    webkit_context_menu_item_new_from_gaction(action, item->second.c_str(), nullptr));
+    }
+    return FALSE;
+}
+
+void GtkWindowHost::OnEvent(GdkEvent* event, gpointer data) {
+    auto* self = static_cast<GtkWindowHost*>(data);
+    if (IsInput(event->type) && self->Live() && !self->m_modal && event->any.window) {
+        GdkWindow* toplevel = gtk_widget_get_window(self->m_window);
+        if (toplevel && gdk_window_get_toplevel(event->any.window) == toplevel) self->m_core->OnInput();
+    }
+    gtk_main_do_event(event);
+}
+
+GdkFilterReturn GtkWindowHost::OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer data) {
+    auto* self = static_cast<GtkWindowHost*>(data);
+    auto* event = static_cast<XEvent*>(xevent);
+    if (event->type == PropertyNotify && event->xproperty.atom == self->m_frameExtentsAtom) {
+        self->FitFrame();
+        return GDK_FILTER_CONTINUE;
+    }
+    if (event->type != ClientMessage || event->xclient.message_type != self->m_commandAtom) {
+        return GDK_FILTER_CONTINUE;
+    }
+    // Other processes may only hand an address over; nothing else is taken from outside.
+    if (event->xclient.format == 32 && event->xclient.data.l[0] == cmd::kHandOff && self->Live()) {
+        long token = event->xclient.data.l[1];
+        self->m_core->OnCommand(cmd::kHandOff);
+        // The sender waits for this property to learn that the address was taken.
+        XChangeProperty(event->xclient.display, event->xclient.window, self->m_ackAtom, XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<unsigned char*>(&token), 1);
+        XFlush(event->xclient.display);
+    }
+    return GDK_FILTER_REMOVE;
+}
+
+}  // namespace poremisu

@@ -1,0 +1,321 @@
+#include "platform/gtk/WebKitBrowser.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "platform/gtk/Address.h"
+#include "platform/gtk/ClientArea.h"
+#include "ui/MainWindow.h"
+
+namespace poremisu {
+
+namespace {
+
+// The start page is served by the program under its own scheme; the core and
+// the user know it as "about:home", which the engine will not load itself.
+constexpr const char* kInternalScheme = "poremisu";
+constexpr const char* kInternalHome = "poremisu:home";
+// How long a finished page may take to report its title; a page without one
+// completes after this.
+constexpr guint kTitleWaitMs = 300;
+
+std::string Escape(const char* text) {
+    gchar* escaped = g_markup_escape_text(text ? text : "", -1);
+    std::string result(escaped);
+    g_free(escaped);
+    return result;
+}
+
+std::string ErrorPageHtml(const char* uri, const GError* error) {
+    return "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">"
+           "<title>ページを表示できません</title>"
+           "<style>body{font-family:\"IPAPGothic\",sans-serif;margin:2em;color:#222}"
+           "h1{font-size:1.2em;font-weight:normal}code{color:#555}</style></head>"
+           "<body><h1>ページを表示できません</h1><p><code>" +
+           Escape(uri) + "</code></p><p>" + Escape(error ? error->message : "") + "</p></body></html>\n";
+}
+
+void ServeHtml(WebKitURISchemeRequest* request, const std::string& html) {
+    gsize size = html.size();
+    GInputStream* stream = g_memory_input_stream_new_from_data(g_memdup2(html.data(), size), size, g_free);
+    WebKitURISchemeResponse* response = webkit_uri_scheme_response_new(stream, static_cast<gint64>(size));
+    webkit_uri_scheme_response_set_content_type(response, "text/html; charset=utf-8");
+    webkit_uri_scheme_request_finish_with_response(request, response);
+    g_object_unref(response);
+    g_object_unref(stream);
+}
+
+bool PathExists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::string CurrentDirectory() {
+    gchar* directory = g_get_current_dir();
+    std::string result(directory);
+    g_free(directory);
+    return result;
+}
+
+}  // namespace
+
+WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea)
+    : m_codePage(codePage), m_clientArea(clientArea) {
+    m_context = webkit_web_context_get_default();
+    static bool schemeRegistered = false;
+    if (!schemeRegistered) {
+        webkit_web_context_register_uri_scheme(m_context, kInternalScheme, ServeInternalPage, nullptr, nullptr);
+        schemeRegistered = true;
+    }
+
+    m_view = WEBKIT_WEB_VIEW(webkit_web_view_new());
+    g_object_ref_sink(m_view);
+    WebKitSettings* settings = webkit_web_view_get_settings(m_view);
+    // Pages that name no charset are read in the program's code page.
+    webkit_settings_set_default_charset(settings, m_codePage.Name().c_str());
+    // Scripted pop-ups must reach "create" too, not only clicked ones.
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+    // Composited rendering leaves the page unpainted where a menu of the
+    // window has just closed over it (seen on X servers without a
+    // compositor); the page is drawn in software instead.
+    webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+
+    g_signal_connect(m_view, "load-changed", G_CALLBACK(OnLoadChanged), this);
+    g_signal_connect(m_view, "load-failed", G_CALLBACK(OnLoadFailed), this);
+    g_signal_connect(m_view, "create", G_CALLBACK(OnCreate), this);
+    g_signal_connect(m_view, "mouse-target-changed", G_CALLBACK(OnMouseTargetChanged), this);
+    g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+    g_signal_connect(m_view, "notify::title", G_CALLBACK(OnTitleChanged), this);
+    m_downloadHandler = g_signal_connect(m_context, "download-started", G_CALLBACK(OnDownloadStarted), this);
+
+    ClientAreaAdd(m_clientArea, GTK_WIDGET(m_view));
+}
+
+WebKitBrowser::~WebKitBrowser() {
+    if (m_homeIdle) g_source_remove(m_homeIdle);
+    if (m_pendingComplete) g_source_remove(m_pendingComplete);
+    g_signal_handler_disconnect(m_context, m_downloadHandler);
+    g_signal_handlers_disconnect_by_data(m_view, this);
+    if (GtkWidget* parent = gtk_widget_get_parent(GTK_WIDGET(m_view))) {
+        gtk_container_remove(GTK_CONTAINER(parent), GTK_WIDGET(m_view));
+    }
+    g_object_unref(m_view);
+}
+
+std::string WebKitBrowser::ToCodePage(const char* utf8) const {
+    return utf8 ? m_codePage.FromUtf8(utf8) : std::string();
+}
+
+void WebKitBrowser::GoBack() { webkit_web_view_go_back(m_view); }
+
+void WebKitBrowser::GoForward() { webkit_web_view_go_forward(m_view); }
+
+// There is no search engine to reach offline: the start page stands in.
+void WebKitBrowser::GoSearch() { LoadHome(); }
+
+// The engine belongs to this window alone; there is nothing to shut down.
+void WebKitBrowser::Quit() {}
+
+void WebKitBrowser::LoadHome() { webkit_web_view_load_uri(m_view, kInternalHome); }
+
+void WebKitBrowser::Navigate2(const std::string& address) {
+    ResolvedAddress resolved = ResolveAddress(address, PathExists, CurrentDirectory);
+    switch (resolved.kind) {
+    case ResolvedAddress::Kind::Nothing: return;
+    case ResolvedAddress::Kind::Home: LoadHome(); return;
+    case ResolvedAddress::Kind::File: {
+        // File names are the bytes on disk: escape them as they are.
+        gchar* uri = g_filename_to_uri(resolved.text.c_str(), nullptr, nullptr);
+        if (uri) webkit_web_view_load_uri(m_view, uri);
+        g_free(uri);
+        return;
+    }
+    case ResolvedAddress::Kind::AsIs:
+    case ResolvedAddress::Kind::Web:
+        webkit_web_view_load_uri(m_view, m_codePage.ToUtf8(resolved.text).c_str());
+        return;
+    }
+}
+
+void WebKitBrowser::Place() {
+    GdkRectangle rect = m_rect;
+    // The layout passes a negative height when the window is lower than its bars.
+    rect.height = std::max(rect.height, 0);
+    rect.width = std::max(rect.width, 0);
+    ClientAreaPlace(m_clientArea, GTK_WIDGET(m_view), rect);
+}
+
+void WebKitBrowser::SetLeft(std::int32_t value) {
+    m_rect.x = value;
+    Place();
+}
+
+void WebKitBrowser::SetTop(std::int32_t value) {
+    m_rect.y = value;
+    Place();
+}
+
+void WebKitBrowser::SetWidth(std::int32_t value) {
+    m_rect.width = value;
+    Place();
+}
+
+void WebKitBrowser::SetHeight(std::int32_t value) {
+    m_rect.height = value;
+    Place();
+}
+
+std::string WebKitBrowser::GetLocationName() { return ToCodePage(webkit_web_view_get_title(m_view)); }
+
+std::string WebKitBrowser::GetLocationURL() {
+    const char* uri = webkit_web_view_get_uri(m_view);
+    if (uri && g_strcmp0(uri, kInternalHome) == 0) return std::string(kStartPage);
+    return ToCodePage(uri);
+}
+
+std::string WebKitBrowser::GetPath() {
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&webkit_web_view_new), &info) || !info.dli_fname) return {};
+    gchar* directory = g_path_get_dirname(info.dli_fname);
+    std::string result = std::string(directory) + "/";
+    g_free(directory);
+    return result;
+}
+
+void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    if (event == WEBKIT_LOAD_STARTED) {
+        // The page before completed, even if its title never came.
+        self->FlushPendingComplete();
+        self->m_nextFinish = Finish::Complete;
+        bool errorPage = !self->m_errorPageUri.empty() &&
+                         g_strcmp0(webkit_web_view_get_uri(view), self->m_errorPageUri.c_str()) == 0;
+        self->m_errorPageUri.clear();
+        self->m_loadingErrorPage = errorPage;
+        // The error page belongs to the navigation that failed, which has
+        // already reported its start.
+        if (!errorPage && self->m_events) self->m_events->OnDownloadBegin();
+    } else if (event == WEBKIT_LOAD_FINISHED) {
+        Finish finish = self->m_nextFinish;
+        self->m_nextFinish = Finish::Complete;
+        if (finish != Finish::Complete) return;
+        const char* title = webkit_web_view_get_title(view);
+        if (title && *title) {
+            self->RaiseComplete();
+        } else if (!self->m_pendingComplete) {
+            // The title follows the finish: the page's name must be there
+            // when the completion reads it.
+            self->m_pendingComplete = g_timeout_add(
+                kTitleWaitMs,
+                [](gpointer browser) -> gboolean {
+                    auto* me = static_cast<WebKitBrowser*>(browser);
+                    me->m_pendingComplete = 0;
+                    me->RaiseComplete();
+                    return G_SOURCE_REMOVE;
+                },
+                self);
+        }
+    }
+}
+
+void WebKitBrowser::OnTitleChanged(GObject*, GParamSpec*, gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    const char* title = webkit_web_view_get_title(self->m_view);
+    if (self->m_pendingComplete && title && *title) self->FlushPendingComplete();
+}
+
+void WebKitBrowser::FlushPendingComplete() {
+    if (!m_pendingComplete) return;
+    g_source_remove(m_pendingComplete);
+    m_pendingComplete = 0;
+    RaiseComplete();
+}
+
+void WebKitBrowser::RaiseComplete() {
+    if (m_events) m_events->OnDocumentComplete();
+}
+
+gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* uri, GError* error,
+                                     gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    // The engine reports "finished" right after a failure. A load that a newer
+    // one replaced, or that became a download, completes nothing.
+    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+        g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
+        g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD)) {
+        self->m_nextFinish = Finish::Silent;
+        return TRUE;
+    }
+    // An error page that fails itself completes as it is: no page for it.
+    if (self->m_loadingErrorPage) {
+        self->m_nextFinish = Finish::Complete;
+        return TRUE;
+    }
+    // Any other failure shows an error page under the failed address; the
+    // navigation completes once, when that page has finished.
+    self->m_nextFinish = Finish::ErrorPage;
+    self->m_errorPageUri = uri ? uri : "";
+    webkit_web_view_load_alternate_html(view, ErrorPageHtml(uri, error).c_str(), uri, nullptr);
+    return TRUE;
+}
+
+GtkWidget* WebKitBrowser::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    if (self->m_events) self->m_events->OnNewWindow2();
+    // No second view: the main window decides where the page goes.
+    return nullptr;
+}
+
+void WebKitBrowser::OnMouseTargetChanged(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    const char* link = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit)
+                                                                     : nullptr;
+    std::string text = link ? link : "";
+    if (text == self->m_statusLink) return;
+    self->m_statusLink = text;
+    if (self->m_events) self->m_events->OnStatusTextChange(self->ToCodePage(text.c_str()));
+}
+
+gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                       WebKitPolicyDecisionType type, gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    if (g_strcmp0(webkit_uri_request_get_uri(request), kStartPage.data()) != 0) return FALSE;
+    // A link to "about:home" (the history page has them) opens the start page.
+    webkit_policy_decision_ignore(decision);
+    if (!self->m_homeIdle) {
+        self->m_homeIdle = g_idle_add(
+            [](gpointer browser) -> gboolean {
+                auto* me = static_cast<WebKitBrowser*>(browser);
+                me->m_homeIdle = 0;
+                me->LoadHome();
+                return G_SOURCE_REMOVE;
+            },
+            self);
+    }
+    return TRUE;
+}
+
+void WebKitBrowser::OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    WebKitWebView* owner = webkit_download_get_web_view(download);
+    if (owner && owner != self->m_view) return;
+    if (self->m_events) self->m_events->OnDownloadBegin();
+}
+
+void WebKitBrowser::ServeInternalPage(WebKitURISchemeRequest* request, gpointer) {
+    if (g_strcmp0(webkit_uri_scheme_request_get_uri(request), kInternalHome) == 0) {
+        ServeHtml(request, HomePageHtml());
+        return;
+    }
+    GError* error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "no such page");
+    webkit_uri_scheme_request_finish_error(request, error);
+    g_error_free(error);
+}
+
+}  // namespace poremisu

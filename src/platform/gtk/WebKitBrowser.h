@@ -1,0 +1,95 @@
+#pragma once
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <string>
+
+#include "browser/CWebBrowser2.h"
+#include "platform/gtk/CodePage.h"
+
+namespace poremisu {
+
+// The browser control over a WebKitWebView: the core's operations in, its
+// events out. The view lives in the main window's client area, placed at the
+// rectangle the layout gives it.
+class WebKitBrowser : public CWebBrowser2 {
+public:
+    // Adds the view to `clientArea`.
+    WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea);
+    ~WebKitBrowser() override;
+    WebKitBrowser(const WebKitBrowser&) = delete;
+    WebKitBrowser& operator=(const WebKitBrowser&) = delete;
+
+    void SetEvents(BrowserEvents* events) { m_events = events; }
+    GtkWidget* Widget() const { return GTK_WIDGET(m_view); }
+
+    void GoBack() override;
+    void GoForward() override;
+    void GoSearch() override;
+    void Quit() override;
+    void Navigate2(const std::string& address) override;
+
+    void SetLeft(std::int32_t value) override;
+    void SetTop(std::int32_t value) override;
+    void SetWidth(std::int32_t value) override;
+    void SetHeight(std::int32_t value) override;
+
+    std::string GetLocationName() override;
+    std::string GetLocationURL() override;
+    std::string GetPath() override;
+
+    void SetStatusBar(bool value) override { m_statusBar = value; }
+    void SetResizable(bool value) override { m_resizable = value; }
+
+private:
+    // What the next WEBKIT_LOAD_FINISHED stands for.
+    enum class Finish {
+        Complete,     // a page arrived: one DocumentComplete
+        Silent,       // cancelled or turned into a download: nothing
+        ErrorPage,    // failed: the error page's own finish reports it
+    };
+
+    static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+    static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri, GError* error,
+                                 gpointer self);
+    static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
+    static void OnMouseTargetChanged(WebKitWebView* view, WebKitHitTestResult* hit, guint modifiers,
+                                     gpointer self);
+    static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
+                                   WebKitPolicyDecisionType type, gpointer self);
+    static void OnDownloadStarted(WebKitWebContext* context, WebKitDownload* download, gpointer self);
+    static void OnTitleChanged(GObject* view, GParamSpec* property, gpointer self);
+    static void ServeInternalPage(WebKitURISchemeRequest* request, gpointer self);
+
+    // Raises the completion held back for the page's title, if one is held.
+    void FlushPendingComplete();
+    void RaiseComplete();
+
+    void LoadHome();
+    void Place();
+    std::string ToCodePage(const char* utf8) const;
+
+    const CodePage& m_codePage;
+    GtkWidget* m_clientArea;
+    WebKitWebView* m_view;
+    WebKitWebContext* m_context;
+    BrowserEvents* m_events = nullptr;
+    GdkRectangle m_rect{0, 0, 0, 0};
+    Finish m_nextFinish = Finish::Complete;
+    // The address whose error page is on its way; its start is no download.
+    std::string m_errorPageUri;
+    // The load under way is an error page.
+    bool m_loadingErrorPage = false;
+    // The link address last reported as status text ("" when none).
+    std::string m_statusLink;
+    gulong m_downloadHandler = 0;
+    guint m_homeIdle = 0;
+    // A completion waiting for the page's title, which the engine reports
+    // just after the load has finished.
+    guint m_pendingComplete = 0;
+    bool m_statusBar = false;
+    bool m_resizable = false;
+};
+
+}  // namespace poremisu

@@ -1,0 +1,194 @@
+#include "platform/posix/PosixFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+namespace poremisu {
+
+namespace {
+
+// Writes all bytes, going on after a partial write or an interrupted call.
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+class PosixTextFile : public TextFile {
+public:
+    explicit PosixTextFile(int fd) : m_fd(fd) {}
+    ~PosixTextFile() override { ::close(m_fd); }
+    PosixTextFile(const PosixTextFile&) = delete;
+    PosixTextFile& operator=(const PosixTextFile&) = delete;
+
+    bool WriteLine(std::string_view bytes) override {
+        std::string out;
+        out.reserve(bytes.size() + 2);
+        for (char c : bytes) {
+            if (c == '\n') out += '\r';
+            out += c;
+        }
+        // One write per line: with O_APPEND the kernel places the whole line
+        // at the end, so another process appending meanwhile cannot cut into it.
+        return WriteAll(m_fd, out);
+    }
+
+private:
+    int m_fd;
+};
+
+// "." and ".." segments resolved by the text alone, as full-path functions
+// do: ".." at the root stays there, repeated separators become one, and a
+// final separator is kept.
+std::string NormalizePathText(std::string_view absolutePath) {
+    std::vector<std::string_view> segments;
+    std::size_t pos = 0;
+    while (pos <= absolutePath.size()) {
+        std::size_t slash = absolutePath.find('/', pos);
+        if (slash == std::string_view::npos) slash = absolutePath.size();
+        std::string_view segment = absolutePath.substr(pos, slash - pos);
+        if (segment == "..") {
+            if (!segments.empty()) segments.pop_back();
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        pos = slash + 1;
+    }
+    std::string result;
+    for (std::string_view segment : segments) {
+        result += '/';
+        result += segment;
+    }
+    if (result.empty() || (!absolutePath.empty() && absolutePath.back() == '/')) result += '/';
+    return result;
+}
+
+}  // namespace
+
+std::unique_ptr<TextFile> PosixFileSystem::Open(const std::string& path, OpenMode mode) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY;
+    flags |= mode == OpenMode::Append ? O_APPEND : O_TRUNC;
+    // Non-blocking only while opening: a FIFO without a reader then fails at
+    // once instead of holding the program.
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK, 0644);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    int status = ::fcntl(fd, F_GETFL);
+    if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    return std::make_unique<PosixTextFile>(fd);
+}
+
+bool PosixFileSystem::Probe(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+bool PosixFileSystem::Exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
+#if defined(SYS_renameat2)
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    // Only a kernel or file system without the flag falls through.
+    if (errno != ENOSYS && errno != EINVAL) return false;
+#endif
+    // A hard link fails when the target exists, which keeps the refusal
+    // free of races.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != EXDEV) return false;
+    // Folders and file systems without hard links: test, then rename.
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0 || errno != ENOENT) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool PosixFileSystem::SetCurrentDirectory(const std::string& path) {
+    return !path.empty() && ::chdir(path.c_str()) == 0;
+}
+
+std::string PosixFileSystem::GetCurrentDirectory() {
+    // glibc sizes the buffer itself, so a directory of any depth is answered.
+    char* cwd = ::getcwd(nullptr, 0);
+    if (!cwd) return {};
+    std::string result(cwd);
+    std::free(cwd);
+    return result;
+}
+
+std::string PosixFileSystem::FullPath(const std::string& name) {
+    if (name.empty()) return {};
+    if (name.front() == '/') return name;
+    std::string cwd = GetCurrentDirectory();
+    // Without a known current directory the relative name is still the best
+    // answer: it resolves against the same directory when used.
+    if (cwd.empty()) return name;
+    return NormalizePathText(cwd + "/" + name);
+}
+
+bool PosixFileSystem::IsDirectory(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    // A folder is only of use when it can be entered and listed.
+    return ::access(path.c_str(), R_OK | X_OK) == 0;
+}
+
+bool PosixFileSystem::EnumerateCurrentDirectory(const std::function<bool(const DirectoryEntry&)>& onEntry) {
+    DIR* dir = ::opendir(".");
+    if (!dir) return false;
+    bool any = false;
+    DirectoryEntry entry;
+    for (;;) {
+        errno = 0;
+        struct dirent* item = ::readdir(dir);
+        if (!item) break;
+        entry.name = item->d_name;
+        if (item->d_type == DT_DIR) {
+            entry.isDirectory = true;
+        } else if (item->d_type == DT_UNKNOWN || item->d_type == DT_LNK) {
+            // A link to a folder leads into a folder, so it is listed as one.
+            struct stat info {};
+            entry.isDirectory = ::stat(item->d_name, &info) == 0 && S_ISDIR(info.st_mode);
+        } else {
+            entry.isDirectory = false;
+        }
+        any = true;
+        if (!onEntry(entry)) break;
+    }
+    ::closedir(dir);
+    return any;
+}
+
+std::optional<std::string> PosixFileSystem::GetEnv(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    if (!value) return std::nullopt;
+    return std::string(value);
+}
+
+}  // namespace poremisu

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/Platform.h"
+
+namespace poremisu {
+
+// The file services on a POSIX system. Paths are bytes handed to the system
+// as they are; "/" is the only separator.
+class PosixFileSystem : public FileSystem {
+public:
+    std::unique_ptr<TextFile> Open(const std::string& path, OpenMode mode) override;
+    bool Probe(const std::string& path) override;
+    bool Exists(const std::string& path) override;
+    bool Rename(const std::string& from, const std::string& to) override;
+
+    bool SetCurrentDirectory(const std::string& path) override;
+    std::string GetCurrentDirectory() override;
+    std::string FullPath(const std::string& name) override;
+    bool IsDirectory(const std::string& path) override;
+
+    bool EnumerateCurrentDirectory(const std::function<bool(const DirectoryEntry&)>& onEntry) override;
+
+    std::optional<std::string> GetEnv(const std::string& name) override;
+
+    std::string_view Separators() const override { return "/"; }
+};
+
+}  // namespace poremisu

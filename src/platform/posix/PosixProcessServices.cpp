@@ -1,0 +1,171 @@
+#include "platform/posix/PosixProcessServices.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <thread>
+
+extern char** environ;
+
+namespace poremisu {
+
+namespace {
+
+constexpr std::chrono::milliseconds kHandOffPoll{10};
+
+bool IsFolder(const char* path) {
+    struct stat info {};
+    return path && *path && ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string LockFolder() {
+    // The runtime folder is the user's own; the temporary folder is shared,
+    // which is why the user id is part of every name.
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); IsFolder(runtime)) return runtime;
+    if (const char* temp = std::getenv("TMPDIR"); IsFolder(temp)) return temp;
+    return "/tmp";
+}
+
+std::string SanitizeName(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+                     c == '_' || c == '-';
+        out += plain ? c : '_';
+    }
+    // A name of dots alone would name a folder.
+    if (out.find_first_not_of('.') == std::string::npos) out.insert(0, "_");
+    return out;
+}
+
+int OpenLockFile(const std::string& path) {
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+}
+
+class FileLock : public ScopedLock {
+public:
+    explicit FileLock(int fd) : m_fd(fd) {}
+    ~FileLock() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+// The first executable file of the name in PATH.
+std::string FindInPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t begin = 0;
+    while (begin <= folders.size()) {
+        std::size_t end = folders.find(':', begin);
+        if (end == std::string::npos) end = folders.size();
+        std::string folder = folders.substr(begin, end - begin);
+        if (folder.empty()) folder = ".";
+        std::string candidate = folder + "/" + program;
+        struct stat info {};
+        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+        begin = end + 1;
+    }
+    return {};
+}
+
+}  // namespace
+
+PosixProcessServices::~PosixProcessServices() {
+    for (int fd : m_instanceLocks) ::close(fd);
+}
+
+std::string PosixProcessServices::LockPath(const std::string& name, const std::string& suffix) {
+    return LockFolder() + "/" + SanitizeName(name) + "-" + std::to_string(::getuid()) + suffix;
+}
+
+InstanceResult PosixProcessServices::AcquireInstance(const std::string& name) {
+    int fd = OpenLockFile(LockPath(name, ".lock"));
+    // Without a lock file nothing can be known of other instances; this one
+    // then runs as the first.
+    if (fd < 0) return InstanceResult::First;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            // Kept open: the lock lasts as long as the process, and the kernel
+            // drops it however the process ends.
+            m_instanceLocks.push_back(fd);
+            return InstanceResult::First;
+        }
+        if (errno == EINTR) continue;
+        bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        return held ? InstanceResult::AlreadyExists : InstanceResult::First;
+    }
+}
+
+std::unique_ptr<ScopedLock> PosixProcessServices::LockHandOff(const std::string& name) {
+    int fd = OpenLockFile(LockPath(name, ".handoff.lock"));
+    if (fd < 0) return std::make_unique<FileLock>(-1);
+    auto deadline = std::chrono::steady_clock::now() + m_handOffWait;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<FileLock>(fd);
+        if (errno != EWOULDBLOCK && errno != EINTR) break;
+        // A start that holds the lock this long has stopped; going on
+        // without it at worst lets two hand-offs overlap.
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(kHandOffPoll);
+    }
+    ::close(fd);
+    return std::make_unique<FileLock>(-1);
+}
+
+void PosixProcessServices::OpenDocument(const std::string& path) {
+    std::vector<std::string> arguments;
+    std::string program = FindInPath("xdg-open");
+    if (!program.empty()) {
+        arguments = {"xdg-open", path};
+    } else {
+        program = FindInPath("gio");
+        if (program.empty()) return;
+        arguments = {"gio", "open", path};
+    }
+    // Everything the children need is prepared here: between fork and exec
+    // only async-signal-safe calls are allowed.
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null < 0) return;
+
+    // The middle child ends at once and is reaped here; the opener is then
+    // nobody's child of ours and never lingers as a zombie.
+    pid_t middle = ::fork();
+    if (middle == 0) {
+        pid_t opener = ::fork();
+        if (opener == 0) {
+            ::setsid();
+            for (int fd = 0; fd <= 2; ++fd) {
+                if (fd == null)
+                    ::fcntl(fd, F_SETFD, 0);
+                else
+                    ::dup2(null, fd);
+            }
+            ::execve(program.c_str(), argv.data(), environ);
+            ::_exit(127);
+        }
+        ::_exit(opener < 0 ? 1 : 0);
+    }
+    ::close(null);
+    if (middle < 0) return;
+    while (::waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace poremisu

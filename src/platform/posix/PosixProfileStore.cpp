@@ -1,0 +1,204 @@
+#include "platform/posix/PosixProfileStore.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "app/Profile.h"
+#include "app/Text.h"
+
+namespace poremisu {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 64 * 1024;
+
+// Writers hold the lock for one small rewrite; one that keeps it longer has
+// stopped, and the write is given up rather than the program held.
+constexpr std::chrono::milliseconds kLockWait{10000};
+constexpr std::chrono::milliseconds kLockPoll{5};
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    ~FileDescriptor() { Reset(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int Get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+    void Reset() {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd;
+};
+
+// Opens a regular file for reading. FIFOs and devices are refused before
+// anything is read from them, so a strange file in a listed folder cannot
+// hold the program.
+int OpenRegularForReading(const std::string& path, struct stat& info) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+// Reads at most `limit` bytes; nullopt on an error or when the file holds more.
+std::optional<std::string> ReadBounded(int fd, std::size_t limit) {
+    std::string text;
+    char buffer[kReadChunk];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (got == 0) return text;
+        if (text.size() + static_cast<std::size_t>(got) > limit) return std::nullopt;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+bool LockExclusive(int fd) {
+    auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(kLockPoll);
+    }
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// The file a settings path stands for: a link is followed, so that the file
+// it leads to is rewritten and the link itself stays.
+std::optional<std::string> TargetOf(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return std::nullopt;
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
+}
+
+}  // namespace
+
+std::string PosixProfileStore::Read(const std::string& path, std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, std::size_t count) {
+    std::string fallback = CutToCount(defaultValue, count);
+    if (path.empty()) return fallback;
+    struct stat info {};
+    FileDescriptor fd(OpenRegularForReading(path, info));
+    if (!fd) return fallback;
+
+    ProfileValueFinder finder(section, key, count);
+    std::vector<char> buffer(kReadChunk);
+    for (;;) {
+        ssize_t got = ::read(fd.Get(), buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        if (finder.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) break;
+    }
+    finder.Finish();
+    return finder.Result() ? *finder.Result() : fallback;
+}
+
+bool PosixProfileStore::Write(const std::string& path, std::string_view section, std::string_view key,
+                              std::string_view value) {
+    if (path.empty()) return false;
+    auto target = TargetOf(path);
+    if (!target) return false;
+
+    // Every writer of the file takes this lock first, so each rewrite starts
+    // from the result of the one before and no key set meanwhile is lost.
+    FileDescriptor lock(::open((*target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
+    if (!lock || !LockExclusive(lock.Get())) return false;
+
+    std::string text;
+    struct stat info {};
+    bool existed = false;
+    {
+        FileDescriptor current(OpenRegularForReading(*target, info));
+        if (current) {
+            existed = true;
+            // A file its owner made read-only stays as it is.
+            if (::access(target->c_str(), W_OK) != 0) return false;
+            // A file that cannot be read whole, or is too large to be a
+            // settings file, is left as it is rather than replaced.
+            auto read = ReadBounded(current.Get(), kMaxRewriteBytes);
+            if (!read) return false;
+            text = std::move(*read);
+        } else if (errno != ENOENT) {
+            return false;
+        }
+    }
+
+    std::string updated = UpdateProfileText(text, section, key, value);
+    if (existed && updated == text) return true;
+
+    std::string temporary = *target + ".XXXXXX";
+    std::vector<char> name(temporary.begin(), temporary.end());
+    name.push_back('\0');
+    FileDescriptor out(::mkostemp(name.data(), O_CLOEXEC));
+    if (!out) return false;
+    temporary.assign(name.data());
+
+    bool ok = true;
+    if (existed) {
+        ok = ::fchmod(out.Get(), info.st_mode & 07777) == 0;
+        // Only root can give the file back to its owner; others keep theirs.
+        if (ok && (info.st_uid != ::geteuid() || info.st_gid != ::getegid())) {
+            [[maybe_unused]] int ignored = ::fchown(out.Get(), info.st_uid, info.st_gid);
+        }
+    } else {
+        ok = ::fchmod(out.Get(), 0644) == 0;
+    }
+    ok = ok && WriteAll(out.Get(), updated) && ::fsync(out.Get()) == 0;
+    out.Reset();
+    // The new content is on disk before its name replaces the old file, so a
+    // crash leaves one whole file or the other.
+    if (!ok || ::rename(temporary.c_str(), target->c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    FileDescriptor folder(::open(FolderOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder) ::fsync(folder.Get());
+    return true;
+}
+
+}  // namespace poremisu

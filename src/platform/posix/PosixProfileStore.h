@@ -1,0 +1,26 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "app/Platform.h"
+
+namespace poremisu {
+
+// Initialisation files read as a stream and rewritten whole: a read holds a
+// fixed amount of memory whatever the file, and a write replaces the file in
+// one rename, so a reader sees the old file or the new one, never a mix.
+class PosixProfileStore : public ProfileStore {
+public:
+    // A file larger than this is not one of ours and is never rewritten.
+    static constexpr std::size_t kMaxRewriteBytes = 4u << 20;
+
+    std::string Read(const std::string& path, std::string_view section, std::string_view key,
+                     std::string_view defaultValue, std::size_t count) override;
+    bool Write(const std::string& path, std::string_view section, std::string_view key,
+               std::string_view value) override;
+};
+
+}  // namespace poremisu

@@ -1,0 +1,513 @@
+#include "platform/win32/Win32MainWindow.h"
+
+#include <climits>
+#include <cstring>
+
+#include "platform/win32/Win32WindowSystem.h"
+#include "resource.h"
+#include "ui/CommandTable.h"
+#include "ui/UrlInputDialog.h"
+
+namespace poremisu {
+
+namespace {
+
+// The one main window of the process, for the thread's input hook.
+Win32MainWindow* g_inputTarget = nullptr;
+
+WindowId IdOf(HWND window) { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(window)); }
+
+int Clamp(std::size_t count) { return count > INT_MAX ? INT_MAX : static_cast<int>(count); }
+
+std::string WindowText(HWND window, std::size_t count) {
+    if (count == 0) return {};
+    std::string text(static_cast<std::size_t>(Clamp(count)), '\0');
+    int length = GetWindowTextA(window, text.data(), Clamp(count));
+    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return text;
+}
+
+std::int32_t HeightOf(HWND window) {
+    RECT rect = {};
+    if (!window || !GetWindowRect(window, &rect)) return 0;
+    return rect.bottom - rect.top;
+}
+
+// Pointer and key input, the kind that shows someone is at the window.
+bool IsInputMessage(UINT message) {
+    return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_KEYDOWN ||
+           message == WM_SYSKEYDOWN;
+}
+
+void CentreOver(HWND window, HWND over) {
+    RECT outer = {};
+    GetWindowRect(window, &outer);
+    RECT area = {};
+    if (over) {
+        GetWindowRect(over, &area);
+    } else {
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    int width = outer.right - outer.left;
+    int height = outer.bottom - outer.top;
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+BOOL CALLBACK EndOwnedBox(HWND window, LPARAM owner) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    // "#32770" is the class of dialog windows and message boxes.
+    if (GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner) && std::strcmp(name, "#32770") == 0) {
+        EndDialog(window, IDCANCEL);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+// The address dialog of template 100 around the core's UrlInputDialog.
+class Win32MainWindow::UrlInputWindow final : public UrlInputDialogHost {
+public:
+    UrlInputWindow(Win32MainWindow& owner)
+        : m_logic(owner.m_state, owner.m_browser, *owner.m_window, *this) {}
+
+    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+        UrlInputWindow* self = nullptr;
+        if (message == WM_INITDIALOG) {
+            self = reinterpret_cast<UrlInputWindow*>(lParam);
+            SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+            self->m_dialog = dialog;
+        } else {
+            self = reinterpret_cast<UrlInputWindow*>(GetWindowLongPtrA(dialog, DWLP_USER));
+        }
+        if (!self) return FALSE;
+        try {
+            return self->OnMessage(message, wParam, lParam);
+        } catch (...) {
+            return FALSE;
+        }
+    }
+
+    void SetFieldText(int id, const std::string& text) override { SetDlgItemTextA(m_dialog, id, text.c_str()); }
+    std::string GetFieldText(int id, std::size_t count) override {
+        return WindowText(GetDlgItem(m_dialog, id), count);
+    }
+    void MoveDialog(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
+        MoveWindow(m_dialog, x, y, w, h, TRUE);
+    }
+    void MoveControl(int id, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
+        MoveWindow(GetDlgItem(m_dialog, id), x, y, w, h, TRUE);
+    }
+    void EndDialog(DialogResult result) override {
+        ::EndDialog(m_dialog, result == DialogResult::Ok ? IDOK : IDCANCEL);
+    }
+
+private:
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+        case WM_INITDIALOG: {
+            CentreOver(m_dialog, GetWindow(m_dialog, GW_OWNER));
+            bool defaultFocus = m_logic.OnInitDialog();
+            m_ready = true;
+            // The first layout, at the template's size: the fields in rows.
+            RECT client = {};
+            GetClientRect(m_dialog, &client);
+            m_logic.OnSize(client.right, client.bottom);
+            return defaultFocus ? TRUE : FALSE;
+        }
+        case WM_SIZE:
+            if (m_ready && (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED)) {
+                m_logic.OnSize(LOWORD(lParam), HIWORD(lParam));
+            }
+            return FALSE;
+        case WM_COMMAND: {
+            int id = LOWORD(wParam);
+            if (id == dlg::kGo || id == dlg::kMenu || id == dlg::kCancel) {
+                if (HIWORD(wParam) == BN_CLICKED) m_logic.OnCommand(id);
+                return TRUE;
+            }
+            return FALSE;
+        }
+        case WM_CLOSE:
+            // The close box means the cancel id, whose button is disabled here:
+            // refused with the warning sound.
+            MessageBeep(MB_OK);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    }
+
+    UrlInputDialog m_logic;
+    HWND m_dialog = nullptr;
+    bool m_ready = false;
+};
+
+Win32MainWindow::Win32MainWindow(HINSTANCE instance, AppState& state, const Texts& texts, Services& services)
+    : m_instance(instance), m_state(state), m_texts(texts), m_services(services) {}
+
+Win32MainWindow::~Win32MainWindow() {
+    m_browser.Destroy();
+    if (m_inputHook) UnhookWindowsHookEx(m_inputHook);
+    if (g_inputTarget == this) g_inputTarget = nullptr;
+}
+
+bool Win32MainWindow::RegisterWindowClass(HINSTANCE instance) {
+    WNDCLASSEXA windowClass = {};
+    if (GetClassInfoExA(instance, kMainWindowClass, &windowClass)) return true;
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = DefDlgProcA;
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN));
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kMainWindowClass;
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+void Win32MainWindow::RunMainWindow(ShowCommand startupShowState) {
+    if (!RegisterWindowClass(m_instance)) return;
+    m_startupShowState = startupShowState;
+    m_ended = false;
+    m_window = std::make_unique<MainWindow>(m_state, m_texts, *this, m_browser, m_services);
+    g_inputTarget = this;
+    m_inputHook = SetWindowsHookExA(WH_GETMESSAGE, InputHook, nullptr, GetCurrentThreadId());
+
+    HWND window = CreateDialogParamA(m_instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, DialogProc,
+                                     reinterpret_cast<LPARAM>(this));
+    if (window) {
+        // A window that no stored placement has shown opens at its template
+        // size in the middle of the screen.
+        // The first showing counts as a size change: a window that no
+        // placement has moved lays its controls out before it appears.
+        if (!m_sized) {
+            RECT client = {};
+            GetClientRect(window, &client);
+            WPARAM kind = IsIconic(window) ? SIZE_MINIMIZED : IsZoomed(window) ? SIZE_MAXIMIZED : SIZE_RESTORED;
+            OnSizeMessage(kind, MAKELPARAM(client.right, client.bottom));
+        }
+        if (!IsWindowVisible(window)) {
+            CentreOver(window, nullptr);
+            ShowWindow(window, SW_SHOWNORMAL);
+        }
+        UpdateWindow(window);
+        RunMessageLoop();
+        // The control goes first, while the window it lives in still exists.
+        m_browser.Destroy();
+        DestroyWindow(window);
+    }
+
+    if (m_inputHook) UnhookWindowsHookEx(m_inputHook);
+    m_inputHook = nullptr;
+    g_inputTarget = nullptr;
+    m_hwnd = nullptr;
+    m_state.mainWindow = 0;
+}
+
+void Win32MainWindow::RunMessageLoop() {
+    MSG message;
+    while (!m_ended) {
+        BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got == -1) break;
+        if (got == 0) {
+            // Someone asked the thread to quit: end the window, and leave the
+            // request for whoever runs the next loop.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        HWND control = m_browser.Window();
+        if (control && (message.hwnd == control || IsChild(control, message.hwnd)) &&
+            m_browser.PreTranslateMessage(message)) {
+            continue;
+        }
+        if (IsDialogMessageA(m_hwnd, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+LRESULT CALLBACK Win32MainWindow::InputHook(int code, WPARAM wParam, LPARAM lParam) {
+    // Input anywhere inside the main window, the page's own windows included,
+    // shows that someone is there. Boxes and the address dialog are other
+    // windows and do not count.
+    if (code == HC_ACTION && wParam == PM_REMOVE && g_inputTarget && g_inputTarget->m_window) {
+        const MSG* message = reinterpret_cast<const MSG*>(lParam);
+        if (message && IsInputMessage(message->message) && g_inputTarget->IsInsideMainWindow(message->hwnd)) {
+            g_inputTarget->m_window->OnInput();
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool Win32MainWindow::IsInsideMainWindow(HWND window) const {
+    return m_hwnd && window && (window == m_hwnd || IsChild(m_hwnd, window));
+}
+
+INT_PTR CALLBACK Win32MainWindow::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Win32MainWindow* self = nullptr;
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<Win32MainWindow*>(lParam);
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        self->m_hwnd = window;
+    } else {
+        self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrA(window, DWLP_USER));
+    }
+    if (!self || !self->m_window) return FALSE;
+    // Handlers never let anything escape into the system's code.
+    try {
+        return self->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+void CALLBACK Win32MainWindow::TimerProc(HWND window, UINT, UINT_PTR, DWORD) {
+    auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (!self || !self->m_window || self->m_ended) return;
+    try {
+        self->m_window->OnTimer();
+    } catch (...) {
+    }
+}
+
+INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: return OnInitDialog() ? TRUE : FALSE;
+    case WM_SIZE: OnSizeMessage(wParam, lParam); return FALSE;
+    case WM_COMMAND:
+        if (m_addressBar && reinterpret_cast<HWND>(lParam) == m_addressBar) {
+            // Leaving the address bar navigates to its text; its other
+            // notifications do nothing.
+            if (HIWORD(wParam) == EN_KILLFOCUS && !m_ended) m_window->OnAddressBarFocusOut();
+            return TRUE;
+        }
+        // Enter typed in the address bar arrives as the dialog's OK id: it
+        // navigates to the bar's text instead of ending the program.
+        if (LOWORD(wParam) == IDOK && lParam == 0 && m_addressBar && GetFocus() == m_addressBar) {
+            m_window->OnAddressBarActivate();
+            return TRUE;
+        }
+        m_window->OnCommand(LOWORD(wParam));
+        return TRUE;
+    case WM_SYSCOMMAND:
+        if (m_window->OnSysCommand(static_cast<int>(wParam))) {
+            SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, 0);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE: OnCloseRequest(); return TRUE;
+    case WM_MOUSEMOVE:
+    case WM_KEYDOWN:
+    case WM_MOUSEWHEEL:
+        m_window->OnInput();
+        return FALSE;
+    case WM_PAINT:
+        if (!IsIconic(m_hwnd)) return FALSE;
+        PaintIcon();
+        return TRUE;
+    case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(m_icon);
+    default: return FALSE;
+    }
+}
+
+bool Win32MainWindow::OnInitDialog() {
+    m_state.mainWindow = IdOf(m_hwnd);
+    m_addressBar = GetDlgItem(m_hwnd, IDC_ADDRESS_BAR);
+    RECT control = {7, 18, 7 + 135, 18 + 246};
+    MapDialogRect(m_hwnd, &control);
+    if (m_browser.Create(m_hwnd, control, IDC_BROWSER, m_window->Events())) {
+        if (HWND window = m_browser.Window()) {
+            // First in the tab order and a tab stop: the control takes the
+            // focus when the window opens.
+            SetWindowLongPtrA(window, GWL_STYLE, GetWindowLongPtrA(window, GWL_STYLE) | WS_TABSTOP);
+            SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+    m_controlsAttached = true;
+    return m_window->OnInitDialog(m_startupShowState);
+}
+
+void Win32MainWindow::OnSizeMessage(WPARAM kind, LPARAM size) {
+    if (!m_controlsAttached) return;
+    if (kind != SIZE_RESTORED && kind != SIZE_MINIMIZED && kind != SIZE_MAXIMIZED) return;
+    if (m_sized && kind == m_lastSizeKind && size == m_lastSize) return;
+    m_sized = true;
+    m_lastSizeKind = kind;
+    m_lastSize = size;
+    m_window->OnSize(LOWORD(size), HIWORD(size));
+}
+
+void Win32MainWindow::OnCloseRequest() {
+    if (m_openBoxes > 0) {
+        // The box ends first; the close follows when its loop has returned.
+        m_closePending = true;
+        EndOwnedBoxes();
+        return;
+    }
+    m_window->OnClose();
+}
+
+void Win32MainWindow::EndOwnedBoxes() {
+    EnumThreadWindows(GetCurrentThreadId(), EndOwnedBox, reinterpret_cast<LPARAM>(m_hwnd));
+}
+
+void Win32MainWindow::AfterBox() {
+    if (m_openBoxes > 0 || !m_closePending) return;
+    m_closePending = false;
+    if (!m_ended) m_window->OnClose();
+}
+
+void Win32MainWindow::PaintIcon() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hwnd, &paint);
+    SendMessageA(m_hwnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client = {};
+    GetClientRect(m_hwnd, &client);
+    int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_icon);
+    EndPaint(m_hwnd, &paint);
+}
+
+void Win32MainWindow::SetTitle(const std::string& title) { SetWindowTextA(m_hwnd, title.c_str()); }
+
+std::string Win32MainWindow::GetAddressBarText(std::size_t count) { return WindowText(m_addressBar, count); }
+
+void Win32MainWindow::SetAddressBarText(const std::string& text) { SetWindowTextA(m_addressBar, text.c_str()); }
+
+std::int32_t Win32MainWindow::AddressBarCreatedHeight() { return HeightOf(m_addressBar); }
+
+void Win32MainWindow::MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+    MoveWindow(m_addressBar, x, y, w, h, TRUE);
+}
+
+WindowId Win32MainWindow::CreateStatusBar() {
+    m_statusBar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "", m_hwnd, IDC_STATUS_BAR);
+    return IdOf(m_statusBar);
+}
+
+std::int32_t Win32MainWindow::StatusBarHeight() { return HeightOf(m_statusBar); }
+
+void Win32MainWindow::ShowStatusBar(bool visible) {
+    if (m_statusBar) ShowWindow(m_statusBar, visible ? SW_SHOWNORMAL : SW_HIDE);
+}
+
+void Win32MainWindow::MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+    if (m_statusBar) MoveWindow(m_statusBar, x, y, w, h, TRUE);
+}
+
+void Win32MainWindow::SetStatusText(const std::string& text) {
+    if (m_statusBar) SetWindowTextA(m_statusBar, text.c_str());
+}
+
+void Win32MainWindow::AttachMainMenu() {
+    HMENU menu = LoadMenuA(m_instance, "MAINMENU");
+    if (!menu) return;
+    HMENU previous = GetMenu(m_hwnd);
+    if (!SetMenu(m_hwnd, menu)) {
+        ::DestroyMenu(menu);
+        return;
+    }
+    // A copy attached before is replaced, not leaked.
+    if (previous && IsMenu(previous)) ::DestroyMenu(previous);
+}
+
+void Win32MainWindow::DestroyMenu() {
+    HMENU menu = GetMenu(m_hwnd);
+    if (!menu) return;
+    SetMenu(m_hwnd, nullptr);
+    if (IsMenu(menu)) ::DestroyMenu(menu);
+}
+
+bool Win32MainWindow::HasMenu() { return GetMenu(m_hwnd) != nullptr; }
+
+void Win32MainWindow::AttachBrowserMenu() {
+    // Whatever the control's window reports is passed on as it is.
+    HWND control = GetDlgItem(m_hwnd, IDC_BROWSER);
+    if (control) SetMenu(m_hwnd, GetMenu(control));
+}
+
+void Win32MainWindow::AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
+                                            const std::string& help) {
+    HMENU system = GetSystemMenu(m_hwnd, FALSE);
+    if (!system) return;
+    AppendMenuA(system, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(system, MF_STRING, syscmd::kUrlInput, urlInput.c_str());
+    AppendMenuA(system, MF_STRING, syscmd::kMenuSet, menuSet.c_str());
+    AppendMenuA(system, MF_STRING, syscmd::kHelp, help.c_str());
+}
+
+void Win32MainWindow::SetIcon() {
+    m_icon = LoadIconA(m_instance, MAKEINTRESOURCEA(IDI_MAIN));
+    SendMessageA(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
+    SendMessageA(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
+}
+
+void Win32MainWindow::Show(ShowCommand command) { ShowWindow(m_hwnd, static_cast<int>(command)); }
+
+bool Win32MainWindow::IsMinimized() { return IsIconic(m_hwnd) != 0; }
+
+bool Win32MainWindow::IsMaximized() { return IsZoomed(m_hwnd) != 0; }
+
+bool Win32MainWindow::GetPlacement(WindowPlacement& placement) {
+    WINDOWPLACEMENT wp = {};
+    wp.length = sizeof wp;
+    if (!GetWindowPlacement(m_hwnd, &wp)) return false;
+    placement.flags = static_cast<std::int32_t>(wp.flags);
+    placement.showCommand = static_cast<std::int32_t>(wp.showCmd);
+    placement.minX = wp.ptMinPosition.x;
+    placement.minY = wp.ptMinPosition.y;
+    placement.maxX = wp.ptMaxPosition.x;
+    placement.maxY = wp.ptMaxPosition.y;
+    placement.left = wp.rcNormalPosition.left;
+    placement.top = wp.rcNormalPosition.top;
+    placement.right = wp.rcNormalPosition.right;
+    placement.bottom = wp.rcNormalPosition.bottom;
+    return true;
+}
+
+void Win32MainWindow::SetPlacement(const WindowPlacement& placement) {
+    WINDOWPLACEMENT wp = {};
+    wp.length = sizeof wp;
+    wp.flags = static_cast<UINT>(placement.flags);
+    wp.showCmd = static_cast<UINT>(placement.showCommand);
+    wp.ptMinPosition = {placement.minX, placement.minY};
+    wp.ptMaxPosition = {placement.maxX, placement.maxY};
+    wp.rcNormalPosition = {placement.left, placement.top, placement.right, placement.bottom};
+    SetWindowPlacement(m_hwnd, &wp);
+}
+
+void Win32MainWindow::StartTimer(std::chrono::milliseconds period) {
+    SetTimer(m_hwnd, 0, static_cast<UINT>(period.count()), TimerProc);
+}
+
+void Win32MainWindow::SendClose() { SendMessageA(m_hwnd, WM_CLOSE, 0, 0); }
+
+void Win32MainWindow::EndWindow() {
+    m_ended = true;
+    // Wakes the loop, which then sees the window has ended.
+    PostMessageA(m_hwnd, WM_NULL, 0, 0);
+}
+
+Answer Win32MainWindow::MessageBox(const std::string& text, const std::string& caption, Buttons buttons) {
+    ++m_openBoxes;
+    int answer = MessageBoxA(m_hwnd, text.c_str(), caption.c_str(), buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK);
+    --m_openBoxes;
+    AfterBox();
+    return answer == IDOK ? Answer::Ok : Answer::Cancel;
+}
+
+void Win32MainWindow::RunUrlInputDialog() {
+    UrlInputWindow dialog(*this);
+    ++m_openBoxes;
+    DialogBoxParamA(m_instance, MAKEINTRESOURCEA(IDD_URL_INPUT), m_hwnd, UrlInputWindow::DialogProc,
+                    reinterpret_cast<LPARAM>(&dialog));
+    --m_openBoxes;
+    AfterBox();
+}
+
+}  // namespace poremisu

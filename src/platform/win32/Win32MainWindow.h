@@ -1,0 +1,104 @@
+#pragma once
+
+#include "platform/win32/Win32Api.h"
+
+#include <memory>
+#include <string>
+
+#include "app/BrowserApp.h"
+#include "platform/win32/Win32WebBrowser.h"
+#include "ui/MainWindow.h"
+#include "ui/WindowHost.h"
+
+namespace poremisu {
+
+// The main window: the dialog of template 102 (class "poremisu") with the
+// web-browser control, the address bar and a status window, run modally by
+// a message loop of its own. The window's logic lives in MainWindow; this
+// class carries it out with the window functions of the system.
+class Win32MainWindow final : public WindowHost, public MainWindowRunner {
+public:
+    Win32MainWindow(HINSTANCE instance, AppState& state, const Texts& texts, Services& services);
+    ~Win32MainWindow() override;
+    Win32MainWindow(const Win32MainWindow&) = delete;
+    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
+
+    // Registers the dialog class the template names; once per process.
+    static bool RegisterWindowClass(HINSTANCE instance);
+
+    void RunMainWindow(ShowCommand startupShowState) override;
+
+    void SetTitle(const std::string& title) override;
+    std::string GetAddressBarText(std::size_t count) override;
+    void SetAddressBarText(const std::string& text) override;
+    std::int32_t AddressBarCreatedHeight() override;
+    void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
+    WindowId CreateStatusBar() override;
+    std::int32_t StatusBarHeight() override;
+    void ShowStatusBar(bool visible) override;
+    void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
+    void SetStatusText(const std::string& text) override;
+    void AttachMainMenu() override;
+    void DestroyMenu() override;
+    bool HasMenu() override;
+    void AttachBrowserMenu() override;
+    void AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
+                               const std::string& help) override;
+    void SetIcon() override;
+    void Show(ShowCommand command) override;
+    bool IsMinimized() override;
+    bool IsMaximized() override;
+    bool GetPlacement(WindowPlacement& placement) override;
+    void SetPlacement(const WindowPlacement& placement) override;
+    void StartTimer(std::chrono::milliseconds period) override;
+    void SendClose() override;
+    void EndWindow() override;
+    Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
+    void RunUrlInputDialog() override;
+
+private:
+    class UrlInputWindow;
+
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
+    static LRESULT CALLBACK InputHook(int code, WPARAM wParam, LPARAM lParam);
+
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnInitDialog();
+    void OnSizeMessage(WPARAM kind, LPARAM size);
+    void OnCloseRequest();
+    void PaintIcon();
+    void RunMessageLoop();
+    bool IsInsideMainWindow(HWND window) const;
+    // Ends the address dialog or message box the main window owns.
+    void EndOwnedBoxes();
+    void AfterBox();
+
+    HINSTANCE m_instance;
+    AppState& m_state;
+    const Texts& m_texts;
+    Services& m_services;
+    Win32WebBrowser m_browser;
+    std::unique_ptr<MainWindow> m_window;
+
+    HWND m_hwnd = nullptr;
+    HWND m_addressBar = nullptr;
+    HWND m_statusBar = nullptr;
+    HICON m_icon = nullptr;
+    HHOOK m_inputHook = nullptr;
+    ShowCommand m_startupShowState = ShowCommand::Normal;
+
+    bool m_controlsAttached = false;
+    bool m_ended = false;
+    // A close request that came while a box was open: carried out once it has ended.
+    bool m_closePending = false;
+    int m_openBoxes = 0;
+
+    // The last size notification handled: one that changes nothing is not a
+    // size change (re-showing a minimised window minimised, for one).
+    bool m_sized = false;
+    WPARAM m_lastSizeKind = 0;
+    LPARAM m_lastSize = 0;
+};
+
+}  // namespace poremisu

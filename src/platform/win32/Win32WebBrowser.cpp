@@ -1,0 +1,385 @@
+#include "platform/win32/Win32WebBrowser.h"
+
+#include <string_view>
+
+#include "platform/win32/Win32Text.h"
+
+namespace poremisu {
+
+namespace {
+
+// {8856F961-340A-11D0-A96B-00C04FD705A2}
+constexpr CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+// {D30C1661-CDAF-11D0-8A3E-00C04FC9E26E}
+constexpr IID kIidWebBrowser2 = {0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
+// {34A715A0-6587-11D0-924A-0020AFC7AC4D}
+constexpr IID kDiidWebBrowserEvents2 = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
+
+std::string TextOf(const VARIANT& value) {
+    const VARIANT* v = &value;
+    if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
+    BSTR text = nullptr;
+    if (v->vt == VT_BSTR) {
+        text = v->bstrVal;
+    } else if (v->vt == (VT_BYREF | VT_BSTR) && v->pbstrVal) {
+        text = *v->pbstrVal;
+    }
+    if (!text) return {};
+    return BytesFrom(std::wstring_view(text, SysStringLen(text)));
+}
+
+}  // namespace
+
+bool DispatchBrowserEvent(DISPID id, const DISPPARAMS* params, BrowserEvents& events) {
+    switch (id) {
+    case dispid::kDownloadBegin: events.OnDownloadBegin(); return true;
+    case dispid::kDocumentComplete: events.OnDocumentComplete(); return true;
+    // Its out-parameters stay as they came: the platform still opens its own
+    // window, which the sweep closes later.
+    case dispid::kNewWindow2: events.OnNewWindow2(); return true;
+    case dispid::kStatusTextChange:
+        events.OnStatusTextChange(params && params->cArgs >= 1 && params->rgvarg ? TextOf(params->rgvarg[0])
+                                                                                  : std::string());
+        return true;
+    default:
+        // BeforeNavigate2, NavigateComplete2, UpdatePageStatus, TitleChange,
+        // NavigateError and the rest: taken and left alone.
+        return false;
+    }
+}
+
+// The container side of in-place hosting: client site, in-place site and
+// frame in one object, all answering for the one parent window.
+class Win32WebBrowser::Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+public:
+    Site(HWND parent, const RECT& rect) : m_parent(parent), m_rect(rect) {}
+
+    void SetInPlaceObject(IOleInPlaceObject* inPlace) { m_inPlace = inPlace; }
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
+            *out = static_cast<IOleClientSite*>(this);
+        } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
+            *out = static_cast<IOleInPlaceSite*>(this);
+        } else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
+            *out = static_cast<IOleInPlaceFrame*>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG refs = --m_refs;
+        if (refs == 0) delete this;
+        return refs;
+    }
+
+    // IOleClientSite
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+        if (moniker) *moniker = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetContainer(IOleContainer** container) override {
+        if (container) *container = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // IOleWindow, shared by the in-place site and the frame
+    STDMETHODIMP GetWindow(HWND* window) override {
+        if (!window) return E_POINTER;
+        *window = m_parent;
+        return S_OK;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+    // IOleInPlaceSite
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
+                                  LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+        if (frame) {
+            *frame = static_cast<IOleInPlaceFrame*>(this);
+            AddRef();
+        }
+        if (document) *document = nullptr;
+        if (position) *position = m_rect;
+        if (clip) *clip = m_rect;
+        if (info) {
+            info->fMDIApp = FALSE;
+            info->hwndFrame = m_parent;
+            info->haccel = nullptr;
+            info->cAccelEntries = 0;
+        }
+        return S_OK;
+    }
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+    STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+    STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+    // The control's Left, Top, Width and Height arrive here: the container
+    // moves the control.
+    STDMETHODIMP OnPosRectChange(LPCRECT rect) override {
+        if (!rect) return E_POINTER;
+        m_rect = *rect;
+        if (m_inPlace) m_inPlace->SetObjectRects(&m_rect, &m_rect);
+        return S_OK;
+    }
+
+    // IOleInPlaceUIWindow
+    STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+
+    // IOleInPlaceFrame: the window's own menu bar is never merged.
+    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
+    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+private:
+    ~Site() = default;
+
+    ULONG m_refs = 1;
+    HWND m_parent;
+    RECT m_rect;
+    IOleInPlaceObject* m_inPlace = nullptr;  // not owned
+};
+
+// The control's DWebBrowserEvents2 connection: events arrive as Invoke calls
+// by dispatch id.
+class Win32WebBrowser::EventSink final : public IDispatch {
+public:
+    explicit EventSink(BrowserEvents& events) : m_events(&events) {}
+
+    void Detach() { m_events = nullptr; }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kDiidWebBrowserEvents2) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG refs = --m_refs;
+        if (refs == 0) delete this;
+        return refs;
+    }
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        if (count) *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info) *info = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                        UINT*) override {
+        if (!m_events) return S_OK;
+        // Nothing may escape into the control.
+        try {
+            DispatchBrowserEvent(id, params, *m_events);
+        } catch (...) {
+        }
+        return S_OK;
+    }
+
+private:
+    ~EventSink() = default;
+
+    ULONG m_refs = 1;
+    BrowserEvents* m_events;
+};
+
+Win32WebBrowser::~Win32WebBrowser() { Destroy(); }
+
+bool Win32WebBrowser::Create(HWND parent, const RECT& rect, int controlId, BrowserEvents& events) {
+    Destroy();
+    if (FAILED(CoCreateInstance(kClsidWebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                reinterpret_cast<void**>(&m_object))) ||
+        !m_object) {
+        m_object = nullptr;
+        return false;
+    }
+    m_site = new Site(parent, rect);
+    IOleClientSite* site = static_cast<IOleClientSite*>(m_site);
+    RECT position = rect;
+    bool ok = SUCCEEDED(m_object->SetClientSite(site)) &&
+              SUCCEEDED(m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, parent, &position)) &&
+              SUCCEEDED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&m_inPlace))) &&
+              SUCCEEDED(m_object->QueryInterface(kIidWebBrowser2, reinterpret_cast<void**>(&m_dispatch)));
+    if (!ok || !m_inPlace || !m_dispatch) {
+        Destroy();
+        return false;
+    }
+    m_site->SetInPlaceObject(m_inPlace);
+    if (FAILED(m_object->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&m_active)))) {
+        m_active = nullptr;
+    }
+    if (SUCCEEDED(m_inPlace->GetWindow(&m_window)) && m_window) {
+        SetWindowLongPtrA(m_window, GWLP_ID, controlId);
+    } else {
+        m_window = nullptr;
+    }
+
+    IConnectionPointContainer* container = nullptr;
+    if (SUCCEEDED(m_object->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container))) &&
+        container) {
+        if (FAILED(container->FindConnectionPoint(kDiidWebBrowserEvents2, &m_connection))) m_connection = nullptr;
+        container->Release();
+    }
+    if (m_connection) {
+        m_sink = new EventSink(events);
+        if (FAILED(m_connection->Advise(m_sink, &m_cookie))) {
+            m_connection->Release();
+            m_connection = nullptr;
+        }
+    }
+    return true;
+}
+
+void Win32WebBrowser::Destroy() {
+    if (m_connection) {
+        m_connection->Unadvise(m_cookie);
+        m_connection->Release();
+        m_connection = nullptr;
+    }
+    if (m_sink) {
+        m_sink->Detach();
+        m_sink->Release();
+        m_sink = nullptr;
+    }
+    if (m_site) m_site->SetInPlaceObject(nullptr);
+    if (m_active) {
+        m_active->Release();
+        m_active = nullptr;
+    }
+    if (m_dispatch) {
+        m_dispatch->Release();
+        m_dispatch = nullptr;
+    }
+    if (m_inPlace) {
+        m_inPlace->InPlaceDeactivate();
+        m_inPlace->Release();
+        m_inPlace = nullptr;
+    }
+    if (m_object) {
+        m_object->Close(OLECLOSE_NOSAVE);
+        m_object->SetClientSite(nullptr);
+        m_object->Release();
+        m_object = nullptr;
+    }
+    if (m_site) {
+        static_cast<IOleClientSite*>(m_site)->Release();
+        m_site = nullptr;
+    }
+    m_window = nullptr;
+}
+
+bool Win32WebBrowser::PreTranslateMessage(MSG& message) {
+    if (!m_active || message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+    return m_active->TranslateAccelerator(&message) == S_OK;
+}
+
+void Win32WebBrowser::CallMethod(DISPID id) {
+    if (!m_dispatch) return;
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    m_dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+}
+
+void Win32WebBrowser::PutProperty(DISPID id, VARIANT& value) {
+    if (!m_dispatch) return;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {&value, &named, 1, 1};
+    m_dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
+                       nullptr);
+}
+
+void Win32WebBrowser::PutInt(DISPID id, std::int32_t value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    PutProperty(id, v);
+}
+
+void Win32WebBrowser::PutBool(DISPID id, bool value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BOOL;
+    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    PutProperty(id, v);
+}
+
+std::string Win32WebBrowser::GetString(DISPID id) {
+    if (!m_dispatch) return {};
+    VARIANT result;
+    VariantInit(&result);
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    std::string text;
+    if (SUCCEEDED(m_dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result,
+                                     nullptr, nullptr))) {
+        text = TextOf(result);
+    }
+    VariantClear(&result);
+    return text;
+}
+
+void Win32WebBrowser::GoBack() { CallMethod(dispid::kGoBack); }
+void Win32WebBrowser::GoForward() { CallMethod(dispid::kGoForward); }
+void Win32WebBrowser::GoSearch() { CallMethod(dispid::kGoSearch); }
+void Win32WebBrowser::Quit() { CallMethod(dispid::kQuit); }
+
+void Win32WebBrowser::Navigate2(const std::string& address) {
+    if (!m_dispatch) return;
+    std::wstring wide = WideFrom(address);
+    VARIANT url;
+    VariantInit(&url);
+    url.vt = VT_BSTR;
+    url.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    if (!url.bstrVal) return;
+    // The address by reference, as the method takes it; flags, target
+    // frame, post data and headers are left out.
+    VARIANT byRef;
+    VariantInit(&byRef);
+    byRef.vt = VT_BYREF | VT_VARIANT;
+    byRef.pvarVal = &url;
+    DISPPARAMS params = {&byRef, nullptr, 1, 0};
+    m_dispatch->Invoke(dispid::kNavigate2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                       nullptr, nullptr);
+    VariantClear(&url);
+}
+
+void Win32WebBrowser::SetLeft(std::int32_t value) { PutInt(dispid::kLeft, value); }
+void Win32WebBrowser::SetTop(std::int32_t value) { PutInt(dispid::kTop, value); }
+void Win32WebBrowser::SetWidth(std::int32_t value) { PutInt(dispid::kWidth, value); }
+void Win32WebBrowser::SetHeight(std::int32_t value) { PutInt(dispid::kHeight, value); }
+
+std::string Win32WebBrowser::GetLocationName() { return GetString(dispid::kLocationName); }
+std::string Win32WebBrowser::GetLocationURL() { return GetString(dispid::kLocationURL); }
+std::string Win32WebBrowser::GetPath() { return GetString(dispid::kPath); }
+
+void Win32WebBrowser::SetStatusBar(bool value) { PutBool(dispid::kStatusBar, value); }
+void Win32WebBrowser::SetResizable(bool value) { PutBool(dispid::kResizable, value); }
+
+}  // namespace poremisu

@@ -1,0 +1,64 @@
+# Fails when a file of the portable core names a header other than a standard
+# C++ one or the core's own, or holds conditional compilation: either would
+# tie the core to one platform.
+#   cmake -DSOURCE_DIR=<repo>/src -P check_core_includes.cmake
+
+cmake_minimum_required(VERSION 3.25)
+
+if(NOT SOURCE_DIR)
+  message(FATAL_ERROR "SOURCE_DIR is not set")
+endif()
+
+set(STANDARD_HEADERS
+  algorithm any array atomic barrier bit bitset cassert cctype cerrno cfenv cfloat charconv chrono
+  cinttypes climits clocale cmath codecvt compare complex concepts condition_variable coroutine csetjmp
+  csignal cstdarg cstddef cstdint cstdio cstdlib cstring ctime cuchar cwchar cwctype deque exception
+  execution expected filesystem format forward_list fstream functional future initializer_list iomanip
+  ios iosfwd iostream istream iterator latch limits list locale map memory memory_resource mutex new
+  numbers numeric optional ostream queue random ranges ratio regex scoped_allocator semaphore set
+  shared_mutex source_location span sstream stack stdexcept stop_token streambuf string string_view
+  syncstream system_error thread tuple type_traits typeindex typeinfo unordered_map unordered_set
+  utility valarray variant vector version)
+set(CORE_FOLDERS app ui browser pages)
+
+set(failures "")
+set(checked 0)
+foreach(folder IN LISTS CORE_FOLDERS)
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*")
+  foreach(path IN LISTS files)
+    math(EXPR checked "${checked} + 1")
+    # Read as one text and split by hand: semicolons and brackets would
+    # otherwise be taken for list syntax and merge or split lines.
+    file(READ "${path}" content)
+    string(REPLACE ";" "<semicolon>" content "${content}")
+    string(REPLACE "[" "<open>" content "${content}")
+    string(REPLACE "]" "<close>" content "${content}")
+    string(REPLACE "\n" ";" lines "${content}")
+    set(number 0)
+    foreach(line IN LISTS lines)
+      math(EXPR number "${number} + 1")
+      if(line MATCHES "^[ \t]*#[ \t]*include[ \t]*<([^>]*)>")
+        if(NOT CMAKE_MATCH_1 IN_LIST STANDARD_HEADERS)
+          string(APPEND failures "${path}:${number}: not a standard header: <${CMAKE_MATCH_1}>\n")
+        endif()
+      elseif(line MATCHES "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\"")
+        set(name "${CMAKE_MATCH_1}")
+        if(NOT name MATCHES "^(app|ui|browser|pages)/[^.][^\"]*$" OR name MATCHES "\\.\\.")
+          string(APPEND failures "${path}:${number}: not a core header: \"${name}\"\n")
+        endif()
+      elseif(line MATCHES "^[ \t]*#[ \t]*include")
+        string(APPEND failures "${path}:${number}: include of a computed name\n")
+      elseif(line MATCHES "^[ \t]*#[ \t]*(if|ifdef|ifndef|elif|elifdef|elifndef)([^a-z_]|$)")
+        string(APPEND failures "${path}:${number}: conditional compilation: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(checked EQUAL 0)
+  message(FATAL_ERROR "no core files found under ${SOURCE_DIR}")
+endif()
+if(failures)
+  message(FATAL_ERROR "The core must name only standard headers and its own:\n${failures}")
+endif()
+message(STATUS "${checked} core files checked")
