@@ -49,6 +49,12 @@ ensure_utf8_locale() {
     case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
         ''|C|POSIX) export LANG=C.UTF-8 ;;
     esac
+    # A locale that is not installed falls back to ASCII (locale complains on stderr);
+    # another charset is not UTF-8.
+    if [ -n "$(locale 2>&1 >/dev/null)" ] || [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
+        unset LC_ALL LC_CTYPE
+        export LANG=C.UTF-8
+    fi
 }
 
 # Configures build/ with Ninja; extra arguments go to cmake.
@@ -100,9 +106,8 @@ stop_pid() {
         sleep 0.1
         tenths=$((tenths - 1))
     done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
 }
 
 # Starts a private Xvfb (and openbox on it) and points DISPLAY at it. Sets XVFB_PID,
@@ -111,8 +116,9 @@ start_private_display() {
     local tenths=100 number=''
     PRIVATE_DISPLAY_DIR=$(mktemp -d "${TMPDIR:-/tmp}/poremisu-display.XXXXXX")
     # Xvfb picks a free display number itself and writes it to descriptor 3.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
-        3>"$PRIVATE_DISPLAY_DIR/number" 2>"$PRIVATE_DISPLAY_DIR/xvfb.log" &
+    # Its output goes to files: a server that held the caller's pipes would keep them open.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$PRIVATE_DISPLAY_DIR/xvfb.log" 2>&1 \
+        3>"$PRIVATE_DISPLAY_DIR/number" &
     XVFB_PID=$!
     while [ "$tenths" -gt 0 ]; do
         number=$(head -n 1 "$PRIVATE_DISPLAY_DIR/number" 2>/dev/null)
@@ -126,7 +132,7 @@ start_private_display() {
         *) cat "$PRIVATE_DISPLAY_DIR/xvfb.log" >&2; say "Xvfb did not start"; return 1 ;;
     esac
     export DISPLAY=":$number"
-    openbox --sm-disable >"$PRIVATE_DISPLAY_DIR/openbox.log" 2>&1 &
+    openbox --sm-disable </dev/null >"$PRIVATE_DISPLAY_DIR/openbox.log" 2>&1 &
     OPENBOX_PID=$!
 }
 

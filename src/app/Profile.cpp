@@ -89,6 +89,9 @@ void ProfileValueFinder::TakeByte(char c) {
         if (IsBlank(c)) return;
         if (c == '[') {
             m_state = LineState::Section;
+        } else if (!m_inWantedSection) {
+            // A key outside the wanted section can never be the answer.
+            m_state = LineState::Skip;
         } else {
             m_state = LineState::Key;
             m_token.push_back(c);
@@ -144,8 +147,15 @@ void ProfileValueFinder::TakeByte(char c) {
 }
 
 bool ProfileValueFinder::Feed(std::string_view bytes) {
-    for (char c : bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (m_done) return true;
+        if (m_state == LineState::Skip || m_state == LineState::SectionDone) {
+            // Nothing more of this line matters: go straight to its end, so
+            // that a large file without the section costs little beyond its reading.
+            i = bytes.find('\n', i);
+            if (i == std::string_view::npos) break;
+        }
+        char c = bytes[i];
         if (m_atFileStart) {
             // A UTF-8 byte-order mark before the first line is not part of it.
             if (m_bomMatched < kBom.size() && c == kBom[m_bomMatched]) {
@@ -154,7 +164,7 @@ bool ProfileValueFinder::Feed(std::string_view bytes) {
                 continue;
             }
             m_atFileStart = false;
-            for (std::size_t i = 0; i < m_bomMatched; ++i) TakeByte(kBom[i]);
+            for (std::size_t k = 0; k < m_bomMatched; ++k) TakeByte(kBom[k]);
         }
         if (c == '\n') {
             EndLine();
@@ -197,6 +207,12 @@ std::vector<Line> SplitLines(std::string_view text) {
 std::string_view LineBody(std::string_view text, const Line& line) {
     std::string_view body = text.substr(line.begin, line.end - line.begin);
     if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
+    // A byte-order mark before the first line is no part of it, as for the
+    // reader: otherwise a section there is not found and a second one of the
+    // name is added after it, which the reader never reaches.
+    if (line.begin == 0 && body.substr(0, kBom.size()) == std::string_view(kBom.data(), kBom.size())) {
+        body.remove_prefix(kBom.size());
+    }
     return body;
 }
 
@@ -207,6 +223,14 @@ std::optional<std::string_view> SectionName(std::string_view body) {
     std::size_t close = trimmed.find(']');
     if (close == std::string_view::npos) return std::nullopt;
     return Trim(trimmed.substr(1, close - 1));
+}
+
+// Whether the reader takes the name of this section line whole: it keeps
+// only so many bytes of a name, blanks included, and a longer one is never
+// the section it looks for, so a write must not go there either.
+bool ReaderTakesSectionName(std::string_view body) {
+    std::string_view trimmed = Trim(body);
+    return trimmed.find(']') <= kMaxTokenBytes + 1;
 }
 
 std::string_view KeyName(std::string_view body) {
@@ -233,8 +257,9 @@ std::string UpdateProfileText(std::string_view text, std::string_view section, s
 
     std::size_t i = 0;
     while (i < lines.size()) {
-        auto name = SectionName(LineBody(text, lines[i]));
-        if (name && EqualsFoldAscii(*name, section)) break;
+        std::string_view body = LineBody(text, lines[i]);
+        auto name = SectionName(body);
+        if (name && EqualsFoldAscii(*name, section) && ReaderTakesSectionName(body)) break;
         ++i;
     }
     if (i == lines.size()) {

@@ -12,6 +12,10 @@ std::string EscapeHtml(std::string_view text) {
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
         case '\'': out += "&#39;"; break;
+        // A line break would end the page's line early and start one of the
+        // text's own; file names and window titles may hold them.
+        case '\n': out += "&#10;"; break;
+        case '\r': out += "&#13;"; break;
         default: out += c; break;
         }
     }

@@ -9,6 +9,12 @@ std::string FormatTitle(std::string_view pageName, std::string_view productWord,
     std::string name = CutToCount(pageName, kTitleCount);
     std::string word = CutToCount(productWord, kTitleCount);
     std::string tail = CutToCount(extra, kTitleCount);
+    // However long the page name, the product word stays whole within the
+    // bound: later starts find the running window by it. The name gives way,
+    // leaving room for " - ", the word and, while the bar is hidden, " > ".
+    std::size_t fixed = 3 + word.size() + (statusBarVisible ? 0 : 3);
+    std::size_t room = fixed < kTitleCount - 1 ? kTitleCount - 1 - fixed : 0;
+    if (name.size() > room) name.resize(room);
     std::string title;
     if (statusBarVisible) {
         title = name + " - " + word;

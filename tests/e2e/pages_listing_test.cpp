@@ -3,81 +3,18 @@
 // stays on screen and nothing is written anywhere.
 
 #include <algorithm>
-#include <cctype>
-#include <functional>
-#include <thread>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "e2e/Harness.h"
-
-// After the test framework, whose names Xlib's macros would clash with.
-#include <X11/Xlib.h>
+#include "e2e/pages_support.h"
 
 namespace poremisu::e2e {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The address the engine reports for a local path: every byte but the
-// unreserved ones and the slashes escaped, hex digits in capitals.
-std::string FileUrl(const fs::path& path) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string url = "file://";
-    for (unsigned char c : path.string()) {
-        if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
-            url += static_cast<char>(c);
-        } else {
-            url += '%';
-            url += hex[c >> 4];
-            url += hex[c & 0xF];
-        }
-    }
-    return url;
-}
-
-// Every title the window takes, in order, as its property changes report them.
-class TitleRecorder {
-public:
-    TitleRecorder(Display* display, XWindow window) : m_display(display), m_window(window) {
-        m_name = XInternAtom(display, "_NET_WM_NAME", False);
-        XSelectInput(display, window, PropertyChangeMask);
-        XSync(display, False);
-        m_titles.push_back(WindowTitle(display, window));
-    }
-    ~TitleRecorder() { XSelectInput(m_display, m_window, NoEventMask); }
-
-    const std::vector<std::string>& Titles() {
-        while (XPending(m_display) > 0) {
-            XEvent event;
-            XNextEvent(m_display, &event);
-            if (event.type != PropertyNotify || event.xproperty.window != m_window ||
-                event.xproperty.atom != m_name) {
-                continue;
-            }
-            std::string title = WindowTitle(m_display, m_window);
-            if (title != m_titles.back()) m_titles.push_back(title);
-        }
-        return m_titles;
-    }
-    bool Saw(const std::function<bool(const std::string&)>& match) {
-        const auto& titles = Titles();
-        return std::any_of(titles.begin(), titles.end(), match);
-    }
-    std::string Describe() {
-        std::string out;
-        for (const std::string& title : Titles()) out += "  \"" + title + "\"\n";
-        return out;
-    }
-
-private:
-    Display* m_display;
-    XWindow m_window;
-    unsigned long m_name;
-    std::vector<std::string> m_titles;
-};
 
 std::vector<std::string> SplitCrLf(const std::string& bytes, bool& bareLineFeed) {
     std::vector<std::string> lines;
@@ -98,7 +35,8 @@ std::vector<std::string> SplitCrLf(const std::string& bytes, bool& bareLineFeed)
 std::vector<fs::path> ListingPagesUnder(const fs::path& root) {
     std::vector<fs::path> found;
     std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, error);
+    for (auto it =
+             fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, error);
          it != fs::recursive_directory_iterator(); it.increment(error)) {
         if (error) break;
         if (it->path().filename() == "Favorites.htm") found.push_back(it->path());
@@ -106,13 +44,17 @@ std::vector<fs::path> ListingPagesUnder(const fs::path& root) {
     return found;
 }
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-class ListingTest : public ProgramTest {
+class ListingTest : public DrivenProgramTest {
 protected:
-    fs::path Root() const { return ProgramDir().parent_path(); }
+    ListingTest() : DrivenProgramTest(WindowManager::Off) {}
+
+    // The address is handed to a running window whose titles are being
+    // recorded already, so that none of them can pass unseen.
+    XWindow OpenWhileRecording(const std::string& argument) {
+        XWindow window = StartRecording(WritePage("start.htm", "Start"), "Start");
+        if (window != 0) HandOff(argument);
+        return window;
+    }
 };
 
 // How the folder reaches the program: as a path (the program escapes it) or
@@ -139,21 +81,25 @@ TEST_P(FolderListingTest, WritesTheFoldersPageCountsItsEntriesAndShowsIt) {
     WriteFile(folder / "page.HTM", "<title>Inner</title>\n");
     WriteFile(folder / "notes.txt", "[InternetShortcut]\r\n");
 
-    Start({param.given == Given::Path ? folder.string() : "file://" + folder.string()});
-    XWindow window = WaitForWindow();
+    XWindow window =
+        OpenWhileRecording(param.given == Given::Path ? folder.string() : "file://" + folder.string());
     ASSERT_NE(window, 0u);
-    TitleRecorder titles(X(), window);
+    TitleRecorder& titles = Titles();
 
     // The listing is shown in place of the folder, under its own address.
     const std::string pageUrl = FileUrl(folder / "Favorites.htm");
     const std::string pageLink = "<a href=\"" + pageUrl + "\">";
-    ASSERT_TRUE(WaitUntil(30s, [&] { return History().find(pageLink) != std::string::npos; }))
-        << "the listing page was not shown\nhistory:\n" << History() << "titles:\n" << titles.Describe() << Logs();
+    ASSERT_TRUE(WaitUntil(20s, [&] { return History().find(pageLink) != std::string::npos; }))
+        << "the listing page was not shown\nhistory:\n"
+        << History() << "titles:\n"
+        << titles.Describe() << Logs();
 
     // While the folder was on screen the title carried its entry count.
     const std::string countTail = std::string(kProductWord) + " > 7";
-    EXPECT_TRUE(WaitUntil(2s, [&] { return titles.Saw([&](const auto& t) { return EndsWith(t, countTail); }); }))
-        << "titles:\n" << titles.Describe();
+    EXPECT_TRUE(
+        WaitUntil(2s, [&] { return titles.Saw([&](const auto& t) { return EndsWith(t, countTail); }); }))
+        << "titles:\n"
+        << titles.Describe();
 
     // The folder's own completion was logged under the engine's escaped address.
     std::string history = History();
@@ -179,8 +125,9 @@ TEST_P(FolderListingTest, WritesTheFoldersPageCountsItsEntriesAndShowsIt) {
     std::this_thread::sleep_for(1s);
     history = History();
     std::size_t first = history.find(pageLink);
-    EXPECT_EQ(history.find(pageLink, first + 1), std::string::npos) << "the listing started over\n" << history;
-    EXPECT_EQ(ListingPagesUnder(Root()), std::vector<fs::path>{folder / "Favorites.htm"});
+    EXPECT_EQ(history.find(pageLink, first + 1), std::string::npos) << "the listing started over\n"
+                                                                    << history;
+    EXPECT_EQ(ListingPagesUnder(Folder()), std::vector<fs::path>{folder / "Favorites.htm"});
     EXPECT_FALSE(EndsWith(WindowTitle(X(), window), countTail)) << WindowTitle(X(), window);
 }
 
@@ -188,6 +135,50 @@ INSTANTIATE_TEST_SUITE_P(Folders, FolderListingTest,
                          ::testing::Values(FolderCase{"blank", "a folder with blanks", Given::Path},
                                            FolderCase{"nihongo", "日本語 フォルダ", Given::RawAddress}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A folder's line on the listing leads into that folder, whose own listing
+// then takes its place: the user walks the tree page by page, through names
+// the page had to escape.
+TEST_F(ListingTest, AFolderLinkLeadsToThatFoldersListing) {
+    const fs::path top = PagePath("木 top");
+    const std::string subName = "R&D <\"x'>";
+    fs::create_directories(top / subName);
+    XWindow window = OpenWhileRecording(top.string());
+    ASSERT_NE(window, 0u);
+    const std::string topPage = "<a href=\"" + FileUrl(top / "Favorites.htm") + "\">";
+    ASSERT_TRUE(WaitUntil(20s, [&] { return History().find(topPage) != std::string::npos; }))
+        << History() << Logs();
+    ASSERT_TRUE(WaitForTitle(window, BareTitle(""), 10s));
+
+    // The engine escapes the blank and the brackets of the relative name, and leaves the rest.
+    const std::string subUrl = FileUrl(top) + "/R&D%20%3C%22x'%3E";
+    // Right of the folder mark, on the name.
+    constexpr int kNameX = 48;
+    std::vector<LinkSeen> links = LinksDownThePage(window, BareTitle(""), kNameX);
+    auto sub = std::find_if(links.begin(), links.end(),
+                            [&](const LinkSeen& link) { return link.address == subUrl; });
+    if (sub == links.end()) {
+        std::string seen;
+        for (const LinkSeen& link : links) seen += "  " + link.address + "\n";
+        FAIL() << "no line leads to " << subUrl << "; seen:\n" << seen << ReadFile(top / "Favorites.htm");
+    }
+    PointAt(window, kNameX, sub->y);
+    Xdotool({"click", "1"});
+
+    // Logged with the bytes that the engine left as they were escaped for the page.
+    const std::string subPage = "<a href=\"" + FileUrl(top) + "/R&amp;D%20%3C%22x&#39;%3E/Favorites.htm\">";
+    ASSERT_TRUE(WaitUntil(20s, [&] { return History().find(subPage) != std::string::npos; }))
+        << History() << Titles().Describe();
+    EXPECT_TRUE(Titles().Saw([](const std::string& t) {
+        return EndsWith(t, std::string(kProductWord) + " > 3");
+    })) << Titles().Describe();
+    // ".", ".." and the page itself.
+    bool bare = false;
+    std::vector<std::string> lines = SplitCrLf(ReadFile(top / subName / "Favorites.htm"), bare);
+    EXPECT_EQ(std::multiset<std::string>(lines.begin(), lines.end()),
+              (std::multiset<std::string>{"○<a href=\".\">.</a><br>", "○<a href=\"..\">..</a><br>",
+                                          "<a href=\"Favorites.htm\">Favorites.htm</a><br>"}));
+}
 
 // A red dot of one pixel.
 constexpr char kPng[] =
@@ -210,31 +201,31 @@ TEST_P(LocalFileTest, StaysOnScreenAndNoListingIsWritten) {
     const fs::path file = PagePath(param.fileName);
     WriteFile(file, param.content);
 
-    Start({file.string()});
-    XWindow window = WaitForWindow();
+    XWindow window = OpenWhileRecording(file.string());
     ASSERT_NE(window, 0u);
-    TitleRecorder titles(X(), window);
+    TitleRecorder& titles = Titles();
     const std::string link = "<a href=\"" + FileUrl(file) + "\">";
-    ASSERT_TRUE(WaitUntil(30s, [&] { return History().find(link) != std::string::npos; }))
-        << "the file's completion was not logged\n" << History() << Logs();
+    ASSERT_TRUE(WaitUntil(20s, [&] { return History().find(link) != std::string::npos; }))
+        << "the file's completion was not logged\n"
+        << History() << Logs();
 
     std::this_thread::sleep_for(1500ms);
-    EXPECT_EQ(ListingPagesUnder(Root()), std::vector<fs::path>{});
+    EXPECT_EQ(ListingPagesUnder(Folder()), std::vector<fs::path>{});
     std::string history = History();
     EXPECT_EQ(history.find("Favorites.htm"), std::string::npos) << history;
     EXPECT_EQ(history.find(link, history.find(link) + 1), std::string::npos) << "loaded twice\n" << history;
     // No entry count was ever shown: every title ends at the product word's "> ".
     for (const std::string& title : titles.Titles()) {
-        EXPECT_TRUE(title.empty() || EndsWith(title, std::string(kProductWord) + " > ")) << title;
+        EXPECT_TRUE(EndsWith(title, std::string(kProductWord) + " > ")) << title;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, LocalFileTest,
-    ::testing::Values(FileCase{"text", "notes.txt", "plain text\n"},
-                      FileCase{"html", "page.html", "<!DOCTYPE html><title>Longer Extension</title>\n"},
-                      FileCase{"png", "dot.png", std::string(kPng, sizeof kPng - 1)}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, LocalFileTest,
+                         ::testing::Values(FileCase{"text", "notes.txt", "plain text\n"},
+                                           FileCase{"html", "page.html",
+                                                    "<!DOCTYPE html><title>Longer Extension</title>\n"},
+                                           FileCase{"png", "dot.png", std::string(kPng, sizeof kPng - 1)}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace poremisu::e2e

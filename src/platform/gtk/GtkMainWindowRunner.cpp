@@ -58,7 +58,7 @@ void GtkMainWindowRunner::RunMainWindow(ShowCommand startupShowState) {
         m_failed = true;
         return;
     }
-    GtkWindowHost host(m_state, m_codePage);
+    GtkWindowHost host(m_state, m_texts, m_codePage);
     host.SetTickOverride(m_options.tickPeriod);
     WebKitBrowser browser(m_codePage, host.ClientArea());
     MainWindow window(m_state, m_texts, host, browser, m_services);

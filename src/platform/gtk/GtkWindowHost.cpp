@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/gtk/ClientArea.h"
+#include "platform/gtk/GtkUrlInputDialog.h"
 #include "platform/gtk/MenuText.h"
 #include "ui/CommandTable.h"
 #include "ui/MainWindow.h"
@@ -56,8 +57,44 @@ bool IsInput(GdkEventType type) {
     }
 }
 
+// The frame a stored placement asks for, which the settings file may fill
+// with any numbers: sizes are taken in 64 bits and kept within the screen,
+// and a frame that would lie wholly off the screen is moved onto it, as the
+// platform the program was made for does with such a placement.
+GdkRectangle FrameOnScreen(const WindowPlacement& placement) {
+    std::int64_t x = placement.left;
+    std::int64_t y = placement.top;
+    std::int64_t width = std::max<std::int64_t>(std::int64_t{placement.right} - placement.left, 1);
+    std::int64_t height = std::max<std::int64_t>(std::int64_t{placement.bottom} - placement.top, 1);
+    // The box around every monitor.
+    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
+    if (GdkDisplay* display = gdk_display_get_default()) {
+        for (int i = 0; i < gdk_display_get_n_monitors(display); ++i) {
+            GdkRectangle area{0, 0, 0, 0};
+            gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &area);
+            if (i == 0) left = area.x, top = area.y, right = area.x, bottom = area.y;
+            left = std::min<std::int64_t>(left, area.x);
+            top = std::min<std::int64_t>(top, area.y);
+            right = std::max<std::int64_t>(right, std::int64_t{area.x} + area.width);
+            bottom = std::max<std::int64_t>(bottom, std::int64_t{area.y} + area.height);
+        }
+    }
+    if (right <= left || bottom <= top) {
+        // No monitor known: at least the window system's 16-bit coordinates.
+        left = top = 0;
+        right = bottom = 32767;
+    }
+    width = std::min(width, right - left);
+    height = std::min(height, bottom - top);
+    if (x + width <= left || x >= right) x = std::clamp(x, left, right - width);
+    if (y + height <= top || y >= bottom) y = std::clamp(y, top, bottom - height);
+    return GdkRectangle{static_cast<int>(x), static_cast<int>(y), static_cast<int>(width), static_cast<int>(height)};
+}
+
+}  // namespace
+
 // The program's icon: a blue tile with a white page, drawn rather than shipped.
-GdkPixbuf* MakeIcon(int size) {
+GdkPixbuf* MakeProgramIcon(int size) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
     cairo_t* cr = cairo_create(surface);
     double s = size;
@@ -91,8 +128,6 @@ GdkPixbuf* MakeIcon(int size) {
     return pixbuf;
 }
 
-}  // namespace
-
 int DialogBaseUnits::X(int units) const { return MulDiv(units, charWidth, 4); }
 int DialogBaseUnits::Y(int units) const { return MulDiv(units, charHeight, 8); }
 
@@ -116,7 +151,8 @@ DialogBaseUnits MeasureDialogBaseUnits(GtkWidget* widget, const char* font) {
     return units;
 }
 
-GtkWindowHost::GtkWindowHost(AppState& state, const CodePage& codePage) : m_state(state), m_codePage(codePage) {
+GtkWindowHost::GtkWindowHost(AppState& state, const Texts& texts, const CodePage& codePage)
+    : m_state(state), m_texts(texts), m_codePage(codePage) {
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     // The title is composed by the core; until then there is none.
     gtk_window_set_title(GTK_WINDOW(m_window), "");
@@ -396,7 +432,7 @@ gboolean GtkWindowHost::RunPostedCommand(gpointer data) {
 
 void GtkWindowHost::SetIcon() {
     GList* icons = nullptr;
-    for (int size : {16, 32, 48}) icons = g_list_append(icons, MakeIcon(size));
+    for (int size : {16, 32, 48}) icons = g_list_append(icons, MakeProgramIcon(size));
     gtk_window_set_icon_list(GTK_WINDOW(m_window), icons);
     g_list_free_full(icons, g_object_unref);
 }
@@ -452,6 +488,13 @@ void GtkWindowHost::Show(ShowCommand command) {
         if (!m_iconified && !m_iconifyRequested) {
             m_iconifyRequested = true;
             gtk_window_iconify(window);
+            // Minimising is a change of state, and the core hears of it now,
+            // as it would from the platform's size notification: the window
+            // manager may take its time, or (with none running) never answer.
+            if (Live() && m_reportedWidth >= 0) {
+                ReportSize();
+                m_reportedIconified = true;
+            }
         }
         break;
     case ShowCommand::Maximized:
@@ -502,8 +545,7 @@ bool GtkWindowHost::GetPlacement(WindowPlacement& placement) {
 
 void GtkWindowHost::SetPlacement(const WindowPlacement& placement) {
     GtkWindow* window = GTK_WINDOW(m_window);
-    GdkRectangle frame{placement.left, placement.top, std::max(placement.right - placement.left, 1),
-                       std::max(placement.bottom - placement.top, 1)};
+    GdkRectangle frame = FrameOnScreen(placement);
     gtk_window_set_position(window, GTK_WIN_POS_NONE);
     // The frame's top-left corner goes to the point given.
     gtk_window_move(window, frame.x, frame.y);
@@ -594,8 +636,23 @@ gboolean GtkWindowHost::OnTick(gpointer data) {
     return G_SOURCE_CONTINUE;
 }
 
-void GtkWindowHost::SendClose() {
-    if (Live()) m_core->OnClose();
+void GtkWindowHost::SendClose() { Close(); }
+
+void GtkWindowHost::Close() {
+    if (!Live()) return;
+    // A box open over the window ends first, so a closed window never leaves
+    // a modal box behind it (hidden with the minimised window, say); then the
+    // placement is saved and the window ends as at any close.
+    EndModalBoxes();
+    m_core->OnClose();
+}
+
+void GtkWindowHost::EndModalBoxes() {
+    // Each box's loop returns once control gets back to it; its window goes now.
+    for (auto box = m_modalBoxes.rbegin(); box != m_modalBoxes.rend(); ++box) {
+        box->end();
+        gtk_widget_hide(box->window);
+    }
 }
 
 void GtkWindowHost::EndWindow() {
@@ -604,7 +661,7 @@ void GtkWindowHost::EndWindow() {
     if (m_timer) g_source_remove(m_timer);
     m_timer = 0;
     CancelPendingMinimize();
-    if (m_modal) gtk_dialog_response(m_modal, GTK_RESPONSE_CANCEL);
+    EndModalBoxes();
     // The window itself goes when the run is over: this may be called from
     // inside one of its own handlers.
     gtk_widget_hide(m_window);
@@ -612,11 +669,11 @@ void GtkWindowHost::EndWindow() {
 }
 
 int GtkWindowHost::RunModal(GtkDialog* dialog) {
-    // EndWindow answers the dialog that runs, so no nested loop outlives the window.
-    GtkDialog* outer = m_modal;
-    m_modal = dialog;
+    // A close of the window answers the dialog that runs, so no nested loop outlives the window.
+    m_modalBoxes.push_back(
+        {GTK_WIDGET(dialog), [dialog] { gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL); }});
     int response = gtk_dialog_run(dialog);
-    m_modal = outer;
+    m_modalBoxes.pop_back();
     return response;
 }
 
@@ -634,30 +691,18 @@ Answer GtkWindowHost::MessageBox(const std::string& text, const std::string& cap
 
 void GtkWindowHost::RunUrlInputDialog() {
     if (!Live()) return;
-    GtkWidget* dialog = gtk_dialog_new_with_buttons(
-        "URL入力", GTK_WINDOW(m_window),
-        static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), "GO", GTK_RESPONSE_OK,
-        "cancel", GTK_RESPONSE_CANCEL, nullptr);
-    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
-    GtkWidget* entry = gtk_entry_new();
-    gtk_entry_set_width_chars(GTK_ENTRY(entry), 48);
-    gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
-    gtk_entry_set_text(GTK_ENTRY(entry), m_codePage.ToUtf8(m_browser->GetLocationURL()).c_str());
-    gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), entry, TRUE, TRUE, 6);
-    gtk_widget_show_all(dialog);
-    int response = RunModal(GTK_DIALOG(dialog));
-    std::string address = m_codePage.FromUtf8(gtk_entry_get_text(GTK_ENTRY(entry)));
-    gtk_widget_destroy(dialog);
-    if (response == GTK_RESPONSE_OK && Live()) {
-        m_core->SetAddressBarText(address);
-        m_core->NavigateToAddressBar();
-    }
+    GtkUrlInputDialog dialog(GTK_WINDOW(m_window), m_codePage, m_texts, m_units);
+    UrlInputDialog core(m_state, *m_browser, *m_core, dialog);
+    m_modalBoxes.push_back({dialog.Window(), [&dialog] { dialog.End(); }});
+    // The result changes nothing here: GO has navigated already.
+    dialog.Run(core);
+    m_modalBoxes.pop_back();
 }
 
 gboolean GtkWindowHost::OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
     auto* self = static_cast<GtkWindowHost*>(data);
     // The close box: the placement is saved and the window ends.
-    if (self->Live()) self->m_core->OnClose();
+    self->Close();
     return TRUE;
 }
 
@@ -731,10 +776,19 @@ gboolean GtkWindowHost::OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, G
 
 void GtkWindowHost::OnEvent(GdkEvent* event, gpointer data) {
     auto* self = static_cast<GtkWindowHost*>(data);
-    if (IsInput(event->type) && self->Live() && !self->m_modal && event->any.window) {
-        GdkWindow* toplevel = gtk_widget_get_window(self->m_window);
-        if (toplevel && gdk_window_get_toplevel(event->any.window) == toplevel) self->m_core->OnInput();
+    GdkWindow* toplevel = gtk_widget_get_window(self->m_window);
+    bool forWindow = self->Live() && toplevel && event->any.window &&
+                     gdk_window_get_toplevel(event->any.window) == toplevel;
+    if (forWindow && event->type == GDK_DELETE) {
+        // Taken here, since GTK drops a close request for a window while
+        // another holds the grab (a modal box, an open menu): the window
+        // closes all the same, ending any box first.
+        self->Close();
+        return;
     }
+    // While a box is open the main window takes no input, and input to the
+    // box does not count as activity.
+    if (forWindow && IsInput(event->type) && self->m_modalBoxes.empty()) self->m_core->OnInput();
     gtk_main_do_event(event);
 }
 

@@ -5,11 +5,13 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/AppState.h"
+#include "app/Text.h"
 #include "browser/CWebBrowser2.h"
 #include "platform/gtk/CodePage.h"
 #include "ui/WindowHost.h"
@@ -31,13 +33,16 @@ struct DialogBaseUnits {
 };
 DialogBaseUnits MeasureDialogBaseUnits(GtkWidget* widget, const char* font);
 
+// The program's icon at `size` pixels square (the caller owns the reference).
+GdkPixbuf* MakeProgramIcon(int size);
+
 // The main window in GTK: a toplevel with the menu bar, the address bar, the
 // status bar and the browser's view, all placed by the core's layout.
 class GtkWindowHost : public WindowHost {
 public:
     // gtk_init must have run. The window is realized at once (so other
     // processes can find it and hand addresses over) but not shown.
-    GtkWindowHost(AppState& state, const CodePage& codePage);
+    GtkWindowHost(AppState& state, const Texts& texts, const CodePage& codePage);
     ~GtkWindowHost() override;
     GtkWindowHost(const GtkWindowHost&) = delete;
     GtkWindowHost& operator=(const GtkWindowHost&) = delete;
@@ -109,6 +114,10 @@ private:
     // Sizes the window so that its outer frame gets the size of m_frameToFit.
     void FitFrame();
     int RunModal(GtkDialog* dialog);
+    // A close request from any side: the window manager, a signal, the idle watchdog.
+    void Close();
+    // Ends the modal boxes over the window, innermost first.
+    void EndModalBoxes();
 
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
@@ -123,6 +132,7 @@ private:
     static gboolean OnTick(gpointer self);
 
     AppState& m_state;
+    const Texts& m_texts;
     const CodePage& m_codePage;
     MainWindow* m_core = nullptr;
     CWebBrowser2* m_browser = nullptr;
@@ -156,7 +166,13 @@ private:
 
     guint m_timer = 0;
     std::optional<std::chrono::milliseconds> m_tickOverride;
-    GtkDialog* m_modal = nullptr;
+    // The modal boxes running over the window (a message box, the address
+    // dialog), innermost last, each with the way to end it.
+    struct ModalBox {
+        GtkWidget* window;
+        std::function<void()> end;
+    };
+    std::vector<ModalBox> m_modalBoxes;
     bool m_ended = false;
 
     unsigned long m_commandAtom = 0;

@@ -88,6 +88,7 @@ WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea)
     g_signal_connect(m_view, "mouse-target-changed", G_CALLBACK(OnMouseTargetChanged), this);
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(m_view, "notify::title", G_CALLBACK(OnTitleChanged), this);
+    g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
     m_downloadHandler = g_signal_connect(m_context, "download-started", G_CALLBACK(OnDownloadStarted), this);
 
     ClientAreaAdd(m_clientArea, GTK_WIDGET(m_view));
@@ -108,9 +109,15 @@ std::string WebKitBrowser::ToCodePage(const char* utf8) const {
     return utf8 ? m_codePage.FromUtf8(utf8) : std::string();
 }
 
-void WebKitBrowser::GoBack() { webkit_web_view_go_back(m_view); }
+void WebKitBrowser::GoBack() {
+    m_reloadedAfterCrash = false;
+    webkit_web_view_go_back(m_view);
+}
 
-void WebKitBrowser::GoForward() { webkit_web_view_go_forward(m_view); }
+void WebKitBrowser::GoForward() {
+    m_reloadedAfterCrash = false;
+    webkit_web_view_go_forward(m_view);
+}
 
 // There is no search engine to reach offline: the start page stands in.
 void WebKitBrowser::GoSearch() { LoadHome(); }
@@ -118,9 +125,13 @@ void WebKitBrowser::GoSearch() { LoadHome(); }
 // The engine belongs to this window alone; there is nothing to shut down.
 void WebKitBrowser::Quit() {}
 
-void WebKitBrowser::LoadHome() { webkit_web_view_load_uri(m_view, kInternalHome); }
+void WebKitBrowser::LoadHome() {
+    m_reloadedAfterCrash = false;
+    webkit_web_view_load_uri(m_view, kInternalHome);
+}
 
 void WebKitBrowser::Navigate2(const std::string& address) {
+    m_reloadedAfterCrash = false;
     ResolvedAddress resolved = ResolveAddress(address, PathExists, CurrentDirectory);
     switch (resolved.kind) {
     case ResolvedAddress::Kind::Nothing: return;
@@ -224,6 +235,16 @@ void WebKitBrowser::OnTitleChanged(GObject*, GParamSpec*, gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
     const char* title = webkit_web_view_get_title(self->m_view);
     if (self->m_pendingComplete && title && *title) self->FlushPendingComplete();
+}
+
+void WebKitBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
+                                           gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    // The page died with its process and the view is left empty: a new
+    // process shows it again, and its completion is reported as any other.
+    if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || self->m_reloadedAfterCrash) return;
+    self->m_reloadedAfterCrash = true;
+    webkit_web_view_reload(view);
 }
 
 void WebKitBrowser::FlushPendingComplete() {

@@ -60,6 +60,8 @@ private:
                                    WebKitPolicyDecisionType type, gpointer self);
     static void OnDownloadStarted(WebKitWebContext* context, WebKitDownload* download, gpointer self);
     static void OnTitleChanged(GObject* view, GParamSpec* property, gpointer self);
+    static void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
+                                       gpointer self);
     static void ServeInternalPage(WebKitURISchemeRequest* request, gpointer self);
 
     // Raises the completion held back for the page's title, if one is held.
@@ -88,6 +90,10 @@ private:
     // A completion waiting for the page's title, which the engine reports
     // just after the load has finished.
     guint m_pendingComplete = 0;
+    // The page has been shown again once since its process died; it is not
+    // again until the core navigates, so that a page that takes every new
+    // process down with it cannot loop.
+    bool m_reloadedAfterCrash = false;
     bool m_statusBar = false;
     bool m_resizable = false;
 };

@@ -1,19 +1,24 @@
 // The Linux program: the core over the posix services, X11 and GTK/WebKitGTK.
+// The program itself links neither GTK nor WebKit: a start that hands its
+// address over ends before they would have loaded; a start that runs the
+// window loads them with the window module.
 
-#include <gtk/gtk.h>
+#include <dlfcn.h>
 #include <langinfo.h>
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/BrowserApp.h"
 #include "app/Text.h"
 #include "platform/gtk/CodePage.h"
-#include "platform/gtk/GtkMainWindowRunner.h"
+#include "platform/gtk/WindowModule.h"
 #include "platform/gtk/X11WindowSystem.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcessServices.h"
@@ -42,47 +47,55 @@ std::string ArgumentText(int argc, char** argv) {
     return text;
 }
 
-// POREMISU_SCREENSHOT=<path>: once the first page has completed and had time
-// to paint, the window is written to <path> as PNG.
-class Screenshot {
+// Runs the main window from the window module, loaded only now. It is looked
+// for beside the program first, then where the build put it.
+class ModuleRunner : public MainWindowRunner {
 public:
-    explicit Screenshot(const char* path) : m_path(path ? path : "") {}
-    bool Wanted() const { return !m_path.empty(); }
+    ModuleRunner(AppState& state, const Texts& texts, Services& services, const CodePage& codePage,
+                 std::int64_t tickPeriodMs)
+        : m_state(state),
+          m_texts(texts),
+          m_services(services),
+          m_codePage(codePage),
+          m_tickPeriodMs(tickPeriodMs) {}
 
-    void AfterDocumentComplete(GtkWidget* window) {
-        if (m_scheduled) return;
-        m_scheduled = true;
-        m_window = window;
-        g_timeout_add(kPaintDelayMs, Take, this);
+    void RunMainWindow(ShowCommand startupShowState) override {
+        std::vector<std::string> candidates = {m_state.programDir + kWindowModuleFileName};
+#if defined(POREMISU_WINDOW_MODULE_DIR)
+        candidates.push_back(std::string(POREMISU_WINDOW_MODULE_DIR) + "/" + kWindowModuleFileName);
+#endif
+        void* module = nullptr;
+        std::string errors;
+        for (const std::string& path : candidates) {
+            // Global, so that the toolkit finds its own types and modules by name.
+            module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+            if (module) break;
+            const char* error = ::dlerror();
+            errors += "\n  ";
+            errors += error ? error : path;
+        }
+        WindowModuleEntry entry = nullptr;
+        if (module) entry = reinterpret_cast<WindowModuleEntry>(::dlsym(module, kWindowModuleEntryName));
+        if (!entry) {
+            std::fprintf(stderr, "poremisu: cannot load the window module %s:%s\n", kWindowModuleFileName,
+                         errors.c_str());
+            m_failed = true;
+            return;
+        }
+        WindowModuleCall call{m_state, m_texts, m_services, m_codePage, startupShowState, m_tickPeriodMs};
+        m_failed = !entry(call);
+        // The module stays loaded: the toolkit cannot be unloaded safely.
     }
+
+    bool Failed() const { return m_failed; }
 
 private:
-    static constexpr guint kPaintDelayMs = 300;
-
-    static gboolean Take(gpointer data) {
-        auto* self = static_cast<Screenshot*>(data);
-        GdkWindow* gdkWindow = gtk_widget_get_window(self->m_window);
-        GdkPixbuf* pixbuf = nullptr;
-        if (gdkWindow && gdk_window_is_viewable(gdkWindow)) {
-            pixbuf = gdk_pixbuf_get_from_window(gdkWindow, 0, 0, gdk_window_get_width(gdkWindow),
-                                                gdk_window_get_height(gdkWindow));
-        }
-        GError* error = nullptr;
-        if (pixbuf && gdk_pixbuf_save(pixbuf, self->m_path.c_str(), "png", &error, nullptr)) {
-            std::printf("screenshot written to %s\n", self->m_path.c_str());
-            std::fflush(stdout);
-        } else {
-            std::fprintf(stderr, "poremisu: screenshot not written to %s: %s\n", self->m_path.c_str(),
-                         error ? error->message : "the window is not on screen");
-        }
-        if (error) g_error_free(error);
-        if (pixbuf) g_object_unref(pixbuf);
-        return G_SOURCE_REMOVE;
-    }
-
-    std::string m_path;
-    GtkWidget* m_window = nullptr;
-    bool m_scheduled = false;
+    AppState& m_state;
+    const Texts& m_texts;
+    Services& m_services;
+    const CodePage& m_codePage;
+    std::int64_t m_tickPeriodMs;
+    bool m_failed = false;
 };
 
 }  // namespace
@@ -105,19 +118,15 @@ int main(int argc, char** argv) {
     Services services{files, profiles, process, windows};
     AppState state;
 
-    Screenshot screenshot(std::getenv("POREMISU_SCREENSHOT"));
-    RunnerOptions options;
-    if (screenshot.Wanted()) {
-        options.afterDocumentComplete = [&screenshot](GtkWidget* window) { screenshot.AfterDocumentComplete(window); };
-    }
+    std::int64_t tickPeriodMs = 0;
 #if defined(POREMISU_TEST_HOOKS)
     // Test runs shorten the idle timer's period so the watchdog can be watched.
     if (const char* tick = std::getenv("POREMISU_TEST_TICK_MS")) {
         long period = std::strtol(tick, nullptr, 10);
-        if (period > 0) options.tickPeriod = std::chrono::milliseconds(period);
+        if (period > 0) tickPeriodMs = period;
     }
 #endif
-    GtkMainWindowRunner runner(state, texts, services, codePage, std::move(options));
+    ModuleRunner runner(state, texts, services, codePage, tickPeriodMs);
 
     StartupInfo info;
     info.modulePath = ModulePath(argc > 0 ? argv[0] : nullptr);
