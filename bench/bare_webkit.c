@@ -28,8 +28,8 @@ static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer w
     ShowTitle(view, GTK_WIDGET(window));
 }
 
-static void OnTitleChanged(GObject* view, GParamSpec* spec, gpointer window) {
-    (void)spec;
+static void OnTitleChanged(GObject* view, GParamSpec* property, gpointer window) {
+    (void)property;
     ShowTitle(WEBKIT_WEB_VIEW(view), GTK_WIDGET(window));
 }
 

@@ -9,8 +9,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "fakes/FakeBrowser.h"
-#include "fakes/FakeHost.h"
+#include "fakes/Fakes.h"
 #include "ui/Title.h"
 
 namespace {

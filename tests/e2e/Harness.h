@@ -1,11 +1,11 @@
 #pragma once
 
-// What the end-to-end tests drive the built program with: a private X server,
-// a fresh folder holding a copy of the program, processes started and ended by
-// id, and the program's window seen through Xlib.
+// What the end-to-end tests drive the built program with: a private X server (openbox on it when
+// asked), a fresh folder with a copy of the program, processes ended by id, windows seen through Xlib.
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -26,15 +27,12 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// The product word every title of the main window carries.
-inline constexpr const char* kProductWord = "ぽれみす";
+inline constexpr const char* kProductWord = "ぽれみす";  // in every title of the main window
 
 // The title of a completed page while the status bar is hidden (the trailing blank included).
 std::string BareTitle(const std::string& pageName);
-
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
-
 // Asks `done` every few milliseconds until it answers true or the time is up.
 bool WaitUntil(milliseconds timeout, const std::function<bool()>& done);
 
@@ -43,11 +41,8 @@ bool WaitUntil(milliseconds timeout, const std::function<bool()>& done);
 class Process {
 public:
     struct Options {
-        std::vector<std::string> arguments;  // arguments[0] is the program's path
-        std::vector<std::string> environment;
-        std::filesystem::path directory;     // the working directory
-        std::filesystem::path log;           // stdout and stderr
-        int descriptor3 = -1;                // handed to the child as its descriptor 3
+        std::vector<std::string> arguments, environment;  // arguments[0] is the program's path
+        std::filesystem::path directory, log;                // the working directory; stdout and stderr
     };
     explicit Process(const Options& options);
     ~Process();
@@ -67,27 +62,7 @@ private:
     std::filesystem::path m_log;
 };
 
-// A private X server (Xvfb -displayfd), optionally with openbox, and one Xlib
-// connection to it.
 enum class WindowManager { Off, Openbox };
-
-class Desktop {
-public:
-    Desktop(WindowManager manager, const std::filesystem::path& folder,
-            const std::vector<std::string>& environment);
-    ~Desktop();
-    Desktop(const Desktop&) = delete;
-    Desktop& operator=(const Desktop&) = delete;
-
-    const std::string& Name() const { return m_name; }  // ":N"
-    Display* X() const { return m_display; }
-
-private:
-    std::unique_ptr<Process> m_server;
-    std::unique_ptr<Process> m_manager;
-    std::string m_name;
-    Display* m_display = nullptr;
-};
 
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;  // client area, root coordinates
@@ -97,11 +72,36 @@ struct Rect {
 std::vector<XWindow> ProgramWindows(Display* display);
 std::string WindowTitle(Display* display, XWindow window);  // _NET_WM_NAME, UTF-8
 Rect ClientRect(Display* display, XWindow window);
+bool Viewable(Display* display, XWindow window);  // mapped, and its parents too
 // The colour (0xRRGGBB) of each of the points, given relative to the client area.
-std::vector<std::uint32_t> Pixels(Display* display, XWindow window, const std::vector<std::pair<int, int>>& points);
+std::vector<std::uint32_t> Pixels(Display* display, XWindow window,
+                                  const std::vector<std::pair<int, int>>& points);
 void MoveResize(Display* display, XWindow window, const Rect& rect);
 // A close request as the window manager's close button sends it.
 void SendDeleteWindow(Display* display, XWindow window);
+
+// A top-level window of another client, titled as a browser window would be,
+// that either closes on WM_DELETE_WINDOW or ignores it. `onRequest` runs on
+// the window's own thread as each close request arrives.
+enum class OnCloseRequest { Close, Ignore };
+
+class StrayWindow {
+public:
+    StrayWindow(const std::string& displayName, const std::string& title, OnCloseRequest onClose,
+                std::function<void()> onRequest = {});
+    ~StrayWindow();
+
+    int CloseRequests() const { return m_requests; }
+    bool Gone() const { return m_gone; }
+
+private:
+    Display* m_display = nullptr;
+    XWindow m_window = 0;
+    std::atomic<int> m_requests = 0;
+    std::atomic<bool> m_gone = false;
+    std::atomic<bool> m_stop = false;
+    std::thread m_thread;
+};
 
 // One test's world: its own X server, its own folder with a copy of the
 // program, its own runtime folder (so the single-instance lock is its own).
@@ -111,34 +111,51 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // The test-hooks build in the program's place, its idle timer ticking every
+    // `tickMs`; false when that build is not configured.
+    bool UseTestHooks(int tickMs);
     // Starts the copy of the program with these arguments.
-    Process& Start(const std::vector<std::string>& arguments);
-    // The single visible main window, waited for.
-    XWindow WaitForWindow(milliseconds timeout = 30s);
+    Process& Start(std::vector<std::string> arguments);
+    // Starts another program (arguments[0]) in the same environment; ended with the test.
+    Process& Spawn(const std::vector<std::string>& arguments);
+    XWindow WaitForWindow(milliseconds timeout = 30s);  // the first visible window of the program
     // Waits until the window's title is `expected`; fails with what it was instead.
     bool WaitForTitle(XWindow window, const std::string& expected, milliseconds timeout = 30s);
+    // Starts the program on `url` and waits for its window to show `title`; 0 when it does not.
+    XWindow StartOn(const std::string& url, const std::string& title, Process** program = nullptr);
+    // A later start that hands the address to the running window and exits.
+    void HandOff(const std::string& address);
 
     // A page in the folder's pages/ directory; returns its file:// address.
     std::string WritePage(const std::string& fileName, const std::string& title,
                           const std::string& background = "#ffffff");
-    std::filesystem::path PagePath(const std::string& fileName) const;
-    std::string PageUrl(const std::string& fileName) const;
+    std::filesystem::path PagePath(const std::string& name) const { return m_folder / "pages" / name; }
+    std::string PageUrl(const std::string& name) const { return "file://" + PagePath(name).string(); }
 
+    std::filesystem::path Folder() const { return m_folder; }
     std::filesystem::path ProgramDir() const { return m_folder / "program"; }
     std::string Settings() const { return ReadFile(ProgramDir() / "poremisu.ini"); }
-    // The value of one key of the settings file, as the file holds it.
-    std::optional<std::string> SettingsValue(const std::string& key) const;
+    std::optional<std::string> SettingsValue(const std::string& key) const;  // as the file holds it
     std::string History() const { return ReadFile(ProgramDir() / "WindowTitleHis.htm"); }
-    // What every started process wrote, for failure messages.
+    // What every process started by the test wrote, for failure messages.
     std::string Logs() const;
 
-    Display* X() const { return m_desktop->X(); }
+    Display* X() const { return m_display; }
+    std::string DisplayName() const { return m_displayName; }
+
+    void Xdotool(std::vector<std::string> arguments);  // run to its end
+    void Keys(const std::string& keys);                // blank-separated, with time for menus to open
+    void PointAt(XWindow window, int x, int y);         // a point of the client area
 
 private:
+    void StartDisplay();
+
     WindowManager m_manager;
     std::filesystem::path m_folder;
     std::vector<std::string> m_environment;
-    std::unique_ptr<Desktop> m_desktop;
+    std::unique_ptr<Process> m_server, m_openbox;
+    std::string m_displayName;
+    Display* m_display = nullptr;
     std::vector<std::unique_ptr<Process>> m_processes;
 };
 

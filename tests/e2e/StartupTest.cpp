@@ -1,7 +1,9 @@
-// A first start: the page named on the command line (or by a shortcut file)
-// is shown in the bare window and titled with the product word.
+// Starting the program: the page named on the command line (or by a shortcut
+// file) in the bare window, later starts handing their argument over to the
+// running window, and the window's placement kept from one run to the next.
 
 #include <algorithm>
+#include <cstdlib>
 #include <sstream>
 
 #include "e2e/Harness.h"
@@ -9,71 +11,149 @@
 namespace poremisu::e2e {
 namespace {
 
-class StartupTest : public ProgramTest {};
-
 struct StartPage {
-    const char* fileName;
+    const char* name;
     const char* title;
+    bool viaShortcut;  // named by a News.URL shortcut (capital extension) instead of directly
 };
 
-class StartPageTest : public StartupTest, public ::testing::WithParamInterface<StartPage> {};
+class StartPageTest : public ProgramTest, public ::testing::WithParamInterface<StartPage> {};
 
 // The page's colour on every edge of the client area means nothing else (menu
 // bar, address bar, status bar) takes a row of it.
 TEST_P(StartPageTest, ShowsThePageTitledAndAloneInTheWindow) {
     const StartPage& page = GetParam();
-    constexpr std::uint32_t kGreen = 0x00C000;
-    std::string url = WritePage(page.fileName, page.title, "#00c000");
-
-    Start({url});
-    XWindow window = WaitForWindow();
-    ASSERT_NE(window, 0u);
-    ASSERT_TRUE(WaitForTitle(window, BareTitle(page.title)));
-
-    Rect client = ClientRect(X(), window);
-    ASSERT_GT(client.width, 100);
-    ASSERT_GT(client.height, 100);
-    const int right = client.width - 1, bottom = client.height - 1;
-    const std::vector<std::pair<int, int>> edges = {
-        {0, 0},          {client.width / 2, 0},      {right, 0},          // top row: no menu or address bar
-        {0, bottom / 2}, {right, bottom / 2},                              // sides
-        {0, bottom},     {client.width / 2, bottom}, {right, bottom}};    // bottom row: no status bar
-    std::vector<std::uint32_t> colours;
-    bool filled = WaitUntil(10s, [&] {
-        colours = Pixels(X(), window, edges);
-        return std::all_of(colours.begin(), colours.end(), [](std::uint32_t c) { return c == kGreen; });
-    });
-    if (!filled) {
-        std::ostringstream seen;
-        for (std::size_t i = 0; i < edges.size(); ++i) {
-            seen << " (" << edges[i].first << "," << edges[i].second << ")=#" << std::hex << colours[i] << std::dec;
-        }
-        ADD_FAILURE() << "the page does not fill the " << client.width << "x" << client.height
-                      << " client area:" << seen.str();
+    std::string url = WritePage("page.htm", page.title, "#00c000");
+    std::string argument = url;
+    if (page.viaShortcut) {
+        WriteFile(PagePath("News.URL"), "[InternetShortcut]\r\nURL=" + url + "\r\n");
+        argument = PagePath("News.URL").string();
     }
+    XWindow window = StartOn(argument, page.title);
+    ASSERT_NE(window, 0u);
 
+    // Corners and edge middles: top row, sides, bottom row.
+    Rect client = ClientRect(X(), window);
+    ASSERT_TRUE(client.width > 100 && client.height > 100) << client.width << "x" << client.height;
+    const int right = client.width - 1, bottom = client.height - 1, middle = client.width / 2;
+    std::vector<std::uint32_t> colours;
+    WaitUntil(10s, [&] {
+        colours = Pixels(X(), window, {{0, 0}, {middle, 0}, {right, 0}, {0, bottom / 2}, {right, bottom / 2},
+                                       {0, bottom}, {middle, bottom}, {right, bottom}});
+        return colours == std::vector<std::uint32_t>(8, 0x00C000);
+    });
+    EXPECT_EQ(colours, std::vector<std::uint32_t>(8, 0x00C000)) << "the page does not fill the client area";
     // The completed page is logged with its address and name.
     std::string link = "<a href=\"" + url + "\">" + page.title + "</a><br>\r\n";
     EXPECT_TRUE(WaitUntil(5s, [&] { return History().find(link) != std::string::npos; })) << History();
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, StartPageTest,
-                         ::testing::Values(StartPage{"example.htm", "Example Domain"},
+                         ::testing::Values(StartPage{"example", "Example Domain", false},
                                            // 21 bytes: longer than the short form's cut, shown whole
-                                           StartPage{"nihongo.htm", "日本語のページ"}),
-                         [](const auto& info) { return std::string(info.param.fileName).substr(0, 7); });
+                                           StartPage{"nihongo", "日本語のページ", false},
+                                           StartPage{"shortcut", "Shortcut Target", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-// The extension test ignores case: News.URL is a shortcut, and the page it names is loaded.
-TEST_F(StartupTest, ShortcutFileWithCapitalExtensionLoadsItsUrl) {
-    std::string target = WritePage("target.htm", "Shortcut Target");
-    WriteFile(PagePath("News.URL"), "[InternetShortcut]\r\nURL=" + target + "\r\n");
+using HandOffTest = ProgramTest;
 
-    Start({PagePath("News.URL").string()});
-    XWindow window = WaitForWindow();
+TEST_F(HandOffTest, LaterStartHandsItsQuotedPathToTheRunningWindowAndExits) {
+    Process* first = nullptr;
+    XWindow window = StartOn(WritePage("alpha.htm", "Alpha"), "Alpha", &first);
     ASSERT_NE(window, 0u);
-    ASSERT_TRUE(WaitForTitle(window, BareTitle("Shortcut Target")));
-    EXPECT_NE(History().find("<a href=\"" + target + "\">Shortcut Target</a>"), std::string::npos) << History();
+    WritePage("beta.htm", "Beta");
+    // The whole argument in double quotes, as a desktop launcher passes a path with blanks.
+    std::string quoted = "\"" + PagePath("beta.htm").string() + "\"";
+    auto started = Clock::now();
+    HandOff(quoted);
+    EXPECT_LT(Clock::now() - started, 10s);
+
+    // The settings file keeps the argument as it came, quotes included; the
+    // running window reads it without them and loads the page.
+    EXPECT_EQ(SettingsValue("newurl"), quoted) << Settings();
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Beta")));
+    EXPECT_TRUE(first->Running());
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u) << "the later start opened a window of its own";
 }
+
+// The later starts take turns: each one's "newurl" is read by the running
+// window before the next one overwrites it, so every page arrives and is logged.
+TEST_F(HandOffTest, TwentyLaterStartsAtOnceAllArrive) {
+    ASSERT_NE(StartOn(WritePage("receiver.htm", "Receiver"), "Receiver"), 0u);
+    std::vector<std::string> links;
+    std::vector<Process*> starts;
+    for (int i = 10; i < 30; ++i) {
+        std::string title = "Handed " + std::to_string(i), url = WritePage(std::to_string(i) + ".htm", title);
+        links.push_back("<a href=\"" + url + "\">" + title + "</a><br>");
+    }
+    for (int i = 10; i < 30; ++i) starts.push_back(&Start({PageUrl(std::to_string(i) + ".htm")}));
+    for (Process* start : starts) EXPECT_EQ(start->WaitExit(90s), 0) << start->Pid() << " failed\n" << Logs();
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u) << "a later start opened a window of its own";
+
+    WaitUntil(30s, [&] {
+        std::string history = History();
+        std::erase_if(links, [&](auto& link) { return history.find(link) != std::string::npos; });
+        return links.empty();
+    });
+    EXPECT_EQ(links, std::vector<std::string>{}) << "not logged; the history:\n" << History();
+}
+
+// Closing stores "win"; the next start puts the window back where it was.
+class PlacementTest : public ProgramTest, public ::testing::WithParamInterface<WindowManager> {
+protected:
+    PlacementTest() : ProgramTest(GetParam()) {}
+
+    // Closes as the close button does and returns the stored fields.
+    std::vector<int> CloseAndReadPlacement(Process& program, XWindow window) {
+        SendDeleteWindow(X(), window);
+        EXPECT_EQ(program.WaitExit(15s), 0) << "the program did not end after the close request\n" << Logs();
+        std::vector<int> fields;
+        std::istringstream win(SettingsValue("win").value_or(""));
+        for (std::string field; std::getline(win, field, ':');) fields.push_back(std::atoi(field.c_str()));
+        return fields;
+    }
+};
+
+// A rectangle as {x, y, width, height}, so that a failure shows it.
+std::vector<int> Place(const Rect& r) { return {r.x, r.y, r.width, r.height}; }
+
+bool Near(const std::vector<int>& a, const std::vector<int>& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](int x, int y) { return std::abs(x - y) <= 4; });
+}
+
+TEST_P(PlacementTest, CloseStoresThePlacementAndTheNextStartRestoresIt) {
+    std::string url = WritePage("place.htm", "Placement");
+    Process* program = nullptr;
+    XWindow window = StartOn(url, "Placement", &program);
+    ASSERT_NE(window, 0u);
+    MoveResize(X(), window, {40, 60, 640, 480});
+    std::vector<int> moved;
+    ASSERT_TRUE(WaitUntil(10s, [&] {
+        moved = Place(ClientRect(X(), window));
+        return moved[2] == 640 && moved[3] == 480;
+    })) << "the window did not take the size it was given: " << ::testing::PrintToString(moved);
+
+    std::vector<int> win = CloseAndReadPlacement(*program, window);
+    ASSERT_EQ(win.size(), 10u) << Settings();
+    // Without a window manager the client area is the whole window, so the
+    // stored rectangle can be checked against it directly.
+    if (GetParam() == WindowManager::Off) {
+        EXPECT_PRED2(Near, (std::vector<int>{win[6], win[7], win[8] - win[6], win[9] - win[7]}), moved);
+    }
+    window = StartOn(url, "Placement", &program);
+    ASSERT_NE(window, 0u);
+    std::vector<int> restored;
+    EXPECT_TRUE(WaitUntil(10s, [&] { return Near(restored = Place(ClientRect(X(), window)), moved); }))
+        << ::testing::PrintToString(restored) << " restored, closed at " << ::testing::PrintToString(moved);
+    // Closing the restored window stores the same placement: nothing drifts
+    // by the frame's size from one start to the next.
+    EXPECT_PRED2(Near, CloseAndReadPlacement(*program, window), win);
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManagers, PlacementTest,
+                         ::testing::Values(WindowManager::Off, WindowManager::Openbox),
+                         [](auto& info) { return info.param == WindowManager::Off ? "Bare" : "Openbox"; });
 
 }  // namespace
 }  // namespace poremisu::e2e

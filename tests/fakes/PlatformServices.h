@@ -18,6 +18,10 @@ std::unique_ptr<ProfileStore> MakePlatformProfileStore();
 // Sets the process's environment variable, or removes it for nullopt.
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value);
 
+// UTF-8 to CP932 (Shift-JIS), whatever the program's own code page is here,
+// so that the fixed texts can be checked in the bytes the target shows.
+std::string EncodeCp932(std::string_view utf8);
+
 // Sets a variable for as long as the object lives.
 class ScopedEnvironment {
 public:
@@ -26,16 +30,10 @@ public:
         SetEnvironment(m_name, value);
     }
     ~ScopedEnvironment() { SetEnvironment(m_name, m_saved); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
 private:
     std::string m_name;
     std::optional<std::string> m_saved;
 };
-
-// UTF-8 to CP932 (Shift-JIS), whatever the program's own code page is here,
-// so that the fixed texts can be checked in the bytes the target shows.
-std::string EncodeCp932(std::string_view utf8);
 
 }  // namespace poremisu::test

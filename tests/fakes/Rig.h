@@ -1,22 +1,62 @@
 #pragma once
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <random>
+#include <sstream>
 #include <string>
+#include <string_view>
 
-#include "app/Text.h"
-#include "fakes/CallLog.h"
-#include "fakes/FakeBrowser.h"
-#include "fakes/FakeHost.h"
-#include "fakes/FakeProcessServices.h"
-#include "fakes/FakeWindowSystem.h"
+#include "fakes/Fakes.h"
 #include "fakes/PlatformServices.h"
-#include "fakes/TempDir.h"
-#include "fakes/U8.h"
 #include "ui/MainWindow.h"
 
 namespace poremisu::test {
 
-inline std::string Identity(std::string_view utf8) { return std::string(utf8); }
+inline std::string Shortcut(const std::string& url) { return "[InternetShortcut]\r\nURL=" + url + "\r\n"; }
+
+inline bool WriteFile(const std::string& path, std::string_view bytes) {
+    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+}
+
+// The file's bytes; empty when it is missing.
+inline std::string ReadFile(const std::string& path) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(std::filesystem::path(path), std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
+inline bool FileExists(const std::string& path) { std::error_code e; return std::filesystem::exists(path, e); }
+inline std::string Cwd() { return std::filesystem::current_path().generic_string(); }
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes. The current directory at construction is
+// restored first, since the code under test moves it.
+class TempDir {
+public:
+    TempDir() : m_savedCwd(std::filesystem::current_path()) {
+        std::random_device random;
+        std::filesystem::path path;
+        do path = std::filesystem::temp_directory_path() / ("poremisu-test-" + std::to_string(random()));
+        while (!std::filesystem::create_directory(path));
+        m_path = std::filesystem::canonical(path).generic_string();
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::current_path(m_savedCwd, ignored);
+        std::filesystem::remove_all(m_path, ignored);
+    }
+
+    // The folder, without a final separator.
+    const std::string& Path() const { return m_path; }
+    std::string operator/(std::string_view name) const { return m_path + "/" + std::string(name); }
+
+private:
+    std::filesystem::path m_savedCwd;
+    std::string m_path;
+};
 
 inline constexpr WindowId kMainWindowId = 1;
 

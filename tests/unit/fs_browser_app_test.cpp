@@ -1,8 +1,10 @@
-// Start-up: file locations, the single instance and the hand-off of the
-// start address to a running instance.
+// What reaches the running program: a later start and its hand-off, the
+// browser control's events, and the sweep of external browser windows.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "app/BrowserApp.h"
@@ -12,81 +14,75 @@
 namespace poremisu {
 namespace {
 
+using test::FileExists;
+using test::kWord;
 using test::ReadFile;
 using test::Rig;
 
-struct FakeRunner : MainWindowRunner {
-    explicit FakeRunner(AppState& state) : state(state) {}
-    void RunMainWindow(ShowCommand showState) override { runs.push_back(showState), startText = state.scratchText; }
-    AppState& state;
+// A later start of the program beside the rig's running window.
+struct LaterStart : MainWindowRunner {
+    explicit LaterStart(Rig& rig) : rig(rig), app(state, rig.texts, rig.services) {}
+    StartOutcome Start(std::string argument, std::string modulePath = "") {
+        if (modulePath.empty()) modulePath = rig.dir / "poremisu";
+        return app.Start({modulePath, std::move(argument), ShowCommand::Maximized}, *this);
+    }
+    void RunMainWindow(ShowCommand show) override { runs.push_back(show), startText = state.scratchText; }
+
+    Rig& rig;
+    AppState state;
+    BrowserApp app;
     std::vector<ShowCommand> runs;
     std::string startText;
 };
 
-// A later start of the program beside the rig's running window.
-struct LaterStart {
-    explicit LaterStart(Rig& rig) : rig(rig), app(state, rig.texts, rig.services), runner(state) {}
-    StartOutcome Start(std::string argument, std::string modulePath = "") {
-        if (modulePath.empty()) modulePath = rig.dir / "poremisu";
-        return app.Start({modulePath, std::move(argument), ShowCommand::Maximized}, runner);
-    }
-    Rig& rig;
-    AppState state;
-    BrowserApp app;
-    FakeRunner runner;
-};
+// The rig's window runs, titled as it titles itself, and takes hand-offs.
+void RunWindow(Rig& rig) {
+    rig.process.instance = InstanceResult::AlreadyExists;
+    rig.window.Title().ComposeTitle("");
+    rig.windows.Add(test::kMainWindowId, rig.host.titles.back(), true);
+    rig.windows.onHandOff = [&](WindowId) { rig.window.OnCommand(cmd::kHandOff); };
+}
 
-TEST(BrowserAppStart, FixesTheFileLocationsOrRefusesAFolderTooLongForThem) {
+TEST(BrowserAppStart, AFirstInstanceRunsTheWindowWithTheArgumentAsItCameUnlessItsFolderIsTooLong) {
     // The longest joined path is the history's: folder + 18 bytes must stay under 260.
-    for (std::size_t folderBytes : {12u, 241u, 242u, 300u}) {
+    const std::pair<std::size_t, std::string> cases[] = {
+        {12, "\"C:\\a b\\News.url\""}, {241, ""}, {12, std::string(70000, 'a')}, {242, "x"}};
+    for (const auto& [folderBytes, argument] : cases) {
         Rig rig;
         LaterStart start(rig);
         std::string folder = "/" + std::string(folderBytes - 2, 'd') + "/";
         bool fits = folderBytes + 18 < 260;
-        EXPECT_EQ(start.Start("x", folder + "poremisu"),
-                  fits ? StartOutcome::RanMainWindow : StartOutcome::Refused);
+        auto outcome = start.Start(argument, folder + "poremisu");
         const AppState& s = start.state;
-        std::vector<std::string> expected(4);
+        std::vector<std::string> paths = {s.programDir, s.settingsPath, s.historyPath, s.readmePath};
         if (fits) {
-            expected = {folder, folder + "poremisu.ini", folder + "WindowTitleHis.htm", folder + "readme.txt"};
+            EXPECT_EQ(outcome, StartOutcome::RanMainWindow);
+            EXPECT_EQ(paths, (std::vector<std::string>{folder, folder + "poremisu.ini",
+                                                       folder + "WindowTitleHis.htm", folder + "readme.txt"}));
+            EXPECT_EQ(start.runs, std::vector<ShowCommand>{ShowCommand::Maximized});
+            EXPECT_EQ(start.startText, argument.substr(0, 59999));
+            EXPECT_EQ(rig.process.instances, std::vector<std::string>{"poremisu"});
+        } else {
+            EXPECT_EQ(outcome, StartOutcome::Refused);
+            EXPECT_EQ(paths, std::vector<std::string>(4));
+            EXPECT_TRUE(start.runs.empty() && rig.process.instances.empty());
         }
-        EXPECT_EQ((std::vector<std::string>{s.programDir, s.settingsPath, s.historyPath, s.readmePath}), expected)
-            << folderBytes;
-        EXPECT_EQ(start.runner.runs.size(), fits ? 1u : 0u) << folderBytes;
+        EXPECT_TRUE(rig.process.handOffLocks.empty());
     }
-}
-
-TEST(BrowserAppStart, AFirstInstanceRunsTheWindowWithTheArgumentAsItCame) {
-    Rig rig;
-    for (std::string argument : {"\"C:\\a b\\News.url\"", ""}) {
-        LaterStart start(rig);
-        EXPECT_EQ(start.Start(argument), StartOutcome::RanMainWindow);
-        EXPECT_EQ(start.runner.runs, std::vector<ShowCommand>{ShowCommand::Maximized});
-        EXPECT_EQ(start.runner.startText, argument);
-    }
-    EXPECT_EQ(rig.process.instanceNames, (std::vector<std::string>{"poremisu", "poremisu"}));
-    EXPECT_TRUE(rig.process.handOffLocks.empty());
-    EXPECT_FALSE(test::FileExists(rig.state.settingsPath));
-
-    LaterStart longStart(rig);
-    longStart.Start(std::string(70000, 'a'));
-    EXPECT_EQ(longStart.runner.startText, std::string(59999, 'a'));
 }
 
 TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowTitledWithTheProductWord) {
-    const std::string word = test::U8(u8"ぽれみす");
     const struct {
         std::string name;
         std::vector<test::FakeWindow> windows;
         std::vector<WindowId> handedTo;
     } cases[] = {
         {"first of two",
-         {{10, "notes - " + word + ".txt"}, {11, "Page - " + word + " > ", true}, {12, word, true}},
+         {{10, "notes - " + kWord + ".txt"}, {11, "Page - " + kWord + " > ", true}, {12, kWord, true}},
          {11}},
-        {"word in another program only", {{10, "Editor " + word}}, {}},
         {"program window without the word", {{11, "Page", true}}, {}},
-        {"word past the title bound", {{11, std::string(59996, 'x') + word, true}}, {}},
-        {"word ending at the bound", {{11, std::string(59999 - word.size(), 'x') + word, true}}, {11}},
+        {"word past the title bound", {{11, std::string(59996, 'x') + kWord, true}}, {}},
+        {"word ending at the bound", {{11, std::string(59999 - kWord.size(), 'x') + kWord, true}}, {11}},
         {"no windows", {}, {}},
     };
     for (const auto& c : cases) {
@@ -96,71 +92,162 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowTitledWithTheProductWord) {
         rig.windows.windows = c.windows;
         const std::string argument = "\"C:\\a b\\x.url\"";
         const std::string written = "[setting]\r\nnewurl=" + argument + "\r\n";
-        std::string fileAtHandOff;
-        int locksAtHandOff = 0;
+        std::pair<std::string, int> atHandOff;  // the file and the locks held
         rig.windows.onHandOff = [&](WindowId) {
-            fileAtHandOff = ReadFile(rig.state.settingsPath);
-            locksAtHandOff = rig.process.locksHeld;
+            atHandOff = {ReadFile(rig.state.settingsPath), rig.process.locksHeld};
         };
         LaterStart start(rig);
         StartOutcome outcome = start.Start(argument);
 
         EXPECT_EQ(ReadFile(rig.state.settingsPath), written);
         EXPECT_EQ(rig.windows.handOffs, c.handedTo);
-        for (std::size_t count : rig.windows.titleCounts) EXPECT_EQ(count, 60000u);
         EXPECT_EQ(rig.process.locksHeld, 0);
         bool handed = !c.handedTo.empty();
         EXPECT_EQ(outcome, handed ? StartOutcome::HandedOff : StartOutcome::RanMainWindow);
-        EXPECT_EQ(start.runner.runs.size(), handed ? 0u : 1u);
-        if (handed) {
-            // Written, under the lock, before the command is sent.
-            EXPECT_EQ(std::pair(fileAtHandOff, locksAtHandOff), std::pair(written, 1));
-        } else {
-            EXPECT_EQ(start.runner.startText, argument);
-        }
-    }
-}
-
-TEST(BrowserAppHandOff, TheRunningWindowLoadsTheArgumentWithoutItsQuotes) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"\"/tmp/a b/page.htm\"", "/tmp/a b/page.htm"},
-        {"'http://a/'", "http://a/"},
-        {"\"http://a/", "\"http://a/"},
-        {"", ""},
-    };
-    for (const auto& [argument, received] : cases) {
-        Rig rig;
-        rig.process.instance = InstanceResult::AlreadyExists;
-        rig.window.Title().ComposeTitle("");
-        rig.windows.Add(test::kMainWindowId, rig.host.titles.back(), true);
-        rig.windows.onHandOff = [&](WindowId) { rig.window.OnCommand(cmd::kHandOff); };
-        rig.host.addressBar = "before";
-        rig.host.minimized = true;
-        LaterStart start(rig);
-        EXPECT_EQ(start.Start(argument), StartOutcome::HandedOff);
-        EXPECT_EQ(rig.host.addressBar, received);
-        EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{received});
-        EXPECT_TRUE(rig.host.minimized);  // navigated, not restored
+        EXPECT_EQ(start.runs.size(), handed ? 0u : 1u);
+        // Written, under the lock, before the command is sent.
+        EXPECT_EQ(atHandOff, handed ? std::pair(written, 1) : std::pair(std::string(), 0));
+        EXPECT_EQ(start.startText, handed ? "" : argument);
     }
 }
 
 TEST(BrowserAppHandOff, AddressesHandedOverWhileOneLoadsAreEachLoadedInTurn) {
     Rig rig;
-    rig.process.instance = InstanceResult::AlreadyExists;
-    rig.window.Title().ComposeTitle("");
-    rig.windows.Add(test::kMainWindowId, rig.host.titles.back(), true);
-    rig.windows.onHandOff = [&](WindowId) { rig.window.OnCommand(cmd::kHandOff); };
-    for (std::string address : {"http://a/", "http://b/", "http://c/"}) LaterStart(rig).Start(address);
+    RunWindow(rig);
+    rig.host.minimized = true;
+    // The running window takes off a matching pair of quotes; the file keeps them.
+    for (std::string address : {"\"/tmp/a b/page.htm\"", "'http://b/'", "\"http://c/", ""}) {
+        EXPECT_EQ(LaterStart(rig).Start(address), StartOutcome::HandedOff);
+        EXPECT_EQ(ReadFile(rig.state.settingsPath), "[setting]\r\nnewurl=" + address + "\r\n");
+    }
     // Each later start returned at once; only the first address is loading.
-    EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{"http://a/"});
+    const std::vector<std::string> loaded = {"/tmp/a b/page.htm", "http://b/", "\"http://c/", ""};
+    EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{loaded[0]});
+    EXPECT_EQ(rig.host.addressBar, loaded[0]);
     rig.window.Events().OnDocumentComplete();
-    EXPECT_EQ(rig.browser.navigations, (std::vector<std::string>{"http://a/", "http://b/"}));
+    EXPECT_EQ(rig.browser.navigations, (std::vector<std::string>{loaded[0], loaded[1]}));
     // A page that never completes holds the next one back for two ticks only.
     for (int tick = 0; tick < 3; ++tick) rig.window.OnTimer();
-    EXPECT_EQ(rig.browser.navigations, (std::vector<std::string>{"http://a/", "http://b/", "http://c/"}));
+    EXPECT_EQ(rig.browser.navigations, (std::vector<std::string>{loaded[0], loaded[1], loaded[2]}));
+    for (int page = 0; page < 3; ++page) rig.window.Events().OnDocumentComplete();
+    EXPECT_EQ(rig.browser.navigations, loaded);
+    EXPECT_TRUE(rig.host.minimized);  // navigated, not restored
+}
+
+std::string Link(std::string_view url, std::string_view name) {
+    return "<a href=\"" + std::string(url) + "\">" + std::string(name) + "</a><br>\r\n";
+}
+
+void Complete(Rig& rig, std::string url, std::string name) {
+    rig.browser.locationUrl = std::move(url);
+    rig.browser.locationName = std::move(name);
     rig.window.Events().OnDocumentComplete();
-    rig.window.Events().OnDocumentComplete();
-    EXPECT_EQ(rig.browser.navigations.size(), 3u);
+}
+
+TEST(PageCompletion, ShowsTheAddressAndTitleAndLogsThePageOnceAfterEachSkip) {
+    for (int command : {0, cmd::kBack, cmd::kForward, cmd::kTitleHistory}) {
+        Rig rig;
+        rig.state.idleTicks = 20;
+        Complete(rig, "http://1/", "one");
+        EXPECT_EQ(rig.state.idleTicks, 0);
+        EXPECT_EQ(rig.host.addressBar, "http://1/");
+        EXPECT_EQ(rig.host.titles, std::vector<std::string>{"one - " + kWord + " > "});
+        if (command) rig.window.OnCommand(command);
+        Complete(rig, "http://2/", "two");
+        Complete(rig, "http://3/", "three");  // a frame of the same page counts on its own
+        Complete(rig, "http://3/", "three");
+        EXPECT_EQ(rig.History(), Link("http://1/", "one") + (command ? "" : Link("http://2/", "two")) +
+                                     Link("http://3/", "three") + Link("http://3/", "three"))
+            << command;
+        EXPECT_EQ(rig.browser.navigations.size(), command == cmd::kTitleHistory ? 1u : 0u);
+    }
+}
+
+TEST(PageCompletion, ListsALocalFolderAndShowsItsListingInstead) {
+    Rig rig;
+    std::string folder = rig.dir / "a b";
+    std::filesystem::create_directories(folder + "/sub");
+    test::WriteFile(folder + "/notes.txt", "");
+    std::string url = "file://" + rig.dir.Path() + "/a%20b/";
+    Complete(rig, url, "a b");
+    std::string page = folder + "/Favorites.htm";
+    EXPECT_TRUE(FileExists(page));
+    // The count: . .. sub notes.txt Favorites.htm
+    EXPECT_EQ(rig.host.titles, (std::vector<std::string>{"a b - " + kWord + " > ", "a b - " + kWord + " > 5"}));
+    EXPECT_EQ(rig.host.addressBar, page);
+    EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{page});
+    EXPECT_EQ(test::Cwd(), folder);
+
+    // The listing page's own completion is logged and goes no further.
+    Complete(rig, "file://" + page, "Favorites.htm");
+    EXPECT_EQ(rig.browser.navigations.size(), 1u);
+    EXPECT_EQ(rig.History(), Link(url, "a b") + Link("file://" + page, "Favorites.htm"));
+}
+
+TEST(PageCompletion, ListsNothingForALocalFileOrAMissingFolder) {
+    Rig rig;
+    test::TempDir current;
+    std::filesystem::current_path(current.Path());
+    std::filesystem::create_directories(rig.dir / "d/e.htm");  // a folder named like a page is not listed
+    for (std::string tail : {"/d/page.HTM", "/d/page.html", "/d/x.url", "/d/e.htm", "/missing/", "/d/%00/"}) {
+        if (tail.back() != '/') test::WriteFile(rig.dir.Path() + tail, "");
+        Complete(rig, "file://" + rig.dir.Path() + tail, "x");
+        EXPECT_TRUE(rig.browser.navigations.empty()) << tail;
+    }
+    EXPECT_EQ(test::Cwd(), current.Path());
+    EXPECT_FALSE(FileExists(rig.dir / "d/Favorites.htm"));
+    EXPECT_FALSE(FileExists(current / "Favorites.htm"));
+}
+
+TEST(PopUp, LogsAndLoadsTheLastLinkThenSweepsAtTheNextDownloadOnly) {
+    for (std::string link : {"Go to http://l.example/", ""}) {
+        Rig rig;
+        rig.windows.Add(7, "Pop - Internet Explorer");
+        rig.state.lastLinkUrl = link;
+        rig.window.Events().OnDownloadBegin();  // nothing pending
+        rig.window.Events().OnNewWindow2();
+        EXPECT_EQ(rig.History(), "new\t" + link + "\r\n");
+        EXPECT_EQ(rig.host.addressBar, link);
+        EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{link});
+        EXPECT_TRUE(rig.windows.closeRequests.empty());
+
+        rig.window.Events().OnDownloadBegin();
+        rig.window.Events().OnDownloadBegin();
+        EXPECT_EQ(rig.windows.closeRequests, std::vector<WindowId>{7});
+        EXPECT_EQ(rig.History(), "new\t" + link + "\r\n(IE)\tPop - Internet Explorer\r\n");
+    }
+}
+
+TEST(Sweep, LogsAndClosesEachWindowTitledInternetExplorer) {
+    const std::string ie = "Internet Explorer";
+    const struct {
+        std::string name;
+        std::vector<test::FakeWindow> windows;
+        std::vector<WindowId> closed;
+    } cases[] = {
+        {"several survivors", {{2, "A - " + ie}, {3, "notes"}, {4, ie + " B"}, {5, "C " + ie}}, {2, 4, 5}},
+        {"destroyed window ends the walk", {{2, "A - " + ie, false, true}, {3, ie}}, {2}},
+        {"case and blank matter", {{2, "internet explorer"}, {3, "InternetExplorer"}}, {}},
+        {"within the first 599 bytes", {{2, std::string(599 - ie.size(), 'a') + ie}}, {2}},
+        {"beyond the first 599 bytes", {{2, std::string(600 - ie.size(), 'a') + ie}}, {}},
+        {"the full title is logged", {{2, ie + std::string(70000, 't')}}, {2}},
+        {"the program's own window spared", {{test::kMainWindowId, ie + kWord, true}, {3, ie}}, {3}},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.windows.windows = c.windows;
+        std::vector<std::string> logAtRequest;
+        rig.windows.onCloseRequest = [&](WindowId) { logAtRequest.push_back(rig.History()); };
+        EXPECT_EQ(rig.window.Sweep().SweepExternalBrowsers(), !c.closed.empty()) << c.name;
+        EXPECT_EQ(rig.windows.closeRequests, c.closed) << c.name;
+        rig.windows.windows = c.windows;  // destroyed ones too, for their titles
+        std::string expected;
+        for (std::size_t i = 0; i < c.closed.size(); ++i) {
+            expected += "(IE)\t" + rig.windows.Find(c.closed[i])->title.substr(0, 59998) + "\r\n";
+            EXPECT_EQ(logAtRequest.at(i), expected) << c.name << ": logged before its close request";
+        }
+        EXPECT_EQ(rig.History(), expected) << c.name;
+    }
 }
 
 }  // namespace

@@ -4,13 +4,12 @@
 //
 //     win32_rc_check path/to/poremisu.rc
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
-#include <optional>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "app/Text.h"
@@ -20,234 +19,96 @@ namespace {
 
 using poremisu::MenuRowKind;
 
-struct Row {
-    int level = 0;
-    MenuRowKind kind = MenuRowKind::Item;
-    std::string caption;
-    int id = 0;
-    int line = 0;
-};
-
-std::string KindName(MenuRowKind kind) {
-    switch (kind) {
-    case MenuRowKind::Popup: return "POPUP";
-    case MenuRowKind::Item: return "MENUITEM";
-    case MenuRowKind::Separator: return "SEPARATOR";
-    }
-    return "?";
+std::string Describe(int level, MenuRowKind kind, const std::string& caption, const std::string& id) {
+    const char* kinds[] = {"POPUP", "MENUITEM", "SEPARATOR"};
+    int k = kind == MenuRowKind::Popup ? 0 : kind == MenuRowKind::Item ? 1 : 2;
+    return "level " + std::to_string(level) + " " + kinds[k] + " \"" + caption + "\" " + id;
 }
 
-// The tokens of one line of a resource script: words, numbers, commas and
-// quoted strings (a doubled quote stands for one quote). Comments end it.
-std::vector<std::string> Tokens(std::string_view line, std::vector<bool>& quoted) {
-    std::vector<std::string> tokens;
-    quoted.clear();
-    std::size_t i = 0;
-    while (i < line.size()) {
-        char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r') {
-            ++i;
-        } else if (c == '/' && i + 1 < line.size() && line[i + 1] == '/') {
-            break;
-        } else if (c == ',') {
-            tokens.emplace_back(",");
-            quoted.push_back(false);
-            ++i;
-        } else if (c == '"') {
-            std::string text;
-            ++i;
-            while (i < line.size()) {
-                if (line[i] == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"') {
-                        text += '"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                text += line[i++];
-            }
-            tokens.push_back(text);
-            quoted.push_back(true);
-        } else {
-            std::size_t end = line.find_first_of(" \t\r,\"", i);
-            if (end == std::string_view::npos) end = line.size();
-            tokens.emplace_back(line.substr(i, end - i));
-            quoted.push_back(false);
-            i = end;
-        }
+// The first quoted text of the line; a doubled quote stands for one.
+std::string Quoted(const std::string& line) {
+    std::string text;
+    for (std::size_t i = line.find('"') + 1; i > 0 && i < line.size(); ++i) {
+        if (line[i] == '"' && (i + 1 == line.size() || line[i + 1] != '"')) break;
+        text += line[i];
+        if (line[i] == '"') ++i;
     }
-    return tokens;
-}
-
-std::optional<int> Number(const std::string& token) {
-    if (token.empty()) return std::nullopt;
-    std::size_t used = 0;
-    try {
-        int value = std::stoi(token, &used, 0);
-        if (used == token.size()) return value;
-    } catch (...) {
-    }
-    return std::nullopt;
-}
-
-struct Script {
-    std::vector<Row> menu;
-    bool menuFound = false;
-    std::map<int, std::string> strings;
-    std::vector<std::string> dialog100Texts;  // caption and control texts
-    std::vector<std::string> errors;
-};
-
-Script Parse(std::istream& in) {
-    Script script;
-    enum class Block { None, Menu, Strings, Dialog100 } block = Block::None;
-    bool inBody = false;
-    int depth = 0;
-    std::string line;
-    int number = 0;
-    std::vector<bool> quoted;
-    while (std::getline(in, line)) {
-        ++number;
-        std::vector<std::string> t = Tokens(line, quoted);
-        if (t.empty()) continue;
-        const std::string& head = t[0];
-        bool open = head == "BEGIN" || head == "{";
-        bool close = head == "END" || head == "}";
-
-        if (block == Block::None) {
-            if (t.size() >= 2 && t[0] == "MAINMENU" && t[1] == "MENU") {
-                block = Block::Menu;
-                script.menuFound = true;
-            } else if (head == "STRINGTABLE") {
-                block = Block::Strings;
-            } else if (t.size() >= 2 && (t[0] == "IDD_URL_INPUT" || t[0] == "100") &&
-                       (t[1] == "DIALOG" || t[1] == "DIALOGEX")) {
-                block = Block::Dialog100;
-            }
-            inBody = false;
-            depth = 0;
-            continue;
-        }
-        if (open) {
-            ++depth;
-            inBody = true;
-            continue;
-        }
-        if (close) {
-            if (--depth == 0) block = Block::None;
-            continue;
-        }
-        if (block == Block::Dialog100) {
-            // The caption before the body, the first quoted text of each control.
-            if ((!inBody && head == "CAPTION") || inBody) {
-                for (std::size_t k = 0; k < t.size(); ++k) {
-                    if (quoted[k]) {
-                        script.dialog100Texts.push_back(t[k]);
-                        break;
-                    }
-                }
-            }
-            continue;
-        }
-        if (!inBody) continue;
-        if (block == Block::Strings) {
-            std::map<std::string, int> names{{"IDS_SYSMENU_URLINPUT", 101}, {"IDS_SYSMENU_MENUSET", 102},
-                                             {"IDS_SYSMENU_HELP", 103}};
-            std::optional<int> id = names.count(head) ? std::optional<int>(names[head]) : Number(head);
-            if (id && t.size() >= 2 && quoted.back()) script.strings[*id] = t.back();
-            continue;
-        }
-        // The menu: depth 1 is the bar.
-        Row row;
-        row.level = depth - 1;
-        row.line = number;
-        if (head == "POPUP" && t.size() >= 2 && quoted[1]) {
-            row.kind = MenuRowKind::Popup;
-            row.caption = t[1];
-        } else if (head == "MENUITEM" && t.size() == 2 && t[1] == "SEPARATOR") {
-            row.kind = MenuRowKind::Separator;
-        } else if (head == "MENUITEM" && t.size() >= 4 && quoted[1] && t[2] == ",") {
-            row.kind = MenuRowKind::Item;
-            row.caption = t[1];
-            std::optional<int> id = Number(t[3]);
-            if (!id) {
-                script.errors.push_back("line " + std::to_string(number) + ": the id '" + t[3] +
-                                        "' is not a number");
-                continue;
-            }
-            row.id = *id;
-        } else {
-            script.errors.push_back("line " + std::to_string(number) + ": not understood: " + line);
-            continue;
-        }
-        script.menu.push_back(row);
-    }
-    return script;
-}
-
-std::string Describe(int level, MenuRowKind kind, std::string_view caption, int id) {
-    std::ostringstream out;
-    out << "level " << level << " " << KindName(kind) << " \"" << caption << "\" " << id;
-    return out.str();
+    return text;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    std::ifstream in(argc == 2 ? argv[1] : "", std::ios::binary);
+    if (!in) {
         std::fprintf(stderr, "usage: %s poremisu.rc\n", argv[0]);
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", argv[1]);
-        return 2;
+    enum class Block { None, Menu, Strings, Dialog } block = Block::None;
+    int depth = 0;
+    std::vector<std::string> menu, dialogTexts, errors;
+    std::map<std::string, std::string> strings;
+    for (std::string line; std::getline(in, line);) {
+        line.erase(std::min(line.find("//"), line.size()));
+        line.erase(line.find_last_not_of(" \t\r") + 1);
+        std::string head;
+        if (!(std::istringstream(line) >> head)) continue;
+        bool quoted = line.find('"') != std::string::npos;
+        if (block == Block::None) {
+            if (line.find("MAINMENU MENU") == 0) block = Block::Menu;
+            if (head == "STRINGTABLE") block = Block::Strings;
+            if (line.find("IDD_URL_INPUT DIALOG") == 0) block = Block::Dialog;
+        } else if (head == "BEGIN") {
+            ++depth;
+        } else if (head == "END") {
+            if (--depth == 0) block = Block::None;
+        } else if (block == Block::Dialog) {
+            if (quoted) dialogTexts.push_back(Quoted(line));
+        } else if (block == Block::Strings) {
+            if (quoted) strings[head] = Quoted(line);
+        } else if (head == "POPUP" && quoted) {
+            menu.push_back(Describe(depth - 1, MenuRowKind::Popup, Quoted(line), "0"));
+        } else if (head == "MENUITEM" && line.find("SEPARATOR") != std::string::npos) {
+            menu.push_back(Describe(depth - 1, MenuRowKind::Separator, "", "0"));
+        } else if (head == "MENUITEM" && quoted) {
+            std::string id = line.substr(line.find_last_of(", \t") + 1);  // the last word
+            menu.push_back(Describe(depth - 1, MenuRowKind::Item, Quoted(line), id));
+        } else {
+            errors.push_back("not understood in the menu: " + line);
+        }
     }
-    Script script = Parse(in);
-    std::vector<std::string> errors = script.errors;
-    if (!script.menuFound) errors.push_back("no MAINMENU MENU block");
+    if (menu.empty()) errors.push_back("no MAINMENU MENU block");
 
     auto rows = poremisu::MainMenuRows();
-    std::size_t count = std::max(rows.size(), script.menu.size());
-    for (std::size_t i = 0; i < count; ++i) {
-        std::string expected = i < rows.size() ? Describe(rows[i].level, rows[i].kind,
-                                                          poremisu::Utf8(rows[i].caption), rows[i].id)
-                                               : "(nothing)";
-        std::string found = i < script.menu.size()
-                                ? Describe(script.menu[i].level, script.menu[i].kind, script.menu[i].caption,
-                                           script.menu[i].id)
-                                : "(nothing)";
+    for (std::size_t i = 0; i < std::max(rows.size(), menu.size()); ++i) {
+        std::string expected = "(nothing)", found = i < menu.size() ? menu[i] : "(nothing)";
+        if (i < rows.size()) {
+            std::string caption(poremisu::Utf8(rows[i].caption));
+            expected = Describe(rows[i].level, rows[i].kind, caption, std::to_string(rows[i].id));
+        }
         if (expected != found) {
-            std::string where = i < script.menu.size() ? " (line " + std::to_string(script.menu[i].line) + ")" : "";
-            errors.push_back("menu row " + std::to_string(i) + where + ": command table has " + expected +
+            errors.push_back("menu row " + std::to_string(i) + ": the command table has " + expected +
                              ", the script has " + found);
         }
     }
 
     // The same texts, once compiled into the core and once in the resources.
     poremisu::Texts texts = poremisu::Texts::Make([](std::string_view utf8) { return std::string(utf8); });
-    const std::pair<int, const std::string*> strings[] = {
-        {101, &texts.sysMenuUrlInput}, {102, &texts.sysMenuMenuSet}, {103, &texts.sysMenuHelp}};
-    for (const auto& [id, text] : strings) {
-        auto found = script.strings.find(id);
-        if (found == script.strings.end()) {
-            errors.push_back("string " + std::to_string(id) + " is missing");
-        } else if (found->second != *text) {
-            errors.push_back("string " + std::to_string(id) + " is \"" + found->second + "\", the core has \"" +
-                             *text + "\"");
-        }
+    const std::pair<std::string, const std::string*> named[] = {
+        {"IDS_SYSMENU_URLINPUT", &texts.sysMenuUrlInput},
+        {"IDS_SYSMENU_MENUSET", &texts.sysMenuMenuSet},
+        {"IDS_SYSMENU_HELP", &texts.sysMenuHelp}};
+    for (const auto& [name, text] : named) {
+        if (strings[name] != *text) errors.push_back(name + " is \"" + strings[name] + "\", not " + *text);
     }
     for (const std::string* text : {&texts.urlInputCaption, &texts.versionLabel}) {
-        bool present = false;
-        for (const std::string& t : script.dialog100Texts) present = present || t == *text;
-        if (!present) errors.push_back("the address dialog lacks the text \"" + *text + "\"");
+        if (std::find(dialogTexts.begin(), dialogTexts.end(), *text) == dialogTexts.end()) {
+            errors.push_back("the address dialog lacks the text \"" + *text + "\"");
+        }
     }
 
     for (const std::string& error : errors) std::printf("%s\n", error.c_str());
     if (!errors.empty()) return 1;
-    std::printf("MAINMENU: %zu rows match the command table; strings 101-103 and the address dialog's texts match\n",
-                script.menu.size());
+    std::printf("MAINMENU: %zu rows match the command table, and so do the texts\n", menu.size());
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "platform/posix/PosixProfileStore.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -116,6 +117,27 @@ std::optional<std::string> TargetOf(const std::string& path) {
     return target;
 }
 
+// Temporaries are named "<file>.tmp-XXXXXX": a name no user file is likely to
+// have, so that the ones a killed writer left behind can be recognised.
+constexpr std::string_view kTemporaryTag = ".tmp-";
+constexpr std::size_t kTemporaryRandomBytes = 6;
+
+// Removes the temporaries of earlier writers that were killed before their
+// rename. Called with the lock held, so no live writer's temporary is among them.
+void RemoveStaleTemporaries(const std::string& target) {
+    std::string folder = FolderOf(target);
+    std::string prefix = target.substr(target.find_last_of('/') + 1) + std::string(kTemporaryTag);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) return;
+    while (dirent* entry = ::readdir(dir.get())) {
+        std::string_view name(entry->d_name);
+        if (name.size() != prefix.size() + kTemporaryRandomBytes || !StartsWith(name, prefix)) continue;
+        std::string path = folder + "/" + std::string(name);
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(path.c_str());
+    }
+}
+
 }  // namespace
 
 std::string PosixProfileStore::Read(const std::string& path, std::string_view section, std::string_view key,
@@ -171,7 +193,8 @@ bool PosixProfileStore::Write(const std::string& path, std::string_view section,
     std::string updated = UpdateProfileText(text, section, key, value);
     if (existed && updated == text) return true;
 
-    std::string temporary = *target + ".XXXXXX";
+    RemoveStaleTemporaries(*target);
+    std::string temporary = *target + std::string(kTemporaryTag) + "XXXXXX";
     std::vector<char> name(temporary.begin(), temporary.end());
     name.push_back('\0');
     FileDescriptor out(::mkostemp(name.data(), O_CLOEXEC));

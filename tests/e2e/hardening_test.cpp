@@ -1,0 +1,311 @@
+// The program at its worst: killed while it logs, two instances logging at once, megabytes of title,
+// link address and handed-over text, overflowing placements, its page process killed, and foreign
+// command messages from other clients of the display.
+
+#include <signal.h>
+
+#include <algorithm>
+#include <map>
+#include <numeric>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/Harness.h"
+
+// After the test framework, whose names Xlib's macros would clash with.
+#include <X11/Xlib.h>
+
+namespace poremisu::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kTenMegabytes = 10u << 20;
+
+std::vector<std::string> CrLfLines(const std::string& text, std::string* tail = nullptr) {
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    for (std::size_t end; (end = text.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
+        lines.push_back(text.substr(begin, end - begin));
+    }
+    if (tail) *tail = text.substr(begin);
+    return lines;
+}
+
+std::string ScriptPage(const std::string& script, const std::string& body = "") {
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><script>\n" + script +
+           "\n</script></head><body style=\"margin:0\">" + body + "</body></html>\n";
+}
+
+// Loads itself again with the next number as its query, as fast as the engine goes: every load is
+// one completion titled "<prefix> <n>" and one history line.
+std::string LoopPage(const std::string& prefix) {
+    return ScriptPage("var n = Number(location.search.slice(1)) || 0; document.title = '" + prefix +
+                      " ' + n;\nwindow.onload = function () { setTimeout(function () {"
+                      " location.replace('?' + (n + 1)); }, 5); };");
+}
+
+// The loads each loop logged, in order; a line of any other form, or whose address and name are of
+// different loads, fails the test.
+std::map<std::string, std::vector<int>> LoopLoads(const std::string& history, bool wholeLines = true) {
+    static const std::regex line(R"(<a href="file://[^"<>]*/loop-(\w+)\.htm(\?(\d+))?">(\w+) (\d+)</a><br>)");
+    std::map<std::string, std::vector<int>> loads;
+    std::string tail;
+    for (const std::string& text : CrLfLines(history, &tail)) {
+        std::smatch m;
+        int number = -1;
+        if (std::regex_match(text, m, line) && m[1] == m[4]) number = m[3].matched ? std::stoi(m[3]) : 0;
+        if (number < 0 || number != std::stoi(m[5])) {
+            if (wholeLines) ADD_FAILURE() << "malformed line: " << text.substr(0, 200);
+            continue;
+        }
+        loads[m[1]].push_back(number);
+    }
+    if (wholeLines) { EXPECT_EQ(tail, "") << "a line was cut short"; }
+    return loads;
+}
+
+// Every loop's loads run 0, 1, 2, ...: no completed page's line is missing or doubled.
+void ExpectUnbroken(const std::string& history, const std::vector<std::string>& loops, std::size_t atLeast) {
+    auto loads = LoopLoads(history);
+    for (const std::string& loop : loops) {
+        std::vector<int> unbroken(std::max(loads[loop].size(), atLeast));
+        std::iota(unbroken.begin(), unbroken.end(), 0);
+        EXPECT_EQ(loads[loop], unbroken) << "loop " << loop << "\n" << history.substr(0, 2000);
+    }
+}
+
+class HistoryCrashTest : public ProgramTest, public ::testing::WithParamInterface<int> {};
+
+// Killed at once after some logged pages: the history holds every line written until then, whole.
+TEST_P(HistoryCrashTest, KilledWhileLoggingLosesNoCompletedLine) {
+    const std::size_t killAfter = static_cast<std::size_t>(GetParam());
+    WriteFile(PagePath("loop-a.htm"), LoopPage("a"));
+    Process& program = Start({PageUrl("loop-a.htm")});
+    ASSERT_TRUE(WaitUntil(40s, [&] { return CrLfLines(History()).size() >= killAfter; })) << Logs();
+    std::this_thread::sleep_for(milliseconds(std::mt19937(static_cast<unsigned>(killAfter))() % 40));
+    ::kill(program.Pid(), SIGKILL);
+    ASSERT_EQ(program.WaitExit(10s), 128 + SIGKILL);
+    ExpectUnbroken(History(), {"a"}, killAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(AfterLines, HistoryCrashTest, ::testing::Values(1, 40, 300));
+
+class HardeningTest : public ProgramTest {
+protected:
+    XWindow StartOnPage(const std::string& title, Process** program = nullptr) {
+        return StartOn(WritePage(title + ".htm", title), title, program);
+    }
+};
+
+// Two full instances append to one history as fast as their pages load: no line of either is lost,
+// split or mixed into another.
+TEST_F(HardeningTest, TwoInstancesAppendingAtOnceLoseAndInterleaveNoLine) {
+    WriteFile(PagePath("loop-a.htm"), LoopPage("a"));
+    WriteFile(PagePath("loop-b.htm"), LoopPage("b"));
+    Process& first = Start({PageUrl("loop-a.htm")});
+    ASSERT_TRUE(WaitUntil(30s, [&] { return CrLfLines(History()).size() >= 3; })) << Logs();
+
+    // The first one's environment, but a runtime folder of its own: it finds no lock, no window.
+    const fs::path runtime = Folder() / "runtime-second";
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    Process::Options options{{(ProgramDir() / "poremisu").string(), PageUrl("loop-b.htm")}, {},
+                             Folder() / "work", Folder() / "poremisu-second.log"};
+    std::istringstream environ(ReadFile("/proc/" + std::to_string(first.Pid()) + "/environ"));
+    for (std::string entry; std::getline(environ, entry, '\0');) {
+        bool isRuntime = entry.rfind("XDG_RUNTIME_DIR=", 0) == 0;
+        options.environment.push_back(isRuntime ? "XDG_RUNTIME_DIR=" + runtime.string() : entry);
+    }
+    Process second(options);
+
+    constexpr std::size_t kEach = 150;
+    bool both = WaitUntil(50s, [&] {
+        auto loads = LoopLoads(History(), false);
+        return loads["a"].size() >= kEach && loads["b"].size() >= kEach;
+    });
+    EXPECT_EQ(ProgramWindows(X()).size(), 2u) << "the second start did not run a window of its own";
+    second.Stop();
+    first.Stop();
+    ASSERT_TRUE(both) << Logs() << second.Log().substr(0, 3000);
+    ExpectUnbroken(History(), {"a", "b"}, kEach);
+}
+
+// Numbers past 32 bits saturate when read; the window still opens on the 1280 x 1024 screen, no
+// larger than it, and closes saving a placement that reads.
+TEST_F(HardeningTest, AnOverflowingPlacementStillOpensOnTheScreen) {
+    for (const char* win : {"0:1:-1:-1:-1:-1:99999999999:99999999999:-99999999999:-99999999999",
+                            "0:1:-1:-1:-1:-1:2147483000:2147483000:2147483600:2147483400",
+                            "0:1:-1:-1:-1:-1:-2147483000:500:-2147482500:900"}) {
+        WriteFile(ProgramDir() / "poremisu.ini", std::string("[setting]\r\nwin=") + win + "\r\n");
+        Process* program = nullptr;
+        XWindow window = StartOnPage("Page", &program);
+        ASSERT_NE(window, 0u) << win << "\n" << Logs();
+        Rect r;
+        EXPECT_TRUE(WaitUntil(5s, [&] {
+            r = ClientRect(X(), window);
+            return r.width > 0 && r.height > 0 && r.x < 1280 && r.y < 1024 && r.x + r.width > 0 &&
+                   r.y + r.height > 0;
+        })) << win << ": " << r.x << "," << r.y << " " << r.width << "x" << r.height;
+        EXPECT_LE(r.width, 1280) << win;
+        EXPECT_LE(r.height, 1024) << win;
+        SendDeleteWindow(X(), window);
+        ASSERT_EQ(program->WaitExit(15s), 0) << win << "\n" << Logs();
+        EXPECT_TRUE(std::regex_search(Settings(), std::regex(R"(win=-?\d+(:-?\d+){9}\r\n)"))) << Settings();
+    }
+}
+
+// A title of 10 MB of three-byte characters is cut to 1023 bytes in the page name and keeps the
+// product word, so a later start finds the window and hands its address over.
+TEST_F(HardeningTest, ATenMegabyteTitleIsCutAndTheWindowStaysFindable) {
+    WriteFile(PagePath("huge.htm"), ScriptPage("document.title = '\u3042'.repeat(" +
+                                               std::to_string(kTenMegabytes / 3) + ");"));
+    Start({PageUrl("huge.htm")});
+    XWindow window = WaitForWindow();
+    ASSERT_NE(window, 0u);
+    const std::string tail = std::string(" - ") + kProductWord + " > ";
+    std::string name;
+    while (name.size() + 3 + tail.size() <= 1023) name += "あ";
+    ASSERT_TRUE(WaitForTitle(window, name + tail, 40s));
+
+    HandOff(WritePage("after.htm", "After"));
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("After")));
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u) << "the later start did not find the window";
+}
+
+// A 10 MB link under the pointer: its status text in the title is cut at 1023 bytes; the address a
+// pop-up takes, and the pop-up's history line, at 59999.
+TEST_F(HardeningTest, ATenMegabyteLinkUnderThePointerIsCutInTitleAndPopUpLine) {
+    const std::string host = "http://x.invalid/";
+    WriteFile(PagePath("hover.htm"),
+              ScriptPage("document.title = 'Hover'; var opened = false;\n"
+                         "window.onload = function () {\n"
+                         "  var link = document.getElementById('l');\n"
+                         "  link.href = '" + host + "' + 'a'.repeat(" + std::to_string(kTenMegabytes) + ");\n"
+                         "  link.onmouseover = function () {\n"
+                         "    if (!opened) setTimeout(function () { window.open('about:blank'); }, 500);\n"
+                         "    opened = true;\n"
+                         "  };\n"
+                         "};",
+                         "<a id=\"l\" style=\"display:block;width:100vw;height:100vh\">link</a>"));
+    XWindow window = StartOn(PageUrl("hover.htm"), "Hover");
+    ASSERT_NE(window, 0u) << Logs();
+    std::this_thread::sleep_for(300ms);  // the script has set the address
+
+    const std::string address = host + std::string(kTenMegabytes, 'a');
+    const std::string titled = (BareTitle("Hover") + address).substr(0, 1023);
+    EXPECT_TRUE(WaitUntil(20s, [&] {
+        for (int x : {40, 60}) {
+            XWarpPointer(X(), 0, window, 0, 0, 0, 0, x, 50);
+            XFlush(X());
+            std::this_thread::sleep_for(50ms);
+        }
+        return WindowTitle(X(), window) == titled;
+    })) << WindowTitle(X(), window).size() << " bytes of title\n" << Logs();
+
+    const std::string popUpLine = "new\t" + address.substr(0, 59999);
+    EXPECT_TRUE(WaitUntil(20s, [&] {
+        std::vector<std::string> lines = CrLfLines(History());
+        return std::find(lines.begin(), lines.end(), popUpLine) != lines.end();
+    })) << History().substr(0, 300);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u) << Logs();
+    EXPECT_NE(WindowTitle(X(), window).find(kProductWord), std::string::npos);
+}
+
+// A later start whose argument text is a megabyte hands it all over and exits (the window takes
+// what it can); the next hand-off still arrives.
+TEST_F(HardeningTest, AMegabyteHandOffIsTakenCutAndTheNextOneStillArrives) {
+    Process* first = nullptr;
+    XWindow window = StartOnPage("First", &first);
+    ASSERT_NE(window, 0u) << Logs();
+    // One argument may hold 128 KiB: ten of 100 KiB make the megabyte, joined by blanks.
+    std::vector<std::string> arguments(10, std::string(100 * 1024, 'h'));
+    arguments[0].insert(0, "http://x.invalid/");
+    std::string whole = arguments[0];
+    for (std::size_t i = 1; i < arguments.size(); ++i) whole += " " + arguments[i];
+    ASSERT_EQ(Start(arguments).WaitExit(20s), 0) << Logs();
+    EXPECT_EQ(SettingsValue("newurl"), whole);
+
+    HandOff(WritePage("final.htm", "Final"));
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Final"), 40s));
+    EXPECT_TRUE(first->Running());
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u);
+}
+
+// The engine's page process killed: the window stays, shows its page again, and loads what it is handed.
+TEST_F(HardeningTest, TheWindowOutlivesItsPageProcess) {
+    Process* program = nullptr;
+    XWindow window = StartOnPage("First", &program);
+    ASSERT_NE(window, 0u) << Logs();
+
+    // The page processes among the program's descendants.
+    std::map<pid_t, pid_t> parents;
+    std::map<pid_t, std::string> names;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::string stat = ReadFile(entry.path() / "stat");
+        std::size_t open = stat.find('('), close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        std::istringstream rest(stat.substr(close + 1));
+        std::string state;
+        pid_t pid = std::atoi(stat.c_str()), parent = 0;
+        if (rest >> state >> parent) parents[pid] = parent, names[pid] = stat.substr(open + 1, close - open - 1);
+    }
+    std::vector<pid_t> pageProcesses;
+    for (const auto& [pid, name] : names) {
+        pid_t up = parents[pid];
+        while (up > 1 && up != program->Pid()) up = parents.count(up) ? parents[up] : 0;
+        if (up == program->Pid() && name.rfind("WebKitWebProces", 0) == 0) pageProcesses.push_back(pid);
+    }
+    ASSERT_FALSE(pageProcesses.empty()) << "no page process found";
+    const std::size_t logged = CrLfLines(History()).size();
+    for (pid_t pid : pageProcesses) ::kill(pid, SIGKILL);
+
+    EXPECT_TRUE(WaitUntil(20s, [&] { return CrLfLines(History()).size() > logged; }))
+        << "the page was not shown again\n" << History() << Logs();
+    EXPECT_TRUE(program->Running()) << Logs();
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u);
+    HandOff(WritePage("second.htm", "Second"));
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Second")));
+}
+
+// Any client of the display can send the program's command message: the window takes the hand-off
+// alone, and that only loads the address its own settings file holds.
+TEST_F(HardeningTest, ForeignCommandMessagesDoNothingButTheHandOff) {
+    Process* program = nullptr;
+    XWindow window = StartOnPage("First", &program);
+    ASSERT_NE(window, 0u) << Logs();
+    // The title is set just before the page's history line is written.
+    ASSERT_TRUE(WaitUntil(5s, [&] { return History().find(">First<") != std::string::npos; }));
+    const std::string historyBefore = History();
+
+    auto send = [&](long command) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(X(), "_POREMISU_COMMAND", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = command;
+        event.xclient.data.l[1] = 7;
+        XSendEvent(X(), window, False, NoEventMask, &event);
+        XFlush(X());
+    };
+    // OK, Cancel, the reset, the sweep, Back, the favorites command, and no command at all.
+    for (long command : {1L, 2L, 32778L, 32777L, 3L, 32780L, -1L, 0L}) send(command);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(program->Running()) << Logs();
+    EXPECT_EQ(WindowTitle(X(), window), BareTitle("First"));
+    EXPECT_EQ(History(), historyBefore);
+    EXPECT_FALSE(fs::exists(ProgramDir() / "WindowTitleHis000001.htm"));
+
+    WriteFile(ProgramDir() / "poremisu.ini", "[setting]\r\nnewurl=" + WritePage("stored.htm", "Stored") + "\r\n");
+    send(32772);
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Stored")));
+}
+
+}  // namespace
+}  // namespace poremisu::e2e

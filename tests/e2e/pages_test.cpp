@@ -1,0 +1,327 @@
+// The program's own pages and its pop-up containment. A folder is written out
+// as its own "Favorites.htm" and shown instead of the engine's view of it; a
+// local file of any other kind stays on screen with nothing written. A page's
+// request for a new window sends the main window to the last link address the
+// status text showed, and the next download start closes the stray browser
+// windows and logs them; a window that will not close holds nothing up.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "e2e/Harness.h"
+
+namespace poremisu::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Serves fixed pages on 127.0.0.1, one thread per connection: the engine
+// opens connections ahead of a click when the pointer rests on a link, and
+// holds them open without a request.
+class HttpServer {
+public:
+    explicit HttpServer(std::map<std::string, std::string> pages) : m_pages(std::move(pages)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        auto* any = reinterpret_cast<sockaddr*>(&address);
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (m_listener < 0 || ::bind(m_listener, any, size) != 0 || ::listen(m_listener, 16) != 0 ||
+            ::getsockname(m_listener, any, &size) != 0) {
+            ADD_FAILURE() << "cannot listen on 127.0.0.1";
+            return;
+        }
+        m_base = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+        m_acceptor = std::thread([this] {
+            while (!m_stop) {
+                pollfd readable{m_listener, POLLIN, 0};
+                if (::poll(&readable, 1, 50) <= 0) continue;
+                int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+                if (client >= 0) m_connections.emplace_back([this, client] { Serve(client); });
+            }
+        });
+    }
+    ~HttpServer() {
+        m_stop = true;
+        if (m_acceptor.joinable()) m_acceptor.join();
+        for (std::thread& connection : m_connections) connection.join();
+        if (m_listener >= 0) ::close(m_listener);
+    }
+
+    std::string Url(const std::string& path) const { return m_base + path; }
+    // The paths asked for, in order.
+    std::vector<std::string> Requests() {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+
+private:
+    void Serve(int client) {
+        std::string request;
+        char buffer[4096];
+        while (request.find("\r\n\r\n") == std::string::npos && !m_stop) {
+            pollfd readable{client, POLLIN, 0};
+            if (::poll(&readable, 1, 50) <= 0) continue;
+            ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            request.append(buffer, static_cast<std::size_t>(got));
+        }
+        std::string method, path;
+        std::istringstream(request) >> method >> path;
+        if (!path.empty()) {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back(path);
+            bool found = m_pages.count(path);
+            std::string body = found ? m_pages[path] : "";
+            std::string response = std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
+                                   "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                                   std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+            ::send(client, response.data(), response.size(), MSG_NOSIGNAL);  // a few hundred bytes: one send
+        }
+        ::close(client);
+    }
+
+    std::map<std::string, std::string> m_pages;
+    int m_listener = -1;
+    std::string m_base;
+    std::atomic<bool> m_stop = false;
+    std::thread m_acceptor;
+    std::vector<std::thread> m_connections;  // the acceptor's alone until it is joined
+    std::mutex m_mutex;
+    std::vector<std::string> m_requests;
+};
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// Listings ---------------------------------------------------------------------
+
+// The address the engine reports for a local path: every byte but the
+// unreserved ones and the slashes escaped, hex digits in capitals.
+std::string FileUrl(const fs::path& path) {
+    std::string url = "file://";
+    for (unsigned char c : path.string()) {
+        if (std::isalnum(c) || std::strchr("/-._~", c)) {
+            url += char(c);
+        } else {
+            url += {'%', "0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 0xF]};
+        }
+    }
+    return url;
+}
+
+std::vector<fs::path> ListingPagesUnder(const fs::path& root) {
+    std::vector<fs::path> found;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error), end;
+         !error && it != end; it.increment(error)) {
+        if (it->path().filename() == "Favorites.htm") found.push_back(it->path());
+    }
+    return found;
+}
+
+class ListingTest : public ProgramTest {
+protected:
+    // The address is handed to a running window whose titles xprop records
+    // already, one line each as its change is reported, so none passes unseen.
+    void OpenWhileRecording(const std::string& argument) {
+        XWindow window = StartOn(WritePage("start.htm", "Start"), "Start");
+        ASSERT_NE(window, 0u);
+        m_titles = &Spawn({"xprop", "-spy", "-id", std::to_string(window), "_NET_WM_NAME"});
+        ASSERT_TRUE(WaitUntil(10s, [&] { return !m_titles->Log().empty(); })) << "xprop recorded nothing";
+        HandOff(argument);
+    }
+    void WaitForLogged(const std::string& link) {
+        ASSERT_TRUE(WaitUntil(30s, [&] { return History().find(link) != std::string::npos; }))
+            << link << " was not logged\nhistory:\n" << History() << Logs();
+    }
+
+    Process* m_titles = nullptr;
+};
+
+// The folder, and how it reaches the program: as a raw address (the engine
+// escapes it) or as a path (the program escapes it).
+class FolderListingTest : public ListingTest,
+                          public ::testing::WithParamInterface<std::pair<const char*, bool>> {};
+
+// ".", "..", one sub-folder, one shortcut, one htm page, one text file and
+// the listing page itself: seven entries, six of them with a line.
+TEST_P(FolderListingTest, WritesTheFoldersPageCountsItsEntriesAndShowsIt) {
+    const fs::path folder = PagePath(GetParam().first);
+    fs::create_directories(folder / "R&D <\"x'>");
+    WriteFile(folder / "News.url", "[InternetShortcut]\r\nURL=http://news.invalid/?a=1&b=<2>\r\n");
+    WriteFile(folder / "page.HTM", "<title>Inner</title>\n");
+    WriteFile(folder / "notes.txt", "[InternetShortcut]\r\n");
+    ASSERT_NO_FATAL_FAILURE(OpenWhileRecording((GetParam().second ? "file://" : "") + folder.string()));
+
+    // The listing is shown in place of the folder, under its own address, after
+    // the folder's own completion under the engine's escaped address.
+    const std::string pageLink = "<a href=\"" + FileUrl(folder / "Favorites.htm") + "\">";
+    ASSERT_NO_FATAL_FAILURE(WaitForLogged(pageLink));
+    std::string history = History();
+    std::size_t folderAt = history.find("<a href=\"" + FileUrl(folder));
+    EXPECT_NE(folderAt, std::string::npos) << history;
+    EXPECT_LT(folderAt, history.find(pageLink)) << history;
+
+    // While the folder was on screen the title carried its entry count.
+    const std::string counted = std::string(kProductWord) + " > 7\"";
+    EXPECT_TRUE(WaitUntil(2s, [&] { return m_titles->Log().find(counted) != std::string::npos; }))
+        << m_titles->Log();
+
+    // Each line ends in CR LF, in whatever order the folder lists its entries.
+    std::multiset<std::string> lines;
+    std::istringstream page(ReadFile(folder / "Favorites.htm"));
+    for (std::string line; std::getline(page, line);) lines.insert(line);
+    const std::multiset<std::string> expected = {
+        "○<a href=\".\">.</a><br>\r",
+        "○<a href=\"..\">..</a><br>\r",
+        "○<a href=\"R&amp;D &lt;&quot;x&#39;&gt;\">R&amp;D &lt;&quot;x&#39;&gt;</a><br>\r",
+        "<a href=\"http://news.invalid/?a=1&amp;b=&lt;2&gt;\">News</a><br>\r",
+        "<a href=\"page.HTM\">page.HTM</a><br>\r",
+        "<a href=\"Favorites.htm\">Favorites.htm</a><br>\r",
+    };
+    EXPECT_EQ(lines, expected);
+
+    // The listing's own completion ends there: it is logged once and lists nothing more.
+    std::this_thread::sleep_for(1s);
+    history = History();
+    EXPECT_EQ(Count(history, pageLink), 1u) << "the listing started over\n" << history;
+    EXPECT_EQ(ListingPagesUnder(Folder()), std::vector<fs::path>{folder / "Favorites.htm"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, FolderListingTest,
+                         ::testing::Values(std::pair("a folder with blanks", false),
+                                           std::pair("日本語 フォルダ", true)),
+                         [](const auto& info) { return info.param.second ? "RawAddress" : "Path"; });
+
+class LocalFileTest : public ListingTest, public ::testing::WithParamInterface<const char*> {};
+
+// A local file whose extension is not htm is shown as the engine shows it:
+// it is no folder, so no listing is written, neither beside it nor anywhere else.
+TEST_P(LocalFileTest, StaysOnScreenAndNoListingIsWritten) {
+    const fs::path file = PagePath(GetParam());
+    WriteFile(file, "<!DOCTYPE html><title>Longer Extension</title>\nplain text\n");
+    ASSERT_NO_FATAL_FAILURE(OpenWhileRecording(file.string()));
+    const std::string link = "<a href=\"" + FileUrl(file) + "\">";
+    ASSERT_NO_FATAL_FAILURE(WaitForLogged(link));
+
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(ListingPagesUnder(Folder()), std::vector<fs::path>{});
+    std::string history = History();
+    EXPECT_EQ(history.find("Favorites.htm"), std::string::npos) << history;
+    EXPECT_EQ(Count(history, link), 1u) << "loaded twice\n" << history;
+    // No entry count was ever shown after the product word's "> ".
+    EXPECT_FALSE(std::regex_search(m_titles->Log(), std::regex("> [0-9]+\""))) << m_titles->Log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LocalFileTest, ::testing::Values("notes.txt", "page.html"),
+                         [](const auto& info) { return std::string(std::strchr(info.param, '.') + 1); });
+
+// Pop-ups ------------------------------------------------------------------------
+
+struct PopupCase {
+    const char* name;
+    bool script;  // window.open a moment after the pointer reaches the link, else a click on target=_blank
+    WindowManager manager;
+    OnCloseRequest stray;
+};
+
+class PopupTest : public ProgramTest, public ::testing::WithParamInterface<PopupCase> {
+protected:
+    PopupTest() : ProgramTest(GetParam().manager) {}
+};
+
+std::string Page(const std::string& title, const std::string& body) {
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + title +
+           "</title></head><body style=\"margin:0\">" + body + "</body></html>\n";
+}
+
+TEST_P(PopupTest, LoadsTheLastLinkAndClosesTheStrayWindowsAtTheNextDownloadStart) {
+    const PopupCase& c = GetParam();
+    const std::string title = c.script ? "Script Popup" : "Blank Popup";
+    // The link's address carries a byte that the log must escape. The script
+    // waits a moment, so the status text has carried the link's address by then.
+    const std::string link = std::string("<a id=\"link\" href=\"/target.htm?from=popup&x=1\"") +
+                             (c.script ? "" : " target=\"_blank\"") +
+                             " style=\"display:block;width:500px;height:250px\">Target</a>";
+    const std::string opener = "<script>let opened = false; document.getElementById('link').onmouseover ="
+                               " () => { if (!opened) setTimeout(() => window.open('/elsewhere.htm'), 300);"
+                               " opened = true; };</script>";
+    HttpServer server({{"/popup.htm", Page(title, link + (c.script ? opener : ""))},
+                       {"/target.htm?from=popup&x=1", Page("Target", "")},
+                       {"/elsewhere.htm", Page("Elsewhere", "")},
+                       {"/next.htm", Page("Next", "")}});
+    const std::string target = server.Url("/target.htm?from=popup&amp;x=1");  // as the log holds it
+    const std::string strayLine = "(IE)\t&quot;窓&quot; &lt;R&amp;D&gt; - Internet Explorer\r\n";
+
+    XWindow window = StartOn(server.Url("/popup.htm"), title);
+    ASSERT_NE(window, 0u);
+    // The line goes to the log before the request goes out, so a window that
+    // hangs on its request is in the log all the same.
+    std::atomic<bool> loggedFirst = false;
+    StrayWindow stray(DisplayName(), "\"窓\" <R&D> - Internet Explorer", c.stray,
+                      [&] { loggedFirst = History().find(strayLine) != std::string::npos; });
+    PointAt(window, 100, 100);
+    ASSERT_TRUE(WaitForTitle(window, BareTitle(title) + server.Url("/target.htm?from=popup&x=1")));
+    if (!c.script) Xdotool({"click", "1"});
+
+    ASSERT_TRUE(WaitUntil(15s, [&] { return History().find("new\t" + target) != std::string::npos; }))
+        << History();
+    auto asked = Clock::now();
+    ASSERT_TRUE(WaitForTitle(window, BareTitle("Target"))) << History();
+    // One window's close request is waited for about a second, no longer.
+    EXPECT_LT(Clock::now() - asked, 4s);
+    EXPECT_TRUE(loggedFirst) << "the close request came before the log line";
+    const bool closes = c.stray == OnCloseRequest::Close;
+    EXPECT_TRUE(closes ? WaitUntil(5s, [&] { return stray.Gone(); }) : !stray.Gone()) << closes;
+    EXPECT_TRUE(closes ? stray.CloseRequests() == 1 : stray.CloseRequests() >= 1) << stray.CloseRequests();
+
+    // In order: the page, the request redirected to the link, the stray
+    // window closed at the download start, the link's page.
+    std::string history = History();
+    std::size_t at = 0;
+    for (const std::string& line : {"<a href=\"" + server.Url("/popup.htm") + "\">" + title + "</a><br>\r\n",
+                                    "new\t" + target + "\r\n", strayLine,
+                                    "<a href=\"" + target + "\">Target</a><br>\r\n"}) {
+        at = history.find(line, at);
+        ASSERT_NE(at, std::string::npos) << "missing or out of order: " << line << "history:\n" << history;
+    }
+    EXPECT_EQ(Count(history, "new\t"), 1u) << history;
+    EXPECT_EQ(Count(history, "(IE)\t"), 1u) << history;
+    // The main window went where the link led, not where the page asked.
+    for (const std::string& path : server.Requests()) EXPECT_NE(path, "/elsewhere.htm");
+
+    // The sweep ran once: a stray window that comes later is left alone by
+    // later download starts, and the program still answers.
+    StrayWindow later(DisplayName(), "Later - Internet Explorer", OnCloseRequest::Close);
+    HandOff(server.Url("/next.htm"));
+    ASSERT_TRUE(WaitForTitle(window, BareTitle("Next")));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(later.CloseRequests(), 0);
+    EXPECT_EQ(History().find("Later - Internet Explorer"), std::string::npos) << History();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, PopupTest,
+    ::testing::Values(PopupCase{"ScriptOpenInOpenbox", true, WindowManager::Openbox, OnCloseRequest::Close},
+                      PopupCase{"BlankTargetClicked", false, WindowManager::Off, OnCloseRequest::Close},
+                      PopupCase{"StubbornStrayWindow", true, WindowManager::Off, OnCloseRequest::Ignore}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace poremisu::e2e

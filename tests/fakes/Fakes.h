@@ -1,0 +1,179 @@
+#pragma once
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Text.h"
+#include "ui/MainWindow.h"  // and with it every interface faked here
+
+namespace poremisu::test {
+
+// A u8 literal as the bytes of a UTF-8 program.
+inline std::string U8(std::u8string_view text) { return std::string(Utf8(text)); }
+inline std::string Identity(std::string_view utf8) { return std::string(utf8); }
+inline const std::string kWord = U8(u8"ぽれみす");
+
+// The calls the fakes received, in order, as short texts such as "Top(21)",
+// so that an order across fakes can be checked.
+using CallLog = std::vector<std::string>;
+
+struct Logging {
+    CallLog& log;
+    void Log(std::string call, std::initializer_list<std::int64_t> args = {}) {
+        for (std::int64_t a : args) call += (call.back() == '(' ? "" : ",") + std::to_string(a);
+        log.push_back(args.size() ? call + ")" : call);
+    }
+};
+
+class FakeBrowser : public CWebBrowser2, Logging {
+public:
+    explicit FakeBrowser(CallLog& log) : Logging{log} {}
+
+    std::string locationName, locationUrl, path;
+    std::vector<std::string> navigations;
+    std::int32_t top = -1, height = -1;
+    int backs = 0, forwards = 0, searches = 0, quits = 0;
+
+    void GoBack() override { ++backs; }
+    void GoForward() override { ++forwards; }
+    void GoSearch() override { ++searches; }
+    void Quit() override { ++quits; }
+    void Navigate2(const std::string& to) override { navigations.push_back(to), Log("Navigate2(" + to + ")"); }
+    void SetLeft(std::int32_t v) override { Log("Left(", {v}); }
+    void SetTop(std::int32_t v) override { Log("Top(", {top = v}); }
+    void SetWidth(std::int32_t v) override { Log("Width(", {v}); }
+    void SetHeight(std::int32_t v) override { Log("Height(", {height = v}); }
+    std::string GetLocationName() override { return locationName; }
+    std::string GetLocationURL() override { return locationUrl; }
+    std::string GetPath() override { return path; }
+    void SetStatusBar(bool v) override { Log("StatusBar(", {v}); }
+    void SetResizable(bool v) override { Log("Resizable(", {v}); }
+};
+
+// The toolkit window as the main window's logic sees it. Like the real one it
+// calls the window's size handler on every real change of size or show state
+// (and only then), and handles a close request before SendClose returns.
+class FakeHost : public WindowHost, Logging {
+public:
+    explicit FakeHost(CallLog& log) : Logging{log} {}
+
+    MainWindow* window = nullptr;
+    std::vector<std::string> titles, statusTexts, systemMenuItems, boxes;  // boxes: "text|caption"
+    std::string addressBar;
+    bool statusBarShown = true;  // the status window is created visible
+    bool hasMenu = false, minimized = false, maximized = false;
+    int menuDestroys = 0, browserMenus = 0, sendCloses = 0, endWindows = 0, urlDialogRuns = 0;
+    std::vector<ShowCommand> shows;
+    std::optional<WindowPlacement> placement;  // what GetPlacement reads; none fails
+    std::vector<WindowPlacement> appliedPlacements;
+    std::deque<Answer> answers;  // scripted; Cancel when none is left
+
+    void SetTitle(const std::string& title) override { titles.push_back(title); }
+    std::string GetAddressBarText(std::size_t count) override { return CutToCount(addressBar, count); }
+    void SetAddressBarText(const std::string& text) override { addressBar = text; }
+    std::int32_t AddressBarCreatedHeight() override { return Log("AddressBarCreatedHeight"), 21; }
+    void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
+        Log("MoveAddressBar(", {x, y, w, h});
+    }
+    WindowId CreateStatusBar() override { return Log("CreateStatusBar"), 77; }
+    std::int32_t StatusBarHeight() override { return Log("StatusBarHeight"), 19; }
+    void ShowStatusBar(bool visible) override { Log("ShowStatusBar(", {statusBarShown = visible}); }
+    void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
+        Log("MoveStatusBar(", {x, y, w, h});
+    }
+    void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
+    void AttachMainMenu() override { hasMenu = true; }
+    void DestroyMenu() override { hasMenu = false, ++menuDestroys; }
+    bool HasMenu() override { return hasMenu; }
+    void AttachBrowserMenu() override { ++browserMenus; }
+    void AppendSystemMenuItems(const std::string& a, const std::string& b, const std::string& c) override {
+        systemMenuItems = {a, b, c}, Log("AppendSystemMenuItems");
+    }
+    void SetIcon() override { Log("SetIcon"); }
+    void Show(ShowCommand command) override {
+        shows.push_back(command);
+        if (command == ShowCommand::Minimize || command == ShowCommand::ShowMinimized) {
+            if (!minimized) minimized = true, window->OnSize(0, 0);
+        } else if (command == ShowCommand::Normal && (minimized || maximized)) {
+            minimized = maximized = false, window->OnSize(800, 600);
+        }
+    }
+    bool IsMinimized() override { return minimized; }
+    bool IsMaximized() override { return maximized; }
+    bool GetPlacement(WindowPlacement& out) override { return placement && (out = *placement, true); }
+    void SetPlacement(const WindowPlacement& p) override { appliedPlacements.push_back(p); }
+    void StartTimer(std::chrono::milliseconds period) override { Log("StartTimer(", {period.count()}); }
+    void SendClose() override { ++sendCloses, window->OnClose(); }
+    void EndWindow() override { ++endWindows; }
+    Answer MessageBox(const std::string& text, const std::string& caption, Buttons) override {
+        boxes.push_back(text + "|" + caption);
+        Answer answer = answers.empty() ? Answer::Cancel : answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return answer;
+    }
+    void RunUrlInputDialog() override { ++urlDialogRuns; }
+};
+
+struct FakeProcessServices : ProcessServices {
+    InstanceResult instance = InstanceResult::First;
+    std::vector<std::string> instances, handOffLocks, openedDocuments;  // the names and paths asked for
+    int locksHeld = 0;
+
+    struct Lock : ScopedLock {
+        explicit Lock(int& count) : held(++count) {}
+        ~Lock() override { --held; }
+        int& held;
+    };
+    InstanceResult AcquireInstance(const std::string& n) override { return instances.push_back(n), instance; }
+    std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override {
+        return handOffLocks.push_back(name), std::make_unique<Lock>(locksHeld);
+    }
+    void OpenDocument(const std::string& path) override { openedDocuments.push_back(path); }
+};
+
+struct FakeWindow {
+    WindowId id;
+    std::string title;
+    bool program = false;        // a main window of this program
+    bool goesOnRequest = false;  // destroyed by a close request
+};
+
+// The desktop's top-level windows, top of the stacking order first.
+struct FakeWindowSystem : WindowSystem {
+    std::vector<FakeWindow> windows;
+    std::vector<WindowId> closeRequests, handOffs;
+    std::function<void(WindowId)> onCloseRequest, onHandOff;  // run before the window reacts
+
+    void Add(WindowId id, std::string title, bool program = false) { windows.push_back({id, title, program}); }
+    const FakeWindow* Find(WindowId id) const {
+        auto w = std::find_if(windows.begin(), windows.end(), [&](const FakeWindow& w) { return w.id == id; });
+        return w == windows.end() ? nullptr : &*w;
+    }
+
+    std::vector<WindowId> TopLevelWindows() override {
+        std::vector<WindowId> ids;
+        for (const FakeWindow& w : windows) ids.push_back(w.id);
+        return ids;
+    }
+    bool Exists(WindowId id) override { return Find(id); }
+    std::string Title(WindowId id, std::size_t count) override {
+        return Find(id) ? CutToCount(Find(id)->title, count) : "";
+    }
+    bool IsProgramWindow(WindowId id) override { return Find(id) && Find(id)->program; }
+    void RequestClose(WindowId id, std::chrono::milliseconds) override {
+        closeRequests.push_back(id);
+        if (onCloseRequest) onCloseRequest(id);
+        std::erase_if(windows, [&](const FakeWindow& w) { return w.id == id && w.goesOnRequest; });
+    }
+    bool SendHandOff(WindowId id, std::chrono::milliseconds) override {
+        handOffs.push_back(id);
+        if (onHandOff) onHandOff(id);
+        return true;
+    }
+};
+
+}  // namespace poremisu::test

@@ -1,0 +1,237 @@
+// Byte rules of the core's texts: the settings file and its placement value,
+// the extension test, the folder a file:/// address names, and the title.
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <optional>
+#include <string>
+
+#include "app/Profile.h"
+#include "browser/PageEvents.h"
+#include "fakes/Fakes.h"
+#include "pages/Shortcut.h"
+#include "ui/Title.h"
+
+namespace poremisu {
+namespace {
+
+// The value as the reader finds it when the text arrives in pieces of `chunk`
+// bytes (0: all at once).
+std::optional<std::string> Find(std::string_view text, std::size_t chunk, std::size_t count = 60000) {
+    ProfileValueFinder finder("setting", "newurl", count);
+    if (chunk == 0) chunk = text.size() + 1;
+    for (std::size_t at = 0; at < text.size(); at += chunk) {
+        if (finder.Feed(text.substr(at, chunk))) break;
+    }
+    finder.Finish();
+    return finder.Result();
+}
+
+TEST(ProfileValueFinder, FindsTheSameValueWhateverThePiecesTheTextComesIn) {
+    const std::string big(70000, 'x'), cut(59999, 'x');
+    const struct {
+        std::string name, text;
+        std::optional<std::string> expected;
+        std::size_t count = 60000;
+    } cases[] = {
+        {"plain", "[setting]\r\nnewurl=http://a/\r\nwin=1\r\n", "http://a/"},
+        {"no line feed at the end", "[setting]\nnewurl=abc", "abc"},
+        {"any letter case", "[SETTING]\nNewURL=abc\n", "abc"},
+        {"first key wins", "[setting]\nnewurl=a\nnewurl=b\n", "a"},
+        {"first section of the name only", "[setting]\nx=1\n[setting]\nnewurl=b\n", std::nullopt},
+        {"other section ignored", "[other]\nnewurl=x\n[setting]\nnewurl=y\n", "y"},
+        {"blanks trimmed", "  [ setting ]  \n  newurl  =  a b \t \r\n", "a b"},
+        {"double quotes removed", "[setting]\nnewurl=\"C:\\a b\\x.url\"\n", "C:\\a b\\x.url"},
+        {"blanks inside quotes kept", "[setting]\nnewurl= \" a \" \n", " a "},
+        {"inner quotes kept", "[setting]\nnewurl=\"a\"b\"\n", "a\"b"},
+        {"mixed quotes left alone", "[setting]\nnewurl=\"a'\n", "\"a'"},
+        {"empty quotes", "[setting]\nnewurl=\"\"\n", ""},
+        {"key without equals sign", "[setting]\nnewurl\nwin=1\n", ""},
+        {"commented key", "[setting]\n;newurl=x\nnewurl=y\n", "y"},
+        {"key outside any section", "newurl=x\n[setting]\n", std::nullopt},
+        {"byte-order mark", "\xEF\xBB\xBF[setting]\nnewurl=a\n", "a"},
+        {"half a byte-order mark", "\xEF\xBB[setting]\nnewurl=a\n", std::nullopt},
+        {"long value cut", "[setting]\nnewurl=" + big + "\n", cut},
+        {"long quoted value cut", "[setting]\nnewurl=\"" + big + "\"\n", cut},
+        {"quoted value one over", "[setting]\nnewurl=\"" + cut + "x\"\n", cut},
+        {"small count quoted", "[setting]\nnewurl='abcdef'\n", "abc", 4},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t chunk : {0, 1, 2, 7}) {
+            EXPECT_EQ(Find(c.text, chunk, c.count), c.expected) << c.name << ", pieces of " << chunk;
+        }
+    }
+}
+
+TEST(UpdateProfileText, ChangesOneKeyAndKeepsEveryOtherByte) {
+    const struct {
+        std::string name, text, value, expected;
+    } cases[] = {
+        {"new file", "", "v", "[setting]\r\nnewurl=v\r\n"},
+        {"replace", "[setting]\r\nnewurl=old\r\nwin=1\r\n", "v", "[setting]\r\nnewurl=v\r\nwin=1\r\n"},
+        {"keeps the key's spelling", "[Setting]\r\n  NEWURL = old\r\n", "v", "[Setting]\r\nNEWURL=v\r\n"},
+        {"other lines byte for byte", "; note \n[setting]\n  win = 1 \nnewurl=old\n[x]\ny\n", "v",
+         "; note \n[setting]\n  win = 1 \nnewurl=v\r\n[x]\ny\n"},
+        {"add to the section after its last line", "[setting]\r\nwin=1\r\n\r\n[other]\r\nx=1\r\n", "v",
+         "[setting]\r\nwin=1\r\nnewurl=v\r\n\r\n[other]\r\nx=1\r\n"},
+        {"add after an unended last line", "[setting]\r\nw=1", "v", "[setting]\r\nw=1\r\nnewurl=v\r\n"},
+        {"add to the first section of the name", "[setting]\r\na=1\r\n[setting]\r\nnewurl=x\r\n", "v",
+         "[setting]\r\na=1\r\nnewurl=v\r\n[setting]\r\nnewurl=x\r\n"},
+        {"add a section", "[other]\r\nx=1", "v", "[other]\r\nx=1\r\n[setting]\r\nnewurl=v\r\n"},
+        {"quotes kept", "", "\"C:\\a b\"", "[setting]\r\nnewurl=\"C:\\a b\"\r\n"},
+        {"cut at CR LF", "", "a\r\nb", "[setting]\r\nnewurl=a\r\n"},
+        {"cut at LF", "", "a\n[x]\nnewurl=b", "[setting]\r\nnewurl=a\r\n"},
+    };
+    for (const auto& c : cases) {
+        std::string updated = UpdateProfileText(c.text, "setting", "newurl", c.value);
+        EXPECT_EQ(updated, c.expected) << c.name;
+        // What was written reads back as the value, up to its first line break.
+        std::string written = c.value.substr(0, c.value.find_first_of("\r\n"));
+        if (written.size() < 2 || written.front() != '"') {
+            EXPECT_EQ(Find(updated, 0), written) << c.name;
+        }
+    }
+}
+
+TEST(Placement, ReadsWhatTheScanfFamilyReadsAndWritesTenSignedDecimals) {
+    const struct {
+        std::string text;
+        std::optional<WindowPlacement> expected;
+    } cases[] = {
+        {"2:3:-1:-1:-8:-8:10:20:330:440", WindowPlacement{2, 3, -1, -1, -8, -8, 10, 20, 330, 440}},
+        {"0x10:010:+5:-0x1F: 7:\t8:\n9:0X0a:0:-0", WindowPlacement{16, 8, 5, -31, 7, 8, 9, 10, 0, 0}},
+        {"1:2:3:4:5:6:7:8:9:10:11", WindowPlacement{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {"1:2:3:4:5:6:7:8:9:10abc", WindowPlacement{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {"2147483647:-2147483648:2147483648:-2147483649:4294967296:99999999999999999999999:"
+         "-99999999999999999999999:0xFFFFFFFFFFFFFFFFFFFF:0:0",
+         WindowPlacement{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MAX,
+                         0, 0}},
+        {"1:2:3:4:5:6:7:8:9", std::nullopt},
+        {"1:2:3:4:5:6:7:8:x:10", std::nullopt},
+        {"1 :2:3:4:5:6:7:8:9:10", std::nullopt},
+        {"08:2:3:4:5:6:7:8:9:10", std::nullopt},  // octal: the 8 is no digit
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParsePlacement(c.text), c.expected) << c.text;
+    const WindowPlacement p{3, 1, -32000, -32000, -8, -8, 10, 20, INT32_MAX, INT32_MIN};
+    EXPECT_EQ(FormatPlacement(p), "3:1:-32000:-32000:-8:-8:10:20:2147483647:-2147483648");
+    EXPECT_EQ(ParsePlacement(FormatPlacement(p)), p);
+}
+
+TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
+    const std::string longDir(290, 'd');
+    const struct {
+        std::string path, ext;
+        bool expected;
+    } cases[] = {
+        {"C:\\Links\\News.URL", "url", true},
+        {"\"C:\\Links\\News.URL\"", "url", true},
+        {"C:\\Links\\News.URL\"\"", "url", false},  // only one quote is dropped
+        {"http://example.com/index.HTM", "htm", true},
+        {"http://example.com/index.html", "htm", false},
+        {"http://example.com/index.htm#top", "htm", false},
+        {"http://example.com/index.htm?x=1", "htm", false},
+        {"C:\\old.2\\readme", "url", false},
+        {"C:\\old.2\\readme", "2\\readme", true},  // the directory's dot counts
+        {"C:\\my.folder\\readme", "folder\\readme", false},  // 14 bytes from the dot
+        {"readme", "url", false},
+        {"", "url", false},
+        {"a.abcdefgh", "abcdefgh", true},    // 8-byte extension
+        {"a.abcdefghi", "abcdefghi", false},  // 9 bytes after the dot
+        {"a.url", "abcdefghij", false},  // wanted extension of 10 bytes
+        // A path of 300 bytes is judged by its last 260 bytes.
+        {longDir + "/News.url", "url", true},
+        {"x.url/" + longDir, "url", false},
+        // Only A to Z fold; bytes of other characters are compared as they are.
+        {"a.\x82\xA0", "\x82\xA0", true},
+        {"a.\xC3\x89", "\xC3\xA9", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HasExtension(c.path, c.ext), c.expected) << c.path.substr(0, 40) << " / " << c.ext;
+    }
+}
+
+TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
+    const struct {
+        std::string address;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {"file:///home/a%20b", "/home/a b"},
+        {"file:///C:/Dir", "C:/Dir"},
+        {"file:///c:/Dir%5Csub", "c:/Dir\\sub"},
+        {"file:///tmp/x/?q=1#f", "/tmp/x/"},
+        {"file:///tmp/%zz%4", "/tmp/%zz%4"},  // not escapes: kept as written
+        {"file:///tmp/a%00b", std::nullopt},  // would name another folder
+        {"file:///", "/"},
+        {"http://example.com/", std::nullopt},
+        {"file://host/share", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FolderPathFromFileUrl(c.address), c.expected) << c.address;
+}
+
+using test::kWord;
+
+enum class Bar { Hidden, Shown };
+TEST(FormatTitle, HasOneFormForEachStateOfTheStatusBarAndPageNameAndNeverExceeds1023Bytes) {
+    const std::string name18 = "123456789012345678", longName = "A very long page title here";
+    const std::string huge(10 << 20, 'n');
+    const std::size_t room = 1023 - 3 - kWord.size();  // for the name beside " - " and the word
+    const struct {
+        Bar bar;
+        std::string name, extra, expected;
+    } cases[] = {
+        {Bar::Shown, longName, "12", longName + " - " + kWord},
+        {Bar::Hidden, "Example Domain", "", "Example Domain - " + kWord + " > "},
+        {Bar::Hidden, longName, "12", "A very long page t..- " + kWord + " > 12"},
+        {Bar::Hidden, longName, "", longName + " - " + kWord + " > "},
+        {Bar::Hidden, "", "x", " - " + kWord + " > x"},
+        {Bar::Hidden, name18, "x", name18 + " - " + kWord + " > x"},
+        {Bar::Hidden, name18 + "9", "x", name18 + "..- " + kWord + " > x"},
+        // A piece ends at a zero byte, as the formatter's %s would.
+        {Bar::Hidden, std::string("Page\0hidden", 11), std::string("7\0 8", 4), "Page - " + kWord + " > 7"},
+        // The name gives way, so that later starts still find the window by the word.
+        {Bar::Shown, huge, "", huge.substr(0, room) + " - " + kWord},
+        {Bar::Hidden, huge, "", huge.substr(0, room - 3) + " - " + kWord + " > "},
+        {Bar::Hidden, "Page", huge, "Page - " + kWord + " > " + huge.substr(0, room - 7)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatTitle(c.name, kWord, c.extra, c.bar == Bar::Shown), c.expected) << c.name.substr(0, 40);
+    }
+}
+
+struct TitleRig {
+    TitleRig() { browser.locationName = "Example Domain"; }
+    test::CallLog log;
+    AppState state;
+    Texts texts = Texts::Make(test::Identity);
+    test::FakeBrowser browser{log};
+    test::FakeHost host{log};
+    TitleComposer title{state, texts, browser, host};
+};
+
+TEST(ShowStatusText, KeepsTheLastTextWithHttpAndShowsEachInTheBarOrElseTheTitle) {
+    const std::string huge = "http://" + std::string(70000, 'x');
+    const struct {
+        std::string text;
+        bool captured;
+    } cases[] = {{"Go to https://b.example/ now", true}, {"xhttpx", true}, {"HTTP://C.EXAMPLE/", false},
+                 {"Http://d.example/", false},           {"", false},      {huge, true}};
+    for (Bar bar : {Bar::Hidden, Bar::Shown}) {
+        TitleRig rig;
+        rig.state.statusBarVisible = bar == Bar::Shown;
+        std::string link = rig.state.lastLinkUrl = "earlier http text";
+        std::vector<std::string> shown;
+        for (const auto& c : cases) {
+            rig.title.ShowStatusText(c.text);
+            if (c.captured) link = c.text.substr(0, 59999);
+            EXPECT_EQ(rig.state.lastLinkUrl, link) << c.text.substr(0, 40);
+            shown.push_back(bar == Bar::Shown ? c.text : FormatTitle("Example Domain", kWord, c.text, false));
+        }
+        EXPECT_EQ(bar == Bar::Shown ? rig.host.statusTexts : rig.host.titles, shown);
+        EXPECT_EQ(rig.host.titles.size() + rig.host.statusTexts.size(), std::size(cases));
+    }
+}
+
+}  // namespace
+}  // namespace poremisu
