@@ -1,17 +1,3 @@
 # Cross build for Windows (i686) with MinGW-w64, posix thread model.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(POREMISU_MINGW_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${POREMISU_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${POREMISU_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${POREMISU_MINGW_TRIPLET}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${POREMISU_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# One self-contained executable: no MinGW runtime DLLs to ship beside it.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
