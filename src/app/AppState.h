@@ -31,6 +31,9 @@ struct AppState {
     std::string settingsPath;
     std::string historyPath;
     std::string readmePath;
+    // Names this copy of the program: its lock, and the mark its window
+    // carries for later starts of the same copy.
+    std::string instanceName;
 
     // Shared work text: every user fills it before reading it, except the main
     // window's initialisation, which takes the start address start-up left here.

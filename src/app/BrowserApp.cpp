@@ -1,5 +1,8 @@
 #include "app/BrowserApp.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "app/Settings.h"
 #include "pages/History.h"
 
@@ -19,6 +22,22 @@ std::string BaseNameOf(std::string_view path, std::string_view separators) {
     return std::string(name);
 }
 
+std::string InstanceNameOf(std::string_view modulePath, std::string_view separators, bool ignoreCase) {
+    auto fold = [ignoreCase](char c) { return ignoreCase && c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    std::string base = BaseNameOf(modulePath, separators);
+    std::transform(base.begin(), base.end(), base.begin(), fold);
+    // FNV-1a over the folder's bytes: short, and stable from one run to the next.
+    std::uint64_t digest = 14695981039346656037ull;
+    for (char c : DirectoryOf(modulePath, separators)) {
+        digest ^= static_cast<unsigned char>(fold(c));
+        digest *= 1099511628211ull;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string name = base + "-";
+    for (int shift = 60; shift >= 0; shift -= 4) name += kHex[(digest >> shift) & 0xF];
+    return name;
+}
+
 bool BrowserApp::SetFileLocations(const std::string& modulePath) {
     std::string dir = DirectoryOf(modulePath, m_services.files.Separators());
     std::string settings = dir + std::string(kSettingsFileName);
@@ -35,28 +54,53 @@ bool BrowserApp::SetFileLocations(const std::string& modulePath) {
     return true;
 }
 
-bool BrowserApp::HandOff(const std::string& instanceName, const std::string& argumentText) {
+BrowserApp::HandOffResult BrowserApp::HandOff(const std::string& argumentText) {
+    const std::string& name = m_state.instanceName;
+    ProcessServices& process = m_services.process;
     // One later start at a time: the next one writes "newurl" only after the
-    // running window has read this one's.
-    auto lock = m_services.process.LockHandOff(instanceName);
-    Settings(m_state, m_services.profiles).WriteNewUrl(argumentText);
+    // running window has read this one's, so an answer from the window means
+    // that it read this start's address.
+    auto lock = process.LockHandOff(name);
+    if (!lock) {
+        m_failureReason = "another start of the program is still handing its address over";
+        return HandOffResult::Failed;
+    }
+    std::string reason;
+    if (!Settings(m_state, m_services.profiles).WriteNewUrl(argumentText, &reason)) {
+        m_failureReason = "cannot write the address to " + m_state.settingsPath + ": " + reason;
+        return HandOffResult::Failed;
+    }
     WindowSystem& windows = m_services.windows;
     for (WindowId window : windows.TopLevelWindows()) {
         m_state.scratchText = windows.Title(window, kHandOffTitleCount);
         if (!Contains(m_state.scratchText, m_texts.productWord)) continue;
-        // Only a window of this program may receive the command.
-        if (!windows.IsProgramWindow(window)) continue;
-        windows.SendHandOff(window, kHandOffTimeout);
-        return true;
+        // Only a window of this very copy of the program may receive the command.
+        if (!windows.IsProgramWindow(window, name)) continue;
+        if (windows.SendHandOff(window, kHandOffTimeout)) return HandOffResult::Delivered;
+        // A window that went with its program leaves the instance free.
+        if (process.AcquireInstance(name, kInstanceReleaseWait) == InstanceResult::First) {
+            return HandOffResult::NoInstance;
+        }
+        m_failureReason = "the running window did not take the address within " +
+                          std::to_string(kHandOffTimeout.count() / 1000) + " seconds";
+        return HandOffResult::Failed;
     }
-    return false;
+    // No window yet, or none any more: this start runs a window of its own,
+    // and holds the instance if the other has let it go meanwhile.
+    process.AcquireInstance(name);
+    return HandOffResult::NoInstance;
 }
 
 StartOutcome BrowserApp::Start(const StartupInfo& info, MainWindowRunner& runner) {
     if (!SetFileLocations(info.modulePath)) return StartOutcome::Refused;
-    std::string instanceName = BaseNameOf(info.modulePath, m_services.files.Separators());
-    if (m_services.process.AcquireInstance(instanceName) == InstanceResult::AlreadyExists) {
-        if (HandOff(instanceName, info.argumentText)) return StartOutcome::HandedOff;
+    m_state.instanceName =
+        InstanceNameOf(info.modulePath, m_services.files.Separators(), m_services.files.NamesIgnoreCase());
+    if (m_services.process.AcquireInstance(m_state.instanceName) == InstanceResult::AlreadyExists) {
+        switch (HandOff(info.argumentText)) {
+        case HandOffResult::Delivered: return StartOutcome::HandedOff;
+        case HandOffResult::Failed: return StartOutcome::HandOffFailed;
+        case HandOffResult::NoInstance: break;
+        }
     }
     m_state.scratchText = CutToCount(info.argumentText, kScratchSize);
     runner.RunMainWindow(info.showState);

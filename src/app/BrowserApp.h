@@ -14,6 +14,9 @@ inline constexpr std::string_view kSettingsFileName = "poremisu.ini";
 inline constexpr std::string_view kReadmeFileName = "readme.txt";
 // How long a later start waits for the running window to take its address.
 inline constexpr std::chrono::milliseconds kHandOffTimeout{5000};
+// How long a later start whose window did not answer waits for the running
+// instance to let go of its lock, as one that has just ended does.
+inline constexpr std::chrono::milliseconds kInstanceReleaseWait{2000};
 
 // What the platform supplies at process start.
 struct StartupInfo {
@@ -33,12 +36,17 @@ enum class StartOutcome {
     HandedOff,      // a running instance took the address
     RanMainWindow,  // this process ran the main window to its end
     Refused,        // the program's folder cannot hold its files' paths
+    HandOffFailed,  // a running instance was not given the address (see FailureReason)
 };
 
 // The directory part of a path, separator included ("" when there is none).
 std::string DirectoryOf(std::string_view path, std::string_view separators);
 // The file name without directory and extension.
 std::string BaseNameOf(std::string_view path, std::string_view separators);
+// The name of one copy of the program: its base name and a digest of its
+// folder, so that copies in two folders never take each other for the
+// running instance. Letters are folded where the file system ignores case.
+std::string InstanceNameOf(std::string_view modulePath, std::string_view separators, bool ignoreCase);
 
 class BrowserApp {
 public:
@@ -49,13 +57,17 @@ public:
     bool SetFileLocations(const std::string& modulePath);
 
     StartOutcome Start(const StartupInfo& info, MainWindowRunner& runner);
+    // Why the last start ended as HandOffFailed, for the user.
+    const std::string& FailureReason() const { return m_failureReason; }
 
 private:
-    bool HandOff(const std::string& instanceName, const std::string& argumentText);
+    enum class HandOffResult { Delivered, NoInstance, Failed };
+    HandOffResult HandOff(const std::string& argumentText);
 
     AppState& m_state;
     const Texts& m_texts;
     Services& m_services;
+    std::string m_failureReason;
 };
 
 }  // namespace poremisu

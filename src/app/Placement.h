@@ -24,4 +24,9 @@ struct WindowPlacement {
 };
 inline constexpr std::int32_t kPlacementRestoreToMaximized = 2;
 
+// A rectangle in the placement's pixels: a screen's area, or a size alone.
+struct PixelRect {
+    std::int32_t x = 0, y = 0, width = 0, height = 0;
+};
+
 }  // namespace poremisu

@@ -65,6 +65,9 @@ public:
 
     // Bytes that separate directories in a path ("/" here, "\\/" on Windows).
     virtual std::string_view Separators() const = 0;
+    // Whether two paths that differ only in the case of their letters name
+    // the same file.
+    virtual bool NamesIgnoreCase() const { return false; }
 };
 
 // Initialisation files: "[section]" lines and "key=value" lines.
@@ -76,9 +79,10 @@ public:
     virtual std::string Read(const std::string& path, std::string_view section,
                              std::string_view key, std::string_view defaultValue,
                              std::size_t count) = 0;
-    // Sets one key and keeps every other line of the file.
+    // Sets one key and keeps every other line of the file. On failure the
+    // system's reason, when asked for, goes to `reason`.
     virtual bool Write(const std::string& path, std::string_view section, std::string_view key,
-                       std::string_view value) = 0;
+                       std::string_view value, std::string* reason = nullptr) = 0;
 };
 
 // A lock held for as long as the object lives.
@@ -92,9 +96,12 @@ enum class InstanceResult { First, AlreadyExists };
 class ProcessServices {
 public:
     virtual ~ProcessServices() = default;
-    // Named by the executable's base name; held until the process ends.
-    virtual InstanceResult AcquireInstance(const std::string& name) = 0;
-    // Serialises the later starts that hand their address over.
+    // Named for one copy of the program; held until the process ends. Asked
+    // again, it waits at most `wait` for the holder to let go.
+    virtual InstanceResult AcquireInstance(const std::string& name,
+                                           std::chrono::milliseconds wait = std::chrono::milliseconds{0}) = 0;
+    // Serialises the later starts that hand their address over; none when
+    // another start kept it past the platform's bound.
     virtual std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) = 0;
     // The "open" verb of the desktop for a document.
     virtual void OpenDocument(const std::string& path) = 0;
@@ -109,8 +116,9 @@ public:
     virtual bool Exists(WindowId window) = 0;
     // The title in the program's code page, at most count - 1 bytes.
     virtual std::string Title(WindowId window, std::size_t count) = 0;
-    // True for a main window of this program (checked by its class).
-    virtual bool IsProgramWindow(WindowId window) = 0;
+    // True for a main window of the copy of this program that the instance
+    // name stands for (its class, and the name the window carries).
+    virtual bool IsProgramWindow(WindowId window, const std::string& instanceName) = 0;
     // Asks the window to close as its close box would, and waits at most
     // `timeout` for it to handle the request.
     virtual void RequestClose(WindowId window, std::chrono::milliseconds timeout) = 0;

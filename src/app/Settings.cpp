@@ -14,8 +14,8 @@ std::string Settings::ReadNewUrl() {
     return m_profiles.Read(m_state.settingsPath, kSection, kNewUrl, "", kScratchSize);
 }
 
-void Settings::WriteNewUrl(std::string_view argumentText) {
-    m_profiles.Write(m_state.settingsPath, kSection, kNewUrl, argumentText);
+bool Settings::WriteNewUrl(std::string_view argumentText, std::string* reason) {
+    return m_profiles.Write(m_state.settingsPath, kSection, kNewUrl, argumentText, reason);
 }
 
 std::optional<WindowPlacement> Settings::ReadPlacement() {

@@ -17,7 +17,8 @@ public:
 
     // The address handed over by the latest later start, quotes removed.
     std::string ReadNewUrl();
-    void WriteNewUrl(std::string_view argumentText);
+    // False, with the system's reason, when the value could not be stored.
+    bool WriteNewUrl(std::string_view argumentText, std::string* reason = nullptr);
 
     // The stored placement, when "win" holds all ten fields.
     std::optional<WindowPlacement> ReadPlacement();

@@ -1,10 +1,15 @@
 #include "browser/Sweep.h"
 
+#include <algorithm>
+
 #include "app/Text.h"
 
 namespace poremisu {
 
 bool ExternalBrowserSweep::SweepExternalBrowsers() {
+    // Windows still standing when the time is up are logged and asked all
+    // the same, once each, and asked again at the next sweep.
+    auto deadline = std::chrono::steady_clock::now() + kSweepTimeout;
     bool found = false;
     for (WindowId window : m_windows.TopLevelWindows()) {
         // The program's own window is never asked to close, whatever its
@@ -13,7 +18,7 @@ bool ExternalBrowserSweep::SweepExternalBrowsers() {
         std::string testTitle = m_windows.Title(window, kSweepTestTitleCount);
         if (!Contains(testTitle, kExternalBrowserMark)) continue;
         found = true;
-        CloseExternalBrowser(window);
+        CloseExternalBrowser(window, deadline);
         // The walk goes on from the window just handled; once that window is
         // gone there is nothing to go on from, and the rest waits for the
         // next sweep.
@@ -22,12 +27,13 @@ bool ExternalBrowserSweep::SweepExternalBrowsers() {
     return found;
 }
 
-void ExternalBrowserSweep::CloseExternalBrowser(WindowId window) {
+void ExternalBrowserSweep::CloseExternalBrowser(WindowId window, std::chrono::steady_clock::time_point deadline) {
     m_state.scratchText = m_windows.Title(window, kWindowTextCount);
     // The line is written before the request, so a window that hangs on it
     // is still in the log.
     m_history.AppendHistoryLine("(IE)", m_state.scratchText);
-    m_windows.RequestClose(window, kCloseRequestTimeout);
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    m_windows.RequestClose(window, std::max(left, std::chrono::milliseconds{0}));
 }
 
 }  // namespace poremisu

@@ -9,9 +9,9 @@
 namespace poremisu {
 
 inline constexpr std::string_view kExternalBrowserMark = "Internet Explorer";
-// How long one window may take over its close request before the sweep
-// goes on without it.
-inline constexpr std::chrono::milliseconds kCloseRequestTimeout{1000};
+// How long one sweep may wait, in all, for windows to handle their close
+// requests; the window is frozen meanwhile, however many windows there are.
+inline constexpr std::chrono::milliseconds kSweepTimeout{2000};
 
 // Logs and closes the stray browser windows the platform opened for pop-ups.
 class ExternalBrowserSweep {
@@ -21,7 +21,9 @@ public:
 
     // True when at least one title matched.
     bool SweepExternalBrowsers();
-    void CloseExternalBrowser(WindowId window);
+    // Waits for the window until `deadline` at most; a request made past it
+    // does not wait.
+    void CloseExternalBrowser(WindowId window, std::chrono::steady_clock::time_point deadline);
 
 private:
     AppState& m_state;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/Placement.h"
@@ -50,6 +51,10 @@ public:
     virtual bool IsMaximized() = 0;
     virtual bool GetPlacement(WindowPlacement& placement) = 0;
     virtual void SetPlacement(const WindowPlacement& placement) = 0;
+    // The screens' areas in the placement's coordinates, the primary first.
+    virtual std::vector<PixelRect> ScreenAreas() = 0;
+    // The outer size the window has from its template.
+    virtual PixelRect TemplateSize() = 0;
 
     virtual void StartTimer(std::chrono::milliseconds period) = 0;
     // A close request as the close box sends it, handled before returning.

@@ -2,7 +2,11 @@
 // file) in the bare window, later starts handing their argument over to the
 // running window, and the window's placement kept from one run to the next.
 
+#include <signal.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <cstdlib>
 #include <sstream>
 
@@ -74,6 +78,51 @@ TEST_F(HandOffTest, LaterStartHandsItsQuotedPathToTheRunningWindowAndExits) {
     EXPECT_TRUE(WaitForTitle(window, BareTitle("Beta")));
     EXPECT_TRUE(first->Running());
     EXPECT_EQ(ProgramWindows(X()).size(), 1u) << "the later start opened a window of its own";
+}
+
+// A later start exits 0 only once the running window took its address; otherwise it says why and
+// exits non-zero, and no window of its own opens. A copy of the program in another folder is
+// another program: it runs its own window and leaves the first one's alone.
+TEST_F(HandOffTest, ALaterStartThatCannotHandOverSaysWhyAndACopyElsewhereRunsItsOwn) {
+    Process* first = nullptr;
+    XWindow window = StartOn(WritePage("alpha.htm", "Alpha"), "Alpha", &first);
+    ASSERT_NE(window, 0u);
+    const std::filesystem::path ini = ProgramDir() / "poremisu.ini";
+    const struct {
+        const char* name;
+        std::function<void()> before, after;
+        const char* says;
+    } cases[] = {
+        {"settings not writable", [&] { std::filesystem::create_directory(ini); },
+         [&] { std::filesystem::remove(ini); }, "poremisu.ini: Is a directory"},
+        {"window not answering", [&] { ::kill(first->Pid(), SIGSTOP); }, [&] { ::kill(first->Pid(), SIGCONT); },
+         "did not take the address"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.before();
+        Process& later = Start({WritePage("beta.htm", "Beta")});
+        auto code = later.WaitExit(30s);
+        c.after();
+        EXPECT_NE(code.value_or(0), 0) << Logs();
+        EXPECT_NE(later.Log().find(c.says), std::string::npos) << later.Log();
+        EXPECT_EQ(ProgramWindows(X()).size(), 1u) << "the later start opened a window of its own";
+    }
+
+    std::filesystem::path copy = Folder() / "copy" / "poremisu";
+    std::filesystem::create_directories(copy.parent_path());
+    std::filesystem::copy_file(ProgramDir() / "poremisu", copy);
+    Process& other = Spawn({copy.string(), WritePage("gamma.htm", "Gamma")});
+    XWindow own = 0;
+    EXPECT_TRUE(WaitUntil(30s, [&] {
+        for (XWindow w : ProgramWindows(X()))
+            if (WindowTitle(X(), w) == BareTitle("Gamma")) own = w;
+        return own != 0;
+    })) << "the copy did not open its own window\n" << Logs();
+    EXPECT_NE(own, window);
+    EXPECT_TRUE(other.Running());
+    EXPECT_EQ(Settings().find("gamma"), std::string::npos) << Settings();
+    EXPECT_FALSE(std::filesystem::exists(copy.parent_path() / "poremisu.ini"));
 }
 
 // The later starts take turns: each one's "newurl" is read by the running

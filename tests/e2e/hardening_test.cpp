@@ -135,24 +135,32 @@ TEST_F(HardeningTest, TwoInstancesAppendingAtOnceLoseAndInterleaveNoLine) {
     ExpectUnbroken(History(), {"a", "b"}, kEach);
 }
 
-// Numbers past 32 bits saturate when read; the window still opens on the 1280 x 1024 screen, no
-// larger than it, and closes saving a placement that reads.
-TEST_F(HardeningTest, AnOverflowingPlacementStillOpensOnTheScreen) {
-    for (const char* win : {"0:1:-1:-1:-1:-1:99999999999:99999999999:-99999999999:-99999999999",
+// Numbers past 32 bits saturate when read; a rectangle inverted, tiny or off the 1280 x 1024 screen
+// gives way to the template's size, centred; the window closes saving a placement that reads.
+TEST_F(HardeningTest, AnOverflowingTinyOrOffScreenPlacementOpensAtTheTemplateSizeOnTheScreen) {
+    Rect usual;
+    for (const char* win : {"", "0:1:-1:-1:-1:-1:99999999999:99999999999:-99999999999:-99999999999",
+                            "0:1:-1:-1:-1:-1:99999999999:99999999999:99999999999999:9999999999999",
                             "0:1:-1:-1:-1:-1:2147483000:2147483000:2147483600:2147483400",
-                            "0:1:-1:-1:-1:-1:-2147483000:500:-2147482500:900"}) {
+                            "0:1:-1:-1:-1:-1:-2147483000:500:-2147482500:900", "0:1:-1:-1:-1:-1:600:600:100:100",
+                            "0:1:-1:-1:-1:-1:1200:900:1900:1500"}) {
         WriteFile(ProgramDir() / "poremisu.ini", std::string("[setting]\r\nwin=") + win + "\r\n");
         Process* program = nullptr;
         XWindow window = StartOnPage("Page", &program);
         ASSERT_NE(window, 0u) << win << "\n" << Logs();
+        // The first run has no placement: the template's size, centred, as every other run must show.
         Rect r;
-        EXPECT_TRUE(WaitUntil(5s, [&] {
+        bool same = WaitUntil(5s, [&] {
             r = ClientRect(X(), window);
-            return r.width > 0 && r.height > 0 && r.x < 1280 && r.y < 1024 && r.x + r.width > 0 &&
-                   r.y + r.height > 0;
-        })) << win << ": " << r.x << "," << r.y << " " << r.width << "x" << r.height;
-        EXPECT_LE(r.width, 1280) << win;
-        EXPECT_LE(r.height, 1024) << win;
+            return !*win ? r.width > 0 : (r.x == usual.x && r.y == usual.y && r.width == usual.width &&
+                                          r.height == usual.height);
+        });
+        if (!*win) usual = r;
+        EXPECT_TRUE(same) << win << ": " << r.x << "," << r.y << " " << r.width << "x" << r.height << ", not "
+                          << usual.x << "," << usual.y << " " << usual.width << "x" << usual.height;
+        EXPECT_TRUE(r.width >= 300 && r.height >= 250 && r.x >= 0 && r.y >= 0 && r.x + r.width <= 1280 &&
+                    r.y + r.height <= 1024)
+            << win;
         SendDeleteWindow(X(), window);
         ASSERT_EQ(program->WaitExit(15s), 0) << win << "\n" << Logs();
         EXPECT_TRUE(std::regex_search(Settings(), std::regex(R"(win=-?\d+(:-?\d+){9}\r\n)"))) << Settings();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/Text.h"
@@ -106,6 +107,8 @@ public:
     bool IsMaximized() override { return maximized; }
     bool GetPlacement(WindowPlacement& out) override { return placement && (out = *placement, true); }
     void SetPlacement(const WindowPlacement& p) override { appliedPlacements.push_back(p); }
+    std::vector<PixelRect> ScreenAreas() override { return {{0, 0, 1280, 1024}}; }
+    PixelRect TemplateSize() override { return {0, 0, 320, 280}; }
     void StartTimer(std::chrono::milliseconds period) override { Log("StartTimer(", {period.count()}); }
     void SendClose() override { ++sendCloses, window->OnClose(); }
     void EndWindow() override { ++endWindows; }
@@ -122,15 +125,19 @@ struct FakeProcessServices : ProcessServices {
     InstanceResult instance = InstanceResult::First;
     std::vector<std::string> instances, handOffLocks, openedDocuments;  // the names and paths asked for
     int locksHeld = 0;
+    bool handOffLockStuck = false;  // another start keeps the hand-off lock
 
     struct Lock : ScopedLock {
         explicit Lock(int& count) : held(++count) {}
         ~Lock() override { --held; }
         int& held;
     };
-    InstanceResult AcquireInstance(const std::string& n) override { return instances.push_back(n), instance; }
+    InstanceResult AcquireInstance(const std::string& n, std::chrono::milliseconds) override {
+        return instances.push_back(n), instance;
+    }
     std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override {
-        return handOffLocks.push_back(name), std::make_unique<Lock>(locksHeld);
+        handOffLocks.push_back(name);
+        return handOffLockStuck ? nullptr : std::make_unique<Lock>(locksHeld);
     }
     void OpenDocument(const std::string& path) override { openedDocuments.push_back(path); }
 };
@@ -140,6 +147,8 @@ struct FakeWindow {
     std::string title;
     bool program = false;        // a main window of this program
     bool goesOnRequest = false;  // destroyed by a close request
+    bool silent = false;         // answers no request: each one waits out its bound
+    std::string copy = "";       // the instance name it carries; none: the asking copy's
 };
 
 // The desktop's top-level windows, top of the stacking order first.
@@ -163,16 +172,19 @@ struct FakeWindowSystem : WindowSystem {
     std::string Title(WindowId id, std::size_t count) override {
         return Find(id) ? CutToCount(Find(id)->title, count) : "";
     }
-    bool IsProgramWindow(WindowId id) override { return Find(id) && Find(id)->program; }
-    void RequestClose(WindowId id, std::chrono::milliseconds) override {
+    bool IsProgramWindow(WindowId id, const std::string& name) override {
+        return Find(id) && Find(id)->program && (Find(id)->copy.empty() || Find(id)->copy == name);
+    }
+    void RequestClose(WindowId id, std::chrono::milliseconds timeout) override {
         closeRequests.push_back(id);
+        if (Find(id) && Find(id)->silent) std::this_thread::sleep_for(timeout);
         if (onCloseRequest) onCloseRequest(id);
         std::erase_if(windows, [&](const FakeWindow& w) { return w.id == id && w.goesOnRequest; });
     }
     bool SendHandOff(WindowId id, std::chrono::milliseconds) override {
         handOffs.push_back(id);
         if (onHandOff) onHandOff(id);
-        return true;
+        return !(Find(id) && Find(id)->silent);
     }
 };
 

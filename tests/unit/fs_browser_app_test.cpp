@@ -61,7 +61,8 @@ TEST(BrowserAppStart, AFirstInstanceRunsTheWindowWithTheArgumentAsItCameUnlessIt
                                                        folder + "WindowTitleHis.htm", folder + "readme.txt"}));
             EXPECT_EQ(start.runs, std::vector<ShowCommand>{ShowCommand::Maximized});
             EXPECT_EQ(start.startText, argument.substr(0, 59999));
-            EXPECT_EQ(rig.process.instances, std::vector<std::string>{"poremisu"});
+            EXPECT_EQ(rig.process.instances, std::vector<std::string>{s.instanceName});
+            EXPECT_EQ(s.instanceName.substr(0, 9), "poremisu-");
         } else {
             EXPECT_EQ(outcome, StartOutcome::Refused);
             EXPECT_EQ(paths, std::vector<std::string>(4));
@@ -71,44 +72,69 @@ TEST(BrowserAppStart, AFirstInstanceRunsTheWindowWithTheArgumentAsItCameUnlessIt
     }
 }
 
-TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowTitledWithTheProductWord) {
+// A later start reports success only when the running window of its own copy
+// of the program took the address it wrote; when that instance has gone it
+// runs a window of its own.
+TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProductWord) {
+    enum Setup { Plain, SettingsUnwritable, HandOffLockStuck, InstanceEndsMeanwhile };
+    using O = StartOutcome;
     const struct {
         std::string name;
         std::vector<test::FakeWindow> windows;
         std::vector<WindowId> handedTo;
+        StartOutcome outcome;
+        Setup setup = Plain;
+        std::string reason = "";
     } cases[] = {
         {"first of two",
          {{10, "notes - " + kWord + ".txt"}, {11, "Page - " + kWord + " > ", true}, {12, kWord, true}},
-         {11}},
-        {"program window without the word", {{11, "Page", true}}, {}},
-        {"word past the title bound", {{11, std::string(59996, 'x') + kWord, true}}, {}},
-        {"word ending at the bound", {{11, std::string(59999 - kWord.size(), 'x') + kWord, true}}, {11}},
-        {"no windows", {}, {}},
+         {11}, O::HandedOff},
+        {"program window without the word", {{11, "Page", true}}, {}, O::RanMainWindow},
+        {"word past the title bound", {{11, std::string(59996, 'x') + kWord, true}}, {}, O::RanMainWindow},
+        {"word ending at the bound", {{11, std::string(59999 - kWord.size(), 'x') + kWord, true}}, {11}, O::HandedOff},
+        {"no windows", {}, {}, O::RanMainWindow},
+        {"copy in another folder", {{11, kWord, true, false, false, "poremisu-0123456789abcdef"}}, {}, O::RanMainWindow},
+        {"window not answering", {{11, kWord, true, false, true}}, {11}, O::HandOffFailed, Plain, "within 5 seconds"},
+        {"window gone with its program", {{11, kWord, true, false, true}}, {11}, O::RanMainWindow, InstanceEndsMeanwhile},
+        {"settings not writable", {{11, kWord, true}}, {}, O::HandOffFailed, SettingsUnwritable,
+         "poremisu.ini: Is a directory"},
+        {"another start stuck handing over", {{11, kWord, true}}, {}, O::HandOffFailed, HandOffLockStuck, "still"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
         rig.process.instance = InstanceResult::AlreadyExists;
+        rig.process.handOffLockStuck = c.setup == HandOffLockStuck;
+        if (c.setup == SettingsUnwritable) std::filesystem::create_directory(rig.state.settingsPath);
         rig.windows.windows = c.windows;
         const std::string argument = "\"C:\\a b\\x.url\"";
         const std::string written = "[setting]\r\nnewurl=" + argument + "\r\n";
         std::pair<std::string, int> atHandOff;  // the file and the locks held
         rig.windows.onHandOff = [&](WindowId) {
             atHandOff = {ReadFile(rig.state.settingsPath), rig.process.locksHeld};
+            if (c.setup == InstanceEndsMeanwhile) rig.process.instance = InstanceResult::First;
         };
         LaterStart start(rig);
         StartOutcome outcome = start.Start(argument);
 
-        EXPECT_EQ(ReadFile(rig.state.settingsPath), written);
+        bool wrote = c.setup == Plain || c.setup == InstanceEndsMeanwhile;
+        EXPECT_EQ(ReadFile(rig.state.settingsPath), wrote ? written : "");
         EXPECT_EQ(rig.windows.handOffs, c.handedTo);
         EXPECT_EQ(rig.process.locksHeld, 0);
-        bool handed = !c.handedTo.empty();
-        EXPECT_EQ(outcome, handed ? StartOutcome::HandedOff : StartOutcome::RanMainWindow);
-        EXPECT_EQ(start.runs.size(), handed ? 0u : 1u);
+        EXPECT_EQ(outcome, c.outcome);
+        bool ran = outcome == O::RanMainWindow;
+        EXPECT_EQ(start.runs.size(), ran ? 1u : 0u);
         // Written, under the lock, before the command is sent.
-        EXPECT_EQ(atHandOff, handed ? std::pair(written, 1) : std::pair(std::string(), 0));
-        EXPECT_EQ(start.startText, handed ? "" : argument);
+        EXPECT_EQ(atHandOff, c.handedTo.empty() ? std::pair(std::string(), 0) : std::pair(written, 1));
+        EXPECT_EQ(start.startText, ran ? argument : "");
+        EXPECT_NE(start.app.FailureReason().find(c.reason), std::string::npos) << start.app.FailureReason();
+        EXPECT_EQ(start.app.FailureReason().empty(), c.reason.empty());
     }
+    // The copy's name: the program's name and a digest of its folder.
+    EXPECT_EQ(InstanceNameOf("/opt/a/poremisu", "/", false), InstanceNameOf("/opt/a/poremisu.bin", "/", false));
+    EXPECT_NE(InstanceNameOf("/opt/a/poremisu", "/", false), InstanceNameOf("/opt/b/poremisu", "/", false));
+    EXPECT_NE(InstanceNameOf("/opt/A/poremisu", "/", false), InstanceNameOf("/opt/a/poremisu", "/", false));
+    EXPECT_EQ(InstanceNameOf("C:\\A\\POREMISU.EXE", "\\/", true), InstanceNameOf("c:\\a\\poremisu.exe", "\\/", true));
 }
 
 TEST(BrowserAppHandOff, AddressesHandedOverWhileOneLoadsAreEachLoadedInTurn) {
@@ -218,8 +244,11 @@ TEST(PopUp, LogsAndLoadsTheLastLinkThenSweepsAtTheNextDownloadOnly) {
     }
 }
 
-TEST(Sweep, LogsAndClosesEachWindowTitledInternetExplorer) {
+TEST(Sweep, LogsAndClosesEachWindowTitledInternetExplorerWithinTwoSecondsInAll) {
     const std::string ie = "Internet Explorer";
+    std::vector<test::FakeWindow> stubborn;
+    std::vector<WindowId> stubbornIds;
+    for (WindowId id = 2; id < 22; ++id) stubborn.push_back({id, ie, false, false, true}), stubbornIds.push_back(id);
     const struct {
         std::string name;
         std::vector<test::FakeWindow> windows;
@@ -232,13 +261,16 @@ TEST(Sweep, LogsAndClosesEachWindowTitledInternetExplorer) {
         {"beyond the first 599 bytes", {{2, std::string(600 - ie.size(), 'a') + ie}}, {}},
         {"the full title is logged", {{2, ie + std::string(70000, 't')}}, {2}},
         {"the program's own window spared", {{test::kMainWindowId, ie + kWord, true}, {3, ie}}, {3}},
+        {"twenty that ignore their requests", stubborn, stubbornIds},
     };
     for (const auto& c : cases) {
         Rig rig;
         rig.windows.windows = c.windows;
         std::vector<std::string> logAtRequest;
         rig.windows.onCloseRequest = [&](WindowId) { logAtRequest.push_back(rig.History()); };
+        auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(rig.window.Sweep().SweepExternalBrowsers(), !c.closed.empty()) << c.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2500)) << c.name;
         EXPECT_EQ(rig.windows.closeRequests, c.closed) << c.name;
         rig.windows.windows = c.windows;  // destroyed ones too, for their titles
         std::string expected;

@@ -149,17 +149,25 @@ TEST(HostileSettings, AWriteLandsInTheSectionTheReaderFinds) {
     }
 }
 
-// Placement numbers past 32 bits saturate on the way to the window; a value past the 100 bytes the
-// reader takes is no placement.
-TEST(HostileSettings, OverflowingPlacementNumbersSaturate) {
+// Placement numbers past 32 bits saturate when read; a rectangle smaller than the template, inverted
+// or not wholly on a screen gives way to the template's size centred on the screen (the fake's
+// 1280 x 1024, template 320 x 280); a value past the 100 bytes the reader takes is no placement.
+TEST(HostileSettings, AnOverflowingTinyOrOffScreenPlacementOpensAtTheTemplateSizeCentred) {
+    const WindowPlacement centred{0, 1, -1, -1, -1, -1, 480, 372, 800, 652};
+    auto with = [](WindowPlacement p, std::int32_t flags) { return p.flags = flags, p; };
     const struct {
         std::string win;
         std::optional<WindowPlacement> applied;
     } cases[] = {
         {"99999999999999999999:1:-1:-1:-1:-1:-99999999999999999999:0:99999999999999999999:0x7FFFFFFFFFFF",
-         WindowPlacement{INT32_MAX, 1, -1, -1, -1, -1, INT32_MIN, 0, INT32_MAX, INT32_MAX}},
-        {"0:1:-1:-1:-1:-1:-2147483648:-2147483648:2147483647:2147483647",
-         WindowPlacement{0, 1, -1, -1, -1, -1, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}},
+         with(centred, INT32_MAX)},
+        {"0:1:-1:-1:-1:-1:-2147483648:-2147483648:2147483647:2147483647", centred},
+        {"0:1:-1:-1:-1:-1:99999999999:99999999999:99999999999999:9999999999999", centred},
+        {"0:1:-1:-1:-1:-1:500:500:100:100", centred},       // inverted
+        {"0:1:-1:-1:-1:-1:0:0:1:1", centred},               // a speck
+        {"0:1:-1:-1:-1:-1:10:20:329:440", centred},         // a pixel narrower than the template
+        {"0:1:-1:-1:-1:-1:1000:10:1400:500", centred},      // partly off the screen
+        {"2:1:-1:-1:-1:-1:0:0:1280:1024", WindowPlacement{2, 1, -1, -1, -1, -1, 0, 0, 1280, 1024}},
         {"0:1:-1:-1:-1:-1:" + std::string(100000, '9') + ":0:1:1", std::nullopt},
     };
     for (const auto& c : cases) {

@@ -50,6 +50,7 @@ struct WindowShape {
     std::string net{};                    // _NET_WM_NAME in UTF-8, set when not empty
     std::optional<std::string> legacy{};  // WM_NAME in Latin-1
     std::string instance{}, klass{};      // WM_CLASS, set when not empty
+    std::string copy{};                   // the program copy's mark, set when not empty
     bool takesDelete = false, mapped = true;
 };
 
@@ -70,6 +71,7 @@ Window MakeWindow(Display* display, const WindowShape& shape) {
         XClassHint hint{const_cast<char*>(shape.instance.c_str()), const_cast<char*>(shape.klass.c_str())};
         XSetClassHint(display, window, &hint);
     }
+    if (!shape.copy.empty()) SetText(display, window, Intern(display, kInstanceProperty), XA_STRING, shape.copy);
     Atom deleteWindow = Intern(display, "WM_DELETE_WINDOW");
     if (shape.takesDelete) XSetWMProtocols(display, window, &deleteWindow, 1);
     if (shape.mapped) XMapWindow(display, window);
@@ -257,20 +259,25 @@ TYPED_TEST(X11, TitlesInTheCodePageAndTheProgramsClass) {
     auto& windows = *this->m_windows;
     for (const Case& c : cases) EXPECT_EQ(windows.Title(this->Make(c.shape), c.count), c.expected);
 
-    const WindowShape classes[] = {{.instance = "poremisu", .klass = "poremisu"},
-                            {.instance = "poremisu", .klass = "Poremisu"},
-                            {.instance = "other", .klass = "poremisu"},
-                            {.net = "poremisu"}};
+    // The class, and the mark of the asking copy of the program, exactly.
+    const WindowShape classes[] = {{.instance = "poremisu", .klass = "poremisu", .copy = "poremisu-a1"},
+                                   {.instance = "poremisu", .klass = "Poremisu", .copy = "poremisu-a1"},
+                                   {.instance = "other", .klass = "poremisu", .copy = "poremisu-a1"},
+                                   {.net = "poremisu", .copy = "poremisu-a1"},
+                                   {.instance = "poremisu", .klass = "poremisu", .copy = "poremisu-b2"},
+                                   {.instance = "poremisu", .klass = "poremisu", .copy = "poremisu-a1b2"},
+                                   {.instance = "poremisu", .klass = "poremisu"}};
     for (const WindowShape& shape : classes) {
         bool expected = &shape == classes;  // only the first
-        EXPECT_EQ(windows.IsProgramWindow(this->Make(shape)), expected) << shape.instance << "/" << shape.klass;
+        EXPECT_EQ(windows.IsProgramWindow(this->Make(shape), "poremisu-a1"), expected)
+            << shape.instance << "/" << shape.klass << "/" << shape.copy;
     }
     // A window gone meanwhile answers empty, at once.
     Window gone = this->Make(classes[0]);
     XDestroyWindow(this->m_driver, gone);
     XSync(this->m_driver, False);
     EXPECT_LT(Timed([&] {
-        EXPECT_FALSE(windows.Exists(gone) || windows.IsProgramWindow(gone) || windows.SendHandOff(gone, 2s));
+        EXPECT_FALSE(windows.Exists(gone) || windows.IsProgramWindow(gone, "poremisu-a1") || windows.SendHandOff(gone, 2s));
         EXPECT_EQ(windows.Title(gone, 600), "");
         windows.RequestClose(gone, 2s);
     }), 500ms);

@@ -26,6 +26,7 @@ constexpr int kAddressBarUnits = 14;
 
 constexpr const char* kCommandAtom = "_POREMISU_COMMAND";
 constexpr const char* kAckAtom = "_POREMISU_ACK";
+constexpr const char* kInstanceAtom = "_POREMISU_INSTANCE";
 constexpr const char* kCommandKey = "poremisu-command";
 
 // The address bar is as high as its template row, not as the theme's entries.
@@ -215,6 +216,12 @@ GtkWindowHost::GtkWindowHost(AppState& state, const Texts& texts, const CodePage
         m_ackAtom = XInternAtom(display, kAckAtom, False);
         m_frameExtentsAtom = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
         m_state.mainWindow = GDK_WINDOW_XID(gdkWindow);
+        // Later starts of this copy of the program look for this mark; a
+        // copy in another folder carries another name.
+        const std::string& name = m_state.instanceName;
+        XChangeProperty(display, m_state.mainWindow, XInternAtom(display, kInstanceAtom, False), XA_STRING, 8,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(name.data()),
+                        static_cast<int>(name.size()));
         gdk_window_add_filter(gdkWindow, OnXEvent, this);
     }
 }
@@ -572,6 +579,35 @@ void GtkWindowHost::SetPlacement(const WindowPlacement& placement) {
         if (m_iconified) gtk_window_deiconify(window);
         break;
     }
+}
+
+std::vector<PixelRect> GtkWindowHost::ScreenAreas() {
+    std::vector<PixelRect> screens;
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display) return screens;
+    GdkMonitor* primary = gdk_display_get_primary_monitor(display);
+    for (int i = 0; i < gdk_display_get_n_monitors(display); ++i) {
+        GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+        GdkRectangle area{0, 0, 0, 0};
+        gdk_monitor_get_geometry(monitor, &area);
+        PixelRect screen{area.x, area.y, area.width, area.height};
+        if (monitor == primary)
+            screens.insert(screens.begin(), screen);
+        else
+            screens.push_back(screen);
+    }
+    return screens;
+}
+
+PixelRect GtkWindowHost::TemplateSize() {
+    PixelRect size{0, 0, m_units.X(kTemplateWidth), m_units.Y(kTemplateHeight)};
+    // The placement is the outer frame: the decorations count when the
+    // window manager has told them.
+    if (auto extents = FrameExtents()) {
+        size.width += static_cast<std::int32_t>((*extents)[0] + (*extents)[1]);
+        size.height += static_cast<std::int32_t>((*extents)[2] + (*extents)[3]);
+    }
+    return size;
 }
 
 std::optional<std::array<long, 4>> GtkWindowHost::FrameExtents() const {

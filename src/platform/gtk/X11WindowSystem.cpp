@@ -139,6 +139,7 @@ struct X11WindowSystem::Connection {
     Atom wmState = None;
     Atom command = None;
     Atom ack = None;
+    Atom instance = None;
 
     explicit Connection(Display* d) : display(d), root(DefaultRootWindow(d)) {
         const char* names[] = {"_NET_CLIENT_LIST_STACKING",
@@ -153,7 +154,8 @@ struct X11WindowSystem::Connection {
                                "WM_DELETE_WINDOW",
                                "WM_STATE",
                                kHandOffMessageType,
-                               kHandOffAckProperty};
+                               kHandOffAckProperty,
+                               kInstanceProperty};
         constexpr int kCount = sizeof names / sizeof names[0];
         Atom atoms[kCount] = {};
         XInternAtoms(display, const_cast<char**>(names), kCount, False, atoms);
@@ -169,7 +171,8 @@ struct X11WindowSystem::Connection {
                            &wmDeleteWindow,
                            &wmState,
                            &command,
-                           &ack};
+                           &ack,
+                           &instance};
         for (int i = 0; i < kCount; ++i) *targets[i] = atoms[i];
     }
     ~Connection() { XCloseDisplay(display); }
@@ -339,9 +342,12 @@ std::string X11WindowSystem::Title(WindowId window, std::size_t count) {
     return Utf8ToCodePage(utf8, maxBytes);
 }
 
-bool X11WindowSystem::IsProgramWindow(WindowId window) {
+bool X11WindowSystem::IsProgramWindow(WindowId window, const std::string& instanceName) {
     if (!m_x || window == 0) return false;
     ErrorTrap trap(m_x->display);
+    // A copy of the program in another folder marks its window with another name.
+    Property mark = ReadProperty(m_x->display, window, m_x->instance, XA_STRING, instanceName.size() + 1);
+    if (mark.Bytes() != instanceName) return false;
     XClassHint hint{};
     if (!XGetClassHint(m_x->display, window, &hint)) return false;
     bool ours = hint.res_name && hint.res_class && std::string_view(hint.res_name) == kProgramClass &&

@@ -18,6 +18,9 @@ namespace poremisu {
 inline constexpr const char* kHandOffMessageType = "_POREMISU_COMMAND";
 inline constexpr const char* kHandOffAckProperty = "_POREMISU_ACK";
 inline constexpr long kHandOffCommand = 32772;
+// The main window's mark of its copy of the program: the instance name, as
+// an 8-bit STRING property.
+inline constexpr const char* kInstanceProperty = "_POREMISU_INSTANCE";
 
 // The desktop's top-level windows through a connection of its own to the X
 // server, with Xlib alone. Without a display every answer is empty or false.
@@ -35,7 +38,7 @@ public:
     std::vector<WindowId> TopLevelWindows() override;
     bool Exists(WindowId window) override;
     std::string Title(WindowId window, std::size_t count) override;
-    bool IsProgramWindow(WindowId window) override;
+    bool IsProgramWindow(WindowId window, const std::string& instanceName) override;
     void RequestClose(WindowId window, std::chrono::milliseconds timeout) override;
     bool SendHandOff(WindowId window, std::chrono::milliseconds timeout) override;
 

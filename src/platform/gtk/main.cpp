@@ -142,6 +142,10 @@ int main(int argc, char** argv) {
                      info.modulePath.c_str(), kPathSize - 1);
         return 1;
     }
+    if (outcome == StartOutcome::HandOffFailed) {
+        std::fprintf(stderr, "poremisu: %s\n", app.FailureReason().c_str());
+        return 1;
+    }
     if (runner.Failed()) return 1;
     return 0;
 }

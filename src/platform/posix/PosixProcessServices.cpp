@@ -91,11 +91,12 @@ std::string PosixProcessServices::LockPath(const std::string& name, const std::s
     return LockFolder() + "/" + SanitizeName(name) + "-" + std::to_string(::getuid()) + suffix;
 }
 
-InstanceResult PosixProcessServices::AcquireInstance(const std::string& name) {
+InstanceResult PosixProcessServices::AcquireInstance(const std::string& name, std::chrono::milliseconds wait) {
     int fd = OpenLockFile(LockPath(name, ".lock"));
     // Without a lock file nothing can be known of other instances; this one
     // then runs as the first.
     if (fd < 0) return InstanceResult::First;
+    auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             // Kept open: the lock lasts as long as the process, and the kernel
@@ -104,26 +105,32 @@ InstanceResult PosixProcessServices::AcquireInstance(const std::string& name) {
             return InstanceResult::First;
         }
         if (errno == EINTR) continue;
-        bool held = errno == EWOULDBLOCK;
-        ::close(fd);
-        return held ? InstanceResult::AlreadyExists : InstanceResult::First;
+        if (errno != EWOULDBLOCK) break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            return InstanceResult::AlreadyExists;
+        }
+        std::this_thread::sleep_for(kHandOffPoll);
     }
+    ::close(fd);
+    return InstanceResult::First;
 }
 
 std::unique_ptr<ScopedLock> PosixProcessServices::LockHandOff(const std::string& name) {
     int fd = OpenLockFile(LockPath(name, ".handoff.lock"));
-    if (fd < 0) return std::make_unique<FileLock>(-1);
+    if (fd < 0) return nullptr;
     auto deadline = std::chrono::steady_clock::now() + m_handOffWait;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<FileLock>(fd);
         if (errno != EWOULDBLOCK && errno != EINTR) break;
-        // A start that holds the lock this long has stopped; going on
-        // without it at worst lets two hand-offs overlap.
+        // A start that holds the lock this long has stopped, or its window
+        // has: going on without the lock could let another start's address
+        // pass for this one's.
         if (std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(kHandOffPoll);
     }
     ::close(fd);
-    return std::make_unique<FileLock>(-1);
+    return nullptr;
 }
 
 void PosixProcessServices::OpenDocument(const std::string& path) {

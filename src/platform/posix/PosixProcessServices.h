@@ -15,14 +15,16 @@ class PosixProcessServices : public ProcessServices {
 public:
     static constexpr std::chrono::milliseconds kHandOffWait{10000};
 
-    // `handOffWait` bounds the wait for a hand-off lock that another start holds.
+    // `handOffWait` bounds the wait for a hand-off lock that another start
+    // holds; past it the hand-off lock is not had.
     explicit PosixProcessServices(std::chrono::milliseconds handOffWait = kHandOffWait)
         : m_handOffWait(handOffWait) {}
     ~PosixProcessServices() override;
     PosixProcessServices(const PosixProcessServices&) = delete;
     PosixProcessServices& operator=(const PosixProcessServices&) = delete;
 
-    InstanceResult AcquireInstance(const std::string& name) override;
+    InstanceResult AcquireInstance(const std::string& name,
+                                   std::chrono::milliseconds wait = std::chrono::milliseconds{0}) override;
     std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override;
     void OpenDocument(const std::string& path) override;
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -54,7 +55,7 @@ int OpenRegularForReading(const std::string& path, struct stat& info) {
     if (fd < 0) return -1;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        errno = EINVAL;
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         return -1;
     }
     return fd;
@@ -161,15 +162,22 @@ std::string PosixProfileStore::Read(const std::string& path, std::string_view se
 }
 
 bool PosixProfileStore::Write(const std::string& path, std::string_view section, std::string_view key,
-                              std::string_view value) {
-    if (path.empty()) return false;
+                              std::string_view value, std::string* reason) {
+    // The reason is taken at the call that failed, before any clean-up can
+    // change errno.
+    auto fail = [reason](int error) {
+        if (reason) *reason = std::strerror(error);
+        return false;
+    };
+    if (path.empty()) return fail(ENOENT);
     auto target = TargetOf(path);
-    if (!target) return false;
+    if (!target) return fail(errno);
 
     // Every writer of the file takes this lock first, so each rewrite starts
     // from the result of the one before and no key set meanwhile is lost.
     FileDescriptor lock(::open((*target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
-    if (!lock || !LockExclusive(lock.Get())) return false;
+    if (!lock) return fail(errno);
+    if (!LockExclusive(lock.Get())) return fail(errno == EWOULDBLOCK ? ETIMEDOUT : errno);
 
     std::string text;
     struct stat info {};
@@ -179,14 +187,15 @@ bool PosixProfileStore::Write(const std::string& path, std::string_view section,
         if (current) {
             existed = true;
             // A file its owner made read-only stays as it is.
-            if (::access(target->c_str(), W_OK) != 0) return false;
+            if (::access(target->c_str(), W_OK) != 0) return fail(errno);
             // A file that cannot be read whole, or is too large to be a
             // settings file, is left as it is rather than replaced.
+            errno = 0;
             auto read = ReadBounded(current.Get(), kMaxRewriteBytes);
-            if (!read) return false;
+            if (!read) return fail(errno ? errno : EFBIG);
             text = std::move(*read);
         } else if (errno != ENOENT) {
-            return false;
+            return fail(errno);
         }
     }
 
@@ -198,7 +207,7 @@ bool PosixProfileStore::Write(const std::string& path, std::string_view section,
     std::vector<char> name(temporary.begin(), temporary.end());
     name.push_back('\0');
     FileDescriptor out(::mkostemp(name.data(), O_CLOEXEC));
-    if (!out) return false;
+    if (!out) return fail(errno);
     temporary.assign(name.data());
 
     bool ok = true;
@@ -212,12 +221,14 @@ bool PosixProfileStore::Write(const std::string& path, std::string_view section,
         ok = ::fchmod(out.Get(), 0644) == 0;
     }
     ok = ok && WriteAll(out.Get(), updated) && ::fsync(out.Get()) == 0;
+    int error = errno;
     out.Reset();
     // The new content is on disk before its name replaces the old file, so a
     // crash leaves one whole file or the other.
-    if (!ok || ::rename(temporary.c_str(), target->c_str()) != 0) {
+    if (ok && ::rename(temporary.c_str(), target->c_str()) != 0) ok = false, error = errno;
+    if (!ok) {
         ::unlink(temporary.c_str());
-        return false;
+        return fail(error);
     }
     FileDescriptor folder(::open(FolderOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder) ::fsync(folder.Get());

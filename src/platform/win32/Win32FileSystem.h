@@ -29,6 +29,7 @@ public:
     std::optional<std::string> GetEnv(const std::string& name) override;
 
     std::string_view Separators() const override { return "\\/"; }
+    bool NamesIgnoreCase() const override { return true; }
 };
 
 // The bytes of one line as they go to disk: every "\n" stored as CR LF.

@@ -198,6 +198,7 @@ void Win32MainWindow::RunMainWindow(ShowCommand startupShowState) {
         RunMessageLoop();
         // The control goes first, while the window it lives in still exists.
         m_browser.Destroy();
+        if (!m_state.instanceName.empty()) RemovePropA(window, m_state.instanceName.c_str());
         DestroyWindow(window);
     }
 
@@ -316,6 +317,9 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool Win32MainWindow::OnInitDialog() {
     m_state.mainWindow = IdOf(m_hwnd);
+    // Later starts of this copy of the program look for this mark; a copy
+    // in another folder carries another name.
+    if (!m_state.instanceName.empty()) SetPropA(m_hwnd, m_state.instanceName.c_str(), reinterpret_cast<HANDLE>(1));
     m_addressBar = GetDlgItem(m_hwnd, IDC_ADDRESS_BAR);
     RECT control = {7, 18, 7 + 135, 18 + 246};
     MapDialogRect(m_hwnd, &control);
@@ -468,6 +472,40 @@ bool Win32MainWindow::GetPlacement(WindowPlacement& placement) {
     placement.right = wp.rcNormalPosition.right;
     placement.bottom = wp.rcNormalPosition.bottom;
     return true;
+}
+
+std::vector<PixelRect> Win32MainWindow::ScreenAreas() {
+    struct Collect {
+        std::vector<PixelRect> screens;
+        static BOOL CALLBACK Add(HMONITOR monitor, HDC, LPRECT, LPARAM self) {
+            MONITORINFO info = {};
+            info.cbSize = sizeof info;
+            if (!GetMonitorInfoA(monitor, &info)) return TRUE;
+            const RECT& work = info.rcWork;
+            PixelRect area{work.left, work.top, work.right - work.left, work.bottom - work.top};
+            auto& screens = reinterpret_cast<Collect*>(self)->screens;
+            if (info.dwFlags & MONITORINFOF_PRIMARY)
+                screens.insert(screens.begin(), area);
+            else
+                screens.push_back(area);
+            return TRUE;
+        }
+    } collect;
+    EnumDisplayMonitors(nullptr, nullptr, Collect::Add, reinterpret_cast<LPARAM>(&collect));
+    // Placements count from the primary screen's work area, not from the
+    // screen's corner.
+    if (!collect.screens.empty()) {
+        PixelRect origin = collect.screens.front();
+        for (PixelRect& screen : collect.screens) screen.x -= origin.x, screen.y -= origin.y;
+    }
+    return collect.screens;
+}
+
+PixelRect Win32MainWindow::TemplateSize() {
+    // Created from the template and not yet placed: the window has its size.
+    RECT outer = {};
+    GetWindowRect(m_hwnd, &outer);
+    return PixelRect{0, 0, outer.right - outer.left, outer.bottom - outer.top};
 }
 
 void Win32MainWindow::SetPlacement(const WindowPlacement& placement) {

@@ -50,6 +50,8 @@ public:
     bool IsMaximized() override;
     bool GetPlacement(WindowPlacement& placement) override;
     void SetPlacement(const WindowPlacement& placement) override;
+    std::vector<PixelRect> ScreenAreas() override;
+    PixelRect TemplateSize() override;
     void StartTimer(std::chrono::milliseconds period) override;
     void SendClose() override;
     void EndWindow() override;

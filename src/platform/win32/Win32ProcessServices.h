@@ -20,7 +20,8 @@ public:
     Win32ProcessServices(const Win32ProcessServices&) = delete;
     Win32ProcessServices& operator=(const Win32ProcessServices&) = delete;
 
-    InstanceResult AcquireInstance(const std::string& name) override;
+    InstanceResult AcquireInstance(const std::string& name,
+                                   std::chrono::milliseconds wait = std::chrono::milliseconds{0}) override;
     std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override;
     void OpenDocument(const std::string& path) override;
 

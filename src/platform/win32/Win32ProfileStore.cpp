@@ -6,6 +6,21 @@
 
 namespace poremisu {
 
+namespace {
+
+// The system's text for an error code, without its line break.
+std::string SystemMessage(DWORD error) {
+    char text[512] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  text, sizeof text, nullptr);
+    std::string message(text, length);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    return message.empty() ? "error " + std::to_string(error) : message;
+}
+
+}  // namespace
+
 std::string Win32ProfileStore::Read(const std::string& path, std::string_view section, std::string_view key,
                                     std::string_view defaultValue, std::size_t count) {
     if (count == 0) return {};
@@ -19,11 +34,15 @@ std::string Win32ProfileStore::Read(const std::string& path, std::string_view se
 }
 
 bool Win32ProfileStore::Write(const std::string& path, std::string_view section, std::string_view key,
-                              std::string_view value) {
+                              std::string_view value, std::string* reason) {
     // A line break in the value would start lines of its own in the file.
     value = value.substr(0, value.find_first_of("\r\n"));
-    return WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
-                                      std::string(value).c_str(), path.c_str()) != 0;
+    if (WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
+                                   std::string(value).c_str(), path.c_str()) != 0) {
+        return true;
+    }
+    if (reason) *reason = SystemMessage(GetLastError());
+    return false;
 }
 
 }  // namespace poremisu

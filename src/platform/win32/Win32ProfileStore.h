@@ -15,7 +15,7 @@ public:
     std::string Read(const std::string& path, std::string_view section, std::string_view key,
                      std::string_view defaultValue, std::size_t count) override;
     bool Write(const std::string& path, std::string_view section, std::string_view key,
-               std::string_view value) override;
+               std::string_view value, std::string* reason = nullptr) override;
 };
 
 }  // namespace poremisu

@@ -41,13 +41,19 @@ std::string Win32WindowSystem::Title(WindowId window, std::size_t count) {
     return title;
 }
 
-bool Win32WindowSystem::IsProgramWindow(WindowId window) {
+bool Win32WindowSystem::IsProgramWindow(WindowId window, const std::string& instanceName) {
     char name[64] = {};
     if (GetClassNameA(Handle(window), name, sizeof name) == 0) return false;
-    return std::strcmp(name, kMainWindowClass) == 0;
+    // The main window carries a property named after its copy of the program.
+    return std::strcmp(name, kMainWindowClass) == 0 && GetPropA(Handle(window), instanceName.c_str()) != nullptr;
 }
 
 void Win32WindowSystem::RequestClose(WindowId window, std::chrono::milliseconds timeout) {
+    // No time left to wait: the request is queued and the sweep goes on.
+    if (timeout.count() <= 0) {
+        PostMessageA(Handle(window), WM_SYSCOMMAND, SC_CLOSE, 0);
+        return;
+    }
     DWORD_PTR result = 0;
     SendMessageTimeoutA(Handle(window), WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_ABORTIFHUNG, Milliseconds(timeout),
                         &result);

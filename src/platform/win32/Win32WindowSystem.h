@@ -18,7 +18,7 @@ public:
     std::vector<WindowId> TopLevelWindows() override;
     bool Exists(WindowId window) override;
     std::string Title(WindowId window, std::size_t count) override;
-    bool IsProgramWindow(WindowId window) override;
+    bool IsProgramWindow(WindowId window, const std::string& instanceName) override;
     void RequestClose(WindowId window, std::chrono::milliseconds timeout) override;
     bool SendHandOff(WindowId window, std::chrono::milliseconds timeout) override;
 };

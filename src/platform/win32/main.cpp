@@ -37,6 +37,14 @@ std::string ResourceString(HINSTANCE instance, UINT id) {
     return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
+// A window program has a standard error only when its starter gave it one.
+void ReportFailure(const std::string& text) {
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    if (!error || error == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
 ShowCommand StartupShowState() {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -72,10 +80,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     info.argumentText = ArgumentTextOf(GetCommandLineA());
     info.showState = StartupShowState();
 
+    int exitCode = 0;
     {
         Win32MainWindow window(instance, state, texts, services);
-        BrowserApp(state, texts, services).Start(info, window);
+        BrowserApp app(state, texts, services);
+        switch (app.Start(info, window)) {
+        case StartOutcome::HandOffFailed:
+            ReportFailure("poremisu: " + app.FailureReason() + "\n");
+            exitCode = 1;
+            break;
+        case StartOutcome::Refused:
+            ReportFailure("poremisu: the program's folder is too long for its files' paths\n");
+            exitCode = 1;
+            break;
+        default: break;
+        }
     }
     if (SUCCEEDED(ole)) OleUninitialize();
-    return 0;
+    return exitCode;
 }
