@@ -142,12 +142,21 @@ TEST(Win32ProfileStore, WritesKeepEveryOtherKeyAndReadsFollowTheRules) {
     EXPECT_EQ(ReadAll(ini).rfind("; kept\r\n", 0), 0u);
 }
 
-TEST(Win32ProcessServices, TheSecondInstanceOfANameIsSeen) {
+// The instance is the mutex's owner. Each asks from a thread of its own, as
+// each process has one; a thread that has ended leaves its mutex abandoned,
+// and the next to ask takes the instance over.
+TEST(Win32ProcessServices, TheSecondInstanceOfANameIsSeenUntilTheFirstEnds) {
     std::string name = "poremisu-test-" + std::to_string(GetCurrentProcessId());
-    Win32ProcessServices first, second, other;
+    auto onThread = [](const std::function<InstanceResult()>& ask) {
+        InstanceResult result = InstanceResult::AlreadyExists;
+        std::thread([&] { result = ask(); }).join();
+        return result;
+    };
+    Win32ProcessServices first, second, other, later;
     EXPECT_EQ(first.AcquireInstance(name), InstanceResult::First);
-    EXPECT_EQ(second.AcquireInstance(name), InstanceResult::AlreadyExists);
-    EXPECT_EQ(other.AcquireInstance(name + "-other"), InstanceResult::First);
+    EXPECT_EQ(onThread([&] { return second.AcquireInstance(name); }), InstanceResult::AlreadyExists);
+    EXPECT_EQ(onThread([&] { return other.AcquireInstance(name + "-other"); }), InstanceResult::First);
+    EXPECT_EQ(later.AcquireInstance(name + "-other", std::chrono::milliseconds{500}), InstanceResult::First);
 }
 
 }  // namespace
