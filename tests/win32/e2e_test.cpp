@@ -206,7 +206,8 @@ TEST_F(E2E, OpensBareThenTheAddressDialogShowsTheAnchorTakesEscapeAndGo) {
 }
 
 TEST_F(E2E, PlacementIsSavedOnCloseAndRestoredButNotOnExit) {
-    SetWindowPos(m_main, nullptr, 60, 70, 480, 400, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Larger than the template: a smaller rectangle gives way to the template's size.
+    SetWindowPos(m_main, nullptr, 60, 70, 640, 560, SWP_NOZORDER | SWP_NOACTIVATE);
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof placement;
     RECT& normal = placement.rcNormalPosition;
