@@ -241,12 +241,25 @@ TEST_F(E2E, ALaterStartHandsItsArgumentToTheRunningWindow) {
         {"http://example.invalid/handed-off", L"http://example.invalid/handed-off"},
         {"\"C:\\with space\\page.htm\"", L"C:\\with space\\page.htm"},  // the read drops the quotes
     };
+    auto exitCode = [](HANDLE process) {
+        DWORD code = STILL_ACTIVE;
+        return WaitExit(process, 20000) && GetExitCodeProcess(process, &code) ? code : STILL_ACTIVE;
+    };
+    HWND bar = GetDlgItem(m_main, 1002);
     for (const auto& [argument, shown] : cases) {
-        EXPECT_TRUE(WaitExit(m_box.Start(argument), 20000)) << "the later start ends: " << argument;
+        EXPECT_EQ(exitCode(m_box.Start(argument)), 0u) << "the later start ends: " << argument;
         EXPECT_NE(ReadAll(m_box / "poremisu.ini").find("newurl=" + argument + "\r\n"), std::string::npos);
-        HWND bar = GetDlgItem(m_main, 1002);
         EXPECT_TRUE(WaitUntil([&] { return TextOf(bar) == shown; })) << argument << ": " << TextOf(bar);
     }
+    // An address that cannot be written is no success.
+    std::filesystem::rename(m_box / "poremisu.ini", m_box / "kept.ini");
+    std::filesystem::create_directory(m_box / "poremisu.ini");
+    EXPECT_EQ(exitCode(m_box.Start("http://example.invalid/unwritten")), 1u);
+    // A copy in another folder is another program: it opens its own window.
+    Sandbox other;
+    HANDLE copy = other.Start("http://example.invalid/elsewhere");
+    EXPECT_TRUE(WaitUntil([&] { return FindTopLevel("poremisu", GetProcessId(copy)) != nullptr; }, 30000));
+    EXPECT_EQ(TextOf(bar), cases[1].second);
     EXPECT_TRUE(Running(m_app));
 }
 
