@@ -12,27 +12,15 @@ constexpr std::int32_t kMinimiseAfterTicks = 55;
 constexpr std::int32_t kCloseAfterTicks = 60;
 }  // namespace
 
-WindowPlacement FitPlacement(WindowPlacement placement, PixelRect templateSize,
-                             const std::vector<PixelRect>& screens) {
+bool PlacementFits(const WindowPlacement& placement, PixelRect templateSize, const std::vector<PixelRect>& screens) {
     std::int64_t width = std::int64_t{placement.right} - placement.left;
     std::int64_t height = std::int64_t{placement.bottom} - placement.top;
-    if (width >= templateSize.width && height >= templateSize.height) {
-        for (const PixelRect& screen : screens) {
-            if (placement.left >= screen.x && placement.top >= screen.y &&
-                placement.right <= std::int64_t{screen.x} + screen.width &&
-                placement.bottom <= std::int64_t{screen.y} + screen.height) {
-                return placement;
-            }
-        }
-    }
-    // Too small to use, or not wholly on any screen: the template's size in
-    // the middle of the primary screen, as a first start opens.
-    PixelRect screen = screens.empty() ? PixelRect{} : screens.front();
-    placement.left = screen.x + std::max(0, (screen.width - templateSize.width) / 2);
-    placement.top = screen.y + std::max(0, (screen.height - templateSize.height) / 2);
-    placement.right = placement.left + templateSize.width;
-    placement.bottom = placement.top + templateSize.height;
-    return placement;
+    if (width < templateSize.width || height < templateSize.height) return false;
+    return std::any_of(screens.begin(), screens.end(), [&](const PixelRect& screen) {
+        return placement.left >= screen.x && placement.top >= screen.y &&
+               placement.right <= std::int64_t{screen.x} + screen.width &&
+               placement.bottom <= std::int64_t{screen.y} + screen.height;
+    });
 }
 
 void IdleWatchdog(AppState& state, WindowHost& host) {
@@ -80,9 +68,12 @@ bool MainWindow::OnInitDialog(ShowCommand startupShowState) {
     m_state.statusBarHeight = m_host.StatusBarHeight();
     m_host.ShowStatusBar(false);
 
-    if (auto placement = m_settings.ReadPlacement()) {
+    // A rectangle too small to use or not wholly on a screen counts as no
+    // placement: the window opens at its template's size, centred.
+    auto placement = m_settings.ReadPlacement();
+    if (placement && PlacementFits(*placement, m_host.TemplateSize(), m_host.ScreenAreas())) {
         placement->showCommand = static_cast<std::int32_t>(startupShowState);
-        m_host.SetPlacement(FitPlacement(*placement, m_host.TemplateSize(), m_host.ScreenAreas()));
+        m_host.SetPlacement(*placement);
     }
     return true;
 }

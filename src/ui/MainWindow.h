@@ -100,10 +100,8 @@ private:
 // close once it passes 60.
 void IdleWatchdog(AppState& state, WindowHost& host);
 
-// The stored placement with its normal rectangle kept when it is at least
-// the template's size and wholly on one screen, and otherwise replaced by the
-// template's size centred on the primary screen.
-WindowPlacement FitPlacement(WindowPlacement placement, PixelRect templateSize,
-                             const std::vector<PixelRect>& screens);
+// Whether a stored placement's normal rectangle is at least the template's
+// size and wholly on one screen.
+bool PlacementFits(const WindowPlacement& placement, PixelRect templateSize, const std::vector<PixelRect>& screens);
 
 }  // namespace poremisu

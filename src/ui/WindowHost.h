@@ -51,7 +51,7 @@ public:
     virtual bool IsMaximized() = 0;
     virtual bool GetPlacement(WindowPlacement& placement) = 0;
     virtual void SetPlacement(const WindowPlacement& placement) = 0;
-    // The screens' areas in the placement's coordinates, the primary first.
+    // The screens' areas in the placement's coordinates.
     virtual std::vector<PixelRect> ScreenAreas() = 0;
     // The outer size the window has from its template.
     virtual PixelRect TemplateSize() = 0;

@@ -585,16 +585,10 @@ std::vector<PixelRect> GtkWindowHost::ScreenAreas() {
     std::vector<PixelRect> screens;
     GdkDisplay* display = gdk_display_get_default();
     if (!display) return screens;
-    GdkMonitor* primary = gdk_display_get_primary_monitor(display);
     for (int i = 0; i < gdk_display_get_n_monitors(display); ++i) {
-        GdkMonitor* monitor = gdk_display_get_monitor(display, i);
         GdkRectangle area{0, 0, 0, 0};
-        gdk_monitor_get_geometry(monitor, &area);
-        PixelRect screen{area.x, area.y, area.width, area.height};
-        if (monitor == primary)
-            screens.insert(screens.begin(), screen);
-        else
-            screens.push_back(screen);
+        gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &area);
+        screens.push_back({area.x, area.y, area.width, area.height});
     }
     return screens;
 }

@@ -484,6 +484,7 @@ std::vector<PixelRect> Win32MainWindow::ScreenAreas() {
             const RECT& work = info.rcWork;
             PixelRect area{work.left, work.top, work.right - work.left, work.bottom - work.top};
             auto& screens = reinterpret_cast<Collect*>(self)->screens;
+            // The primary first: the others are counted from it below.
             if (info.dwFlags & MONITORINFOF_PRIMARY)
                 screens.insert(screens.begin(), area);
             else
