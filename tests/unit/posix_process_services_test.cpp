@@ -36,6 +36,16 @@ TEST_F(ProcessServicesTest, InstanceLockAcrossProcessesGoesWithItsHolder) {
         EXPECT_EQ(first.AcquireInstance("held"), InstanceResult::AlreadyExists);
     }  // killed here
     EXPECT_EQ(first.AcquireInstance("held"), InstanceResult::First);
+    {
+        Child ending([] {
+            PosixProcessServices services;
+            services.AcquireInstance("ending");
+            std::this_thread::sleep_for(400ms);
+            return 0;
+        });
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(first.AcquireInstance("ending", 3s), InstanceResult::First) << "a holder ending within the wait";
+    }
     // A name never leads out of the folder.
     std::string suffix = "-" + std::to_string(::getuid()) + ".lock";
     EXPECT_EQ(PosixProcessServices::LockPath("../../etc/passwd", ".lock"),
