@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,7 +19,8 @@ public:
     static constexpr std::size_t kMaxRewriteBytes = 4u << 20;
 
     std::string Read(const std::string& path, std::string_view section, std::string_view key,
-                     std::string_view defaultValue, std::size_t count) override;
+                     std::string_view defaultValue, std::size_t count,
+                     std::uint64_t maxFileBytes = kAnyFileSize) override;
     bool Write(const std::string& path, std::string_view section, std::string_view key,
                std::string_view value) override;
 };
