@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
             auto it = index.find(key);
             if (it == index.end()) {
                 it = index.emplace(key, rows.size()).first;
-                rows.push_back({f[1], f[2], f[3], {}});
+                rows.push_back({f[1], f[2], f[3], {}, {}});
             }
             char* end = nullptr;
             double value = std::strtod(f[4].c_str(), &end);

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -158,7 +159,11 @@ std::string PosixProfileStore::Read(const std::string& path, std::string_view se
     ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     ProfileValueFinder finder(section, key, count);
-    std::vector<char> buffer(kProfileReadChunk);
+    // One buffer for every read: a listing reads thousands of files, and a
+    // fresh (zeroed, mapped and unmapped) buffer per file costs more than
+    // reading a small one.
+    if (!m_buffer) m_buffer = std::make_unique_for_overwrite<char[]>(kProfileReadChunk);
+    std::span<char> buffer(m_buffer.get(), kProfileReadChunk);
     // A file that grows while it is read (or lies about its size) is still
     // read no further than the bound.
     std::uint64_t left = maxFileBytes;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,9 @@ public:
                      std::uint64_t maxFileBytes = kAnyFileSize) override;
     bool Write(const std::string& path, std::string_view section, std::string_view key,
                std::string_view value) override;
+
+private:
+    std::unique_ptr<char[]> m_buffer;  // the reads' buffer, made at the first read
 };
 
 }  // namespace poremisu
