@@ -707,6 +707,7 @@ static int RunStart(const Options* options, bool handoff) {
             SleepMs(options->pauseMs);
             char* later[] = {run.programPath, (char*)options->thenAddress[i], NULL};
             TitleWanted next = {options->thenMarker[i], options->rejectPrefix, options->exact};
+            double cpuBefore = TreeCpuMs(pid);
             double begin = NowMs();
             pid_t laterPid = Spawn(&run, later);
             if (laterPid < 0) {
@@ -716,6 +717,9 @@ static int RunStart(const Options* options, bool handoff) {
             Seen seen = WaitFor(&server, &next, laterPid, begin + options->timeoutMs);
             if (seen.titleAt) {
                 Sample(options, options->caseName, "hand-off to page shown, ms", seen.titleAt - begin);
+                // The window's processes only: the later start's own exec is
+                // the same small cost in every case.
+                Sample(options, options->caseName, "CPU time of the hand-off, ms", TreeCpuMs(pid) - cpuBefore);
                 double peak = PageProcessPeakMb(pid);
                 if (peak >= 0) Sample(options, options->caseName, "page process peak (VmHWM), MB", peak);
             }

@@ -2,6 +2,8 @@
 // file) in the bare window, later starts handing their argument over to the
 // running window, and the window's placement kept from one run to the next.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
@@ -73,6 +75,22 @@ TEST_F(HandOffTest, LaterStartHandsItsQuotedPathToTheRunningWindowAndExits) {
     EXPECT_EQ(SettingsValue("newurl"), quoted) << Settings();
     EXPECT_TRUE(WaitForTitle(window, BareTitle("Beta")));
     EXPECT_TRUE(first->Running());
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u) << "the later start opened a window of its own";
+}
+
+// A start on a shortcut that is no file (a pipe that nobody writes) opens a
+// window at once, titled with the product word from its first moment, so
+// that a later start finds it and hands its page over.
+TEST_F(HandOffTest, AStartOnAShortcutThatIsAPipeIsFoundByTheNextStart) {
+    const std::string pipe = PagePath("Pipe.url").string();
+    std::filesystem::create_directories(PagePath(""));
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    Start({pipe});
+    XWindow window = WaitForWindow();
+    ASSERT_NE(window, 0u);
+    EXPECT_TRUE(WaitForTitle(window, kProductWord, 10s));
+    HandOff(WritePage("after.htm", "After"));
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("After")));
     EXPECT_EQ(ProgramWindows(X()).size(), 1u) << "the later start opened a window of its own";
 }
 

@@ -382,6 +382,8 @@ bool WebKitBrowser::AnswerFolder(const char* uri) {
 
 void WebKitBrowser::CompleteFolder() {
     if (!m_pendingFolder) return;
+    // The page before completes first, under its own address.
+    FlushPendingComplete();
     m_folder = std::move(m_pendingFolder);
     m_pendingFolder.reset();
     m_reloadedAfterCrash = false;
