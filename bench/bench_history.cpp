@@ -43,8 +43,8 @@ long FileSize(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
 }
 
-void Sample(const std::string& caseName, const char* subject, const char* metric, double value) {
-    std::printf("S\t%s\t%s\t%s\t%.3f\n", caseName.c_str(), subject, metric, value);
+void Sample(const std::string& caseName, const char* subject, const char* metric, double value, int round) {
+    std::printf("S\t%s\t%s\t%s\t%.3f\t%d\n", caseName.c_str(), subject, metric, value, round);
     std::fflush(stdout);
 }
 
@@ -141,8 +141,8 @@ int main(int argc, char** argv) {
             auto start = std::chrono::steady_clock::now();
             w.write(w.path, lines);
             double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            Sample(caseName, w.subject, "lines per second", seconds > 0 ? lines / seconds : 0);
-            Sample(caseName, w.subject, sizeMetric.c_str(), static_cast<double>(FileSize(w.path)));
+            Sample(caseName, w.subject, "lines per second", seconds > 0 ? lines / seconds : 0, round);
+            Sample(caseName, w.subject, sizeMetric.c_str(), static_cast<double>(FileSize(w.path)), round);
         }
     }
     // The comparison holds only when all three wrote the very same bytes.

@@ -2,12 +2,18 @@
 // each figure, its ratio to the baseline measured beside it, and the goals.
 //
 // Input, TAB-separated lines (anything else is ignored):
-//   S  case  subject  metric  value         one sample
+//   S  case  subject  metric  value [round]  one sample; samples of one round
+//        (one turn of every subject, taken side by side) are paired
 //   B  case  metric  subject  label         ratios of this case and metric are to that subject's median
 //   G  case  subject  metric  ref  op  threshold  text
 //        a goal: the median (ref "-") or its ratio to the median of `ref`
 //        ("subject" of the same case and metric, or "case::subject::metric")
 //        must be `op` ("<" or "<=") the threshold.
+// Ratios are paired: each round's figure over its baseline's figure of the same
+// round (the median of the round's samples where it has several), then the
+// median and range of those ratios. A goal is met when every round meets it,
+// missed when none does, and within noise when the rounds disagree.
+// `--no-verdicts` (a smoke run of one round) prints the figures without them.
 // Output: a Markdown table, columns padded so it also reads as plain text.
 
 #include <algorithm>
@@ -24,6 +30,7 @@ namespace {
 struct Row {
     std::string caseName, subject, metric;
     std::vector<double> values;
+    std::map<std::string, std::vector<double>> byRound;
 };
 
 struct Baseline {
@@ -73,9 +80,29 @@ std::string Ratio(double v) {
     return text;
 }
 
+// Per round, the subject's figure over the reference's; rounds that lack
+// either are left out.
+std::vector<double> PairedRatios(const Row& subject, const Row& reference) {
+    std::vector<double> ratios;
+    for (const auto& [round, values] : subject.byRound) {
+        auto other = reference.byRound.find(round);
+        if (other == reference.byRound.end()) continue;
+        double base = Median(other->second);
+        if (base != 0 && !std::isnan(base)) ratios.push_back(Median(values) / base);
+    }
+    return ratios;
+}
+
+std::string Spread(const std::vector<double>& ratios) {
+    if (ratios.empty()) return "-";
+    auto [lo, hi] = std::minmax_element(ratios.begin(), ratios.end());
+    return Ratio(Median(ratios)) + " [" + Ratio(*lo) + "–" + Ratio(*hi) + "]";
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    bool verdicts = !(argc > 1 && std::string(argv[1]) == "--no-verdicts");
     std::vector<Row> rows;
     std::map<std::string, std::size_t> index;
     std::map<std::string, Baseline> baselines;  // case + metric
@@ -90,11 +117,16 @@ int main() {
             auto it = index.find(key);
             if (it == index.end()) {
                 it = index.emplace(key, rows.size()).first;
-                rows.push_back({f[1], f[2], f[3], {}});
+                rows.push_back({f[1], f[2], f[3], {}, {}});
             }
             char* end = nullptr;
             double value = std::strtod(f[4].c_str(), &end);
-            if (end != f[4].c_str()) rows[it->second].values.push_back(value);
+            if (end != f[4].c_str()) {
+                rows[it->second].values.push_back(value);
+                // Samples without a round each stand alone.
+                std::string round = f.size() >= 6 ? f[5] : "#" + std::to_string(rows[it->second].values.size());
+                rows[it->second].byRound[round].push_back(value);
+            }
         } else if (f[0] == "B" && f.size() >= 4) {
             baselines[f[1] + "\x1f" + f[2]] = {f[3], f.size() >= 5 ? f[4] : f[3]};
         } else if (f[0] == "G" && f.size() >= 8) {
@@ -103,9 +135,9 @@ int main() {
         }
     }
 
-    auto medianOf = [&](const std::string& key) {
+    auto rowOf = [&](const std::string& key) -> const Row* {
         auto it = index.find(key);
-        return it == index.end() ? NAN : Median(rows[it->second].values);
+        return it == index.end() ? nullptr : &rows[it->second];
     };
 
     // Rows grouped by case, cases and rows in the order they first came.
@@ -122,7 +154,7 @@ int main() {
         index[Key(rows[i].caseName, rows[i].subject, rows[i].metric)] = i;
 
     std::vector<std::vector<std::string>> table = {
-        {"case", "subject", "metric", "median", "min", "max", "n", "ratio (median / baseline)", "goal"}};
+        {"case", "subject", "metric", "median", "min", "max", "n", "paired ratio: median [range]", "goal"}};
     for (const Row& row : rows) {
         double median = Median(row.values);
         double min = row.values.empty() ? NAN : *std::min_element(row.values.begin(), row.values.end());
@@ -133,16 +165,18 @@ int main() {
             if (b->second.subject == row.subject) {
                 ratio = "1 (baseline)";
             } else {
-                double base = medianOf(Key(row.caseName, b->second.subject, row.metric));
-                if (!std::isnan(base) && base != 0 && !std::isnan(median)) {
-                    ratio = Ratio(median / base) + " × " + b->second.label;
+                if (const Row* base = rowOf(Key(row.caseName, b->second.subject, row.metric))) {
+                    std::vector<double> ratios = PairedRatios(row, *base);
+                    if (!ratios.empty()) ratio = Spread(ratios) + " × " + b->second.label;
                 }
             }
         }
         std::string goalText;
         for (const Goal& g : goals) {
             if (g.caseName != row.caseName || g.subject != row.subject || g.metric != row.metric) continue;
-            double value = median;
+            // The figures the verdict rests on: the values themselves, or
+            // the paired ratios to the reference.
+            std::vector<double> figures = row.values;
             if (g.ref != "-") {
                 std::string refKey;
                 std::size_t sep = g.ref.find("::");
@@ -153,18 +187,29 @@ int main() {
                     refKey = Key(g.ref.substr(0, sep), g.ref.substr(sep + 2, sep2 - sep - 2),
                                  g.ref.substr(sep2 + 2));
                 }
-                double base = medianOf(refKey);
-                value = base != 0 ? median / base : NAN;
+                const Row* base = rowOf(refKey);
+                figures = base ? PairedRatios(row, *base) : std::vector<double>{};
             }
+            auto meets = [&](double v) { return g.op == "<" ? v < g.threshold : v <= g.threshold; };
             std::string verdict;
-            if (std::isnan(value))
+            if (figures.empty()) {
                 verdict = "no figure";
-            else if (g.op == "<")
-                verdict = value < g.threshold ? "met" : "MISSED";
-            else
-                verdict = value <= g.threshold ? "met" : "MISSED";
+            } else {
+                auto [lo, hi] = std::minmax_element(figures.begin(), figures.end());
+                double mid = Median(figures);
+                std::string shown = g.ref == "-" ? Number(mid) : Ratio(mid);
+                if (!verdicts)
+                    verdict = "not judged on one round (" + shown + ")";
+                else if (meets(*lo) && meets(*hi))
+                    verdict = "met (" + shown + ")";
+                else if (!meets(*lo) && !meets(*hi))
+                    verdict = "MISSED (" + shown + ")";
+                else
+                    verdict = "within noise (" + shown + ", rounds " + (g.ref == "-" ? Number(*lo) : Ratio(*lo)) +
+                              "–" + (g.ref == "-" ? Number(*hi) : Ratio(*hi)) + ")";
+            }
             if (!goalText.empty()) goalText += "; ";
-            goalText += g.text + ": " + verdict + " (" + (g.ref == "-" ? Number(value) : Ratio(value)) + ")";
+            goalText += g.text + ": " + verdict;
         }
         table.push_back({row.caseName, row.subject, row.metric, Number(median), Number(min), Number(max),
                          std::to_string(row.values.size()), ratio, goalText});

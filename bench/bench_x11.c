@@ -18,7 +18,10 @@
 // with it does not count yet: a program that shows its progress there),
 // --link-program (the program runs from a hard link in the run's own folder,
 // so that files it keeps beside itself start afresh), --timeout-s N,
-// --keep (leave the run's folder).
+// --keep (leave the run's folder), --round N (the round the samples belong
+// to, so that they pair with the baseline's of the same round), --exact (a
+// hand-off's title must be its marker exactly: a page without a title of its
+// own shows only the program's part).
 //
 // Samples go to stdout as TAB-separated lines: S, case, subject, metric, value.
 
@@ -257,6 +260,32 @@ static double TreeCpuMs(pid_t root) {
     return ns / 1e6;
 }
 
+// The highest peak resident size (VmHWM) among the tree's page processes.
+static double PageProcessPeakMb(pid_t root) {
+    pid_t tree[256];
+    int count = ProcessTree(&root, 1, tree, 256);
+    long best = -1;
+    for (int i = 0; i < count; ++i) {
+        char path[64], line[256];
+        snprintf(path, sizeof path, "/proc/%d/comm", (int)tree[i]);
+        FILE* f = fopen(path, "r");
+        if (!f) continue;
+        bool page = fgets(line, sizeof line, f) && strncmp(line, "WebKitWebProces", 15) == 0;
+        fclose(f);
+        if (!page) continue;
+        snprintf(path, sizeof path, "/proc/%d/status", (int)tree[i]);
+        if (!(f = fopen(path, "r"))) continue;
+        while (fgets(line, sizeof line, f)) {
+            if (strncmp(line, "VmHWM:", 6) == 0) {
+                long kb = strtol(line + 6, NULL, 10);
+                if (kb > best) best = kb;
+            }
+        }
+        fclose(f);
+    }
+    return best < 0 ? -1 : best / 1024.0;
+}
+
 static bool Reaped(pid_t pid) {
     int status;
     pid_t got = waitpid(pid, &status, WNOHANG);
@@ -394,10 +423,12 @@ static char* WindowTitle(Server* server, Window window) {
 typedef struct {
     const char* marker;
     const char* rejectPrefix;
+    bool exact;
 } TitleWanted;
 
 static bool TitleMatches(const char* title, const TitleWanted* wanted) {
     if (!title || !strstr(title, wanted->marker)) return false;
+    if (wanted->exact && strcmp(title, wanted->marker) != 0) return false;
     if (wanted->rejectPrefix && *wanted->rejectPrefix &&
         strncmp(title, wanted->rejectPrefix, strlen(wanted->rejectPrefix)) == 0) {
         return false;
@@ -495,6 +526,8 @@ typedef struct {
     const char* rejectPrefix;
     bool linkProgram;
     bool keep;
+    bool exact;
+    int round;
     double timeoutMs;
     double settleMs;
     double pauseMs;
@@ -606,7 +639,7 @@ static pid_t Spawn(const Run* run, char** argv) {
 }
 
 static void Sample(const Options* options, const char* caseName, const char* metric, double value) {
-    printf("S\t%s\t%s\t%s\t%.3f\n", caseName, options->subject, metric, value);
+    printf("S\t%s\t%s\t%s\t%.3f\t%d\n", caseName, options->subject, metric, value, options->round);
     fflush(stdout);
 }
 
@@ -643,7 +676,7 @@ static int RunStart(const Options* options, bool handoff) {
     char** argv = options->program;
     char* first = argv[0];
     argv[0] = run.programPath;
-    TitleWanted wanted = {options->marker, options->rejectPrefix};
+    TitleWanted wanted = {options->marker, options->rejectPrefix, false};
     double start = NowMs();
     pid_t pid = Spawn(&run, argv);
     argv[0] = first;
@@ -673,7 +706,8 @@ static int RunStart(const Options* options, bool handoff) {
             // Let the running window settle, as a user's next start would find it.
             SleepMs(options->pauseMs);
             char* later[] = {run.programPath, (char*)options->thenAddress[i], NULL};
-            TitleWanted next = {options->thenMarker[i], options->rejectPrefix};
+            TitleWanted next = {options->thenMarker[i], options->rejectPrefix, options->exact};
+            double cpuBefore = TreeCpuMs(pid);
             double begin = NowMs();
             pid_t laterPid = Spawn(&run, later);
             if (laterPid < 0) {
@@ -681,8 +715,14 @@ static int RunStart(const Options* options, bool handoff) {
                 break;
             }
             Seen seen = WaitFor(&server, &next, laterPid, begin + options->timeoutMs);
-            if (seen.titleAt)
+            if (seen.titleAt) {
                 Sample(options, options->caseName, "hand-off to page shown, ms", seen.titleAt - begin);
+                // The window's processes only: the later start's own exec is
+                // the same small cost in every case.
+                Sample(options, options->caseName, "CPU time of the hand-off, ms", TreeCpuMs(pid) - cpuBefore);
+                double peak = PageProcessPeakMb(pid);
+                if (peak >= 0) Sample(options, options->caseName, "page process peak (VmHWM), MB", peak);
+            }
             if (seen.exitAt)
                 Sample(options, options->caseName, "later process exec to exit, ms", seen.exitAt - begin);
             if (!seen.titleAt || !seen.exitAt) {
@@ -706,6 +746,7 @@ static void Usage(void) {
         "usage: bench_x11 page FILE MARKER BYTES\n"
         "       bench_x11 start|handoff [--case C] [--subject S] --marker M [--reject-prefix P]\n"
         "                 [--settle-ms N] [--pause-ms N] [--link-program] [--timeout-s N] [--keep]\n"
+        "                 [--round N] [--exact]\n"
         "                 [--then MARKER ADDRESS]... -- PROGRAM ARGS...\n",
         stderr);
     exit(2);
@@ -747,6 +788,10 @@ int main(int argc, char** argv) {
             options.linkProgram = true;
         } else if (strcmp(a, "--keep") == 0) {
             options.keep = true;
+        } else if (strcmp(a, "--exact") == 0) {
+            options.exact = true;
+        } else if (strcmp(a, "--round") == 0 && more) {
+            options.round = atoi(argv[++i]);
         } else if (strcmp(a, "--then") == 0 && i + 2 < argc && options.thenCount < 64) {
             options.thenMarker[options.thenCount] = argv[++i];
             options.thenAddress[options.thenCount++] = argv[++i];

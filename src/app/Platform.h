@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -73,12 +74,15 @@ public:
 // Initialisation files: "[section]" lines and "key=value" lines.
 class ProfileStore {
 public:
+    static constexpr std::uint64_t kAnyFileSize = UINT64_MAX;
+
     virtual ~ProfileStore() = default;
     // The value, or the default when the file, section or key is missing; at
-    // most count - 1 bytes. An enclosing pair of quotes is removed.
+    // most count - 1 bytes. An enclosing pair of quotes is removed. Only a
+    // regular file is read; one larger than `maxFileBytes` reads as missing.
     virtual std::string Read(const std::string& path, std::string_view section,
                              std::string_view key, std::string_view defaultValue,
-                             std::size_t count) = 0;
+                             std::size_t count, std::uint64_t maxFileBytes = kAnyFileSize) = 0;
     // Sets one key and keeps every other line of the file. On failure the
     // system's reason, when asked for, goes to `reason`.
     virtual bool Write(const std::string& path, std::string_view section, std::string_view key,

@@ -3,6 +3,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "app/Text.h"
@@ -146,12 +147,44 @@ void ProfileValueFinder::TakeByte(char c) {
     }
 }
 
+std::size_t ProfileValueFinder::SkipToSectionLine(std::string_view bytes, std::size_t from) {
+    // Only a line that starts, after blanks, with "[" can matter here: look
+    // for that byte in large strides and judge each find by the bytes before
+    // it, instead of walking every line of a file that has no section at all.
+    bool leadAtFrom = m_state == LineState::Lead;
+    auto leadsLine = [&](std::size_t at) {
+        while (at > from && IsBlank(bytes[at - 1])) --at;
+        return at > from ? bytes[at - 1] == '\n' : leadAtFrom;
+    };
+    for (std::size_t at = from; at < bytes.size(); ++at) {
+        const void* hit = std::memchr(bytes.data() + at, '[', bytes.size() - at);
+        if (!hit) break;
+        at = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
+        if (leadsLine(at)) {
+            StartLine();
+            return at;
+        }
+    }
+    // No section line in the rest: the next piece goes on with its last line.
+    std::size_t end = bytes.size();
+    while (end > from && IsBlank(bytes[end - 1])) --end;
+    if (end > from) {
+        bool lead = bytes[end - 1] == '\n';
+        StartLine();
+        if (!lead) m_state = LineState::Skip;
+    }
+    return std::string_view::npos;
+}
+
 bool ProfileValueFinder::Feed(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (m_done) return true;
-        if (m_state == LineState::Skip || m_state == LineState::SectionDone) {
-            // Nothing more of this line matters: go straight to its end, so
-            // that a large file without the section costs little beyond its reading.
+        if (!m_atFileStart && !m_inWantedSection &&
+            (m_state == LineState::Lead || m_state == LineState::Skip || m_state == LineState::SectionDone)) {
+            i = SkipToSectionLine(bytes, i);
+            if (i == std::string_view::npos) break;
+        } else if (m_state == LineState::Skip || m_state == LineState::SectionDone) {
+            // Nothing more of this line matters: go straight to its end.
             i = bytes.find('\n', i);
             if (i == std::string_view::npos) break;
         }

@@ -34,6 +34,9 @@ private:
     void EndLine();
     void TakeByte(char c);
     void Conclude(std::optional<std::string> result);
+    // Outside the wanted section: the offset of the next "[" that opens a
+    // line, the line started afresh; npos when the bytes hold none.
+    std::size_t SkipToSectionLine(std::string_view bytes, std::size_t from);
 
     std::string m_section;
     std::string m_key;

@@ -52,7 +52,8 @@ void DirectoryLister::WriteFolderEntry(std::string_view name, SkipParent skipPar
 }
 
 void DirectoryLister::WriteFileEntry(std::string_view name) {
-    m_state.scratchText = ReadShortcutUrl(m_files, m_profiles, std::string(name));
+    // Every file of the folder is read to its end, whatever its size.
+    m_state.scratchText = ReadShortcutUrl(m_files, m_profiles, std::string(name), ProfileStore::kAnyFileSize);
     if (HasExtension(name, "url") && name.size() >= 4 && name[name.size() - 4] == '.') {
         name.remove_suffix(4);
     }

@@ -15,10 +15,11 @@ bool HasExtension(std::string_view path, std::string_view ext) {
     return EqualsFoldAscii(path.substr(dot + 1), ext);
 }
 
-std::string ReadShortcutUrl(FileSystem& files, ProfileStore& profiles, const std::string& path) {
+std::string ReadShortcutUrl(FileSystem& files, ProfileStore& profiles, const std::string& path,
+                            std::uint64_t maxFileBytes) {
     std::string fullPath = CutToCount(files.FullPath(path), kScratchSize);
     if (fullPath.empty()) return {};
-    return profiles.Read(fullPath, "InternetShortcut", "URL", "", kScratchSize);
+    return profiles.Read(fullPath, "InternetShortcut", "URL", "", kScratchSize, maxFileBytes);
 }
 
 }  // namespace poremisu

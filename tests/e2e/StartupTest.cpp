@@ -3,6 +3,7 @@
 // running window, and the window's placement kept from one run to the next.
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -123,6 +124,22 @@ TEST_F(HandOffTest, ALaterStartThatCannotHandOverSaysWhyAndACopyElsewhereRunsIts
     EXPECT_TRUE(other.Running());
     EXPECT_EQ(Settings().find("gamma"), std::string::npos) << Settings();
     EXPECT_FALSE(std::filesystem::exists(copy.parent_path() / "poremisu.ini"));
+}
+
+// A start on a shortcut that is no file (a pipe that nobody writes) opens a
+// window at once, titled with the product word from its first moment, so
+// that a later start finds it and hands its page over.
+TEST_F(HandOffTest, AStartOnAShortcutThatIsAPipeIsFoundByTheNextStart) {
+    const std::string pipe = PagePath("Pipe.url").string();
+    std::filesystem::create_directories(PagePath(""));
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    Start({pipe});
+    XWindow window = WaitForWindow();
+    ASSERT_NE(window, 0u);
+    EXPECT_TRUE(WaitForTitle(window, kProductWord, 10s));
+    HandOff(WritePage("after.htm", "After"));
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("After")));
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u) << "the later start opened a window of its own";
 }
 
 // The later starts take turns: each one's "newurl" is read by the running

@@ -2,9 +2,11 @@
 // state, closing, the command table and the idle watchdog.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -46,9 +48,22 @@ TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlace
         {"\"News.url\"", ""},  // resolved with its quotes: no such file
         {"Missing.url", ""},
         {"notes.txt", "notes.txt"},  // only a .url name is read as a shortcut
+        // Only a regular file of a shortcut's size is read, so none holds the start.
+        {"Pipe.url", ""},
+        {"Zero.url", ""},
+        {"Sparse.url", ""},
+        {"Padded.url", "http://padded.example/"},
     };
     for (const auto& c : cases) {
         Rig rig;
+        ASSERT_EQ(::mkfifo((rig.dir / "Pipe.url").c_str(), 0644), 0);
+        std::filesystem::create_symlink("/dev/zero", rig.dir / "Zero.url");
+        // Gigabytes of nothing, with the section at their end.
+        WriteFile(rig.dir / "Sparse.url", "");
+        std::filesystem::resize_file(rig.dir / "Sparse.url", 4ull << 30);
+        std::ofstream(rig.dir / "Sparse.url", std::ios::in | std::ios::out | std::ios::ate)
+            << "\r\n" + Shortcut("http://sparse.example/");
+        WriteFile(rig.dir / "Padded.url", std::string(900 * 1024, ';') + "\r\n" + Shortcut("http://padded.example/"));
         WriteFile(rig.dir / "News.url", Shortcut("http://news.example/"));
         WriteFile(rig.dir / "Caps.URL", Shortcut("http://caps.example/"));
         WriteFile(rig.dir / "notes.txt", Shortcut("http://notes.example/"));

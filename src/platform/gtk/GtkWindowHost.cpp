@@ -155,8 +155,9 @@ DialogBaseUnits MeasureDialogBaseUnits(GtkWidget* widget, const char* font) {
 GtkWindowHost::GtkWindowHost(AppState& state, const Texts& texts, const CodePage& codePage)
     : m_state(state), m_texts(texts), m_codePage(codePage) {
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    // The title is composed by the core; until then there is none.
-    gtk_window_set_title(GTK_WINDOW(m_window), "");
+    // The title is composed by the core; until then it holds the product
+    // word, so that a later start finds the window from its first moment.
+    gtk_window_set_title(GTK_WINDOW(m_window), m_codePage.ToUtf8(m_texts.productWord).c_str());
 
     GtkCssProvider* css = gtk_css_provider_new();
     gtk_css_provider_load_from_data(css, kStyle, -1, nullptr);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/gtk/Address.h"
 #include "platform/gtk/ClientArea.h"
@@ -17,9 +18,6 @@ namespace {
 // the user know it as "about:home", which the engine will not load itself.
 constexpr const char* kInternalScheme = "poremisu";
 constexpr const char* kInternalHome = "poremisu:home";
-// How long a finished page may take to report its title; a page without one
-// completes after this.
-constexpr guint kTitleWaitMs = 300;
 
 std::string Escape(const char* text) {
     gchar* escaped = g_markup_escape_text(text ? text : "", -1);
@@ -64,6 +62,7 @@ std::string CurrentDirectory() {
 WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea)
     : m_codePage(codePage), m_clientArea(clientArea) {
     m_context = webkit_web_context_get_default();
+    m_cancellable = g_cancellable_new();
     static bool schemeRegistered = false;
     if (!schemeRegistered) {
         webkit_web_context_register_uri_scheme(m_context, kInternalScheme, ServeInternalPage, nullptr, nullptr);
@@ -96,7 +95,9 @@ WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea)
 
 WebKitBrowser::~WebKitBrowser() {
     if (m_homeIdle) g_source_remove(m_homeIdle);
-    if (m_pendingComplete) g_source_remove(m_pendingComplete);
+    if (m_folderIdle) g_source_remove(m_folderIdle);
+    g_cancellable_cancel(m_cancellable);
+    g_object_unref(m_cancellable);
     g_signal_handler_disconnect(m_context, m_downloadHandler);
     g_signal_handlers_disconnect_by_data(m_view, this);
     if (GtkWidget* parent = gtk_widget_get_parent(GTK_WIDGET(m_view))) {
@@ -178,9 +179,16 @@ void WebKitBrowser::SetHeight(std::int32_t value) {
     Place();
 }
 
-std::string WebKitBrowser::GetLocationName() { return ToCodePage(webkit_web_view_get_title(m_view)); }
+std::string WebKitBrowser::GetLocationName() {
+    if (m_folder) return m_folder->name;
+    const char* title = webkit_web_view_get_title(m_view);
+    // The page's answer stands in for a title the engine has not passed on yet.
+    if ((!title || !*title) && !m_answeredTitle.empty()) return ToCodePage(m_answeredTitle.c_str());
+    return ToCodePage(title);
+}
 
 std::string WebKitBrowser::GetLocationURL() {
+    if (m_folder) return m_folder->uri;
     const char* uri = webkit_web_view_get_uri(m_view);
     if (uri && g_strcmp0(uri, kInternalHome) == 0) return std::string(kStartPage);
     return ToCodePage(uri);
@@ -216,17 +224,13 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
         if (title && *title) {
             self->RaiseComplete();
         } else if (!self->m_pendingComplete) {
-            // The title follows the finish: the page's name must be there
-            // when the completion reads it.
-            self->m_pendingComplete = g_timeout_add(
-                kTitleWaitMs,
-                [](gpointer browser) -> gboolean {
-                    auto* me = static_cast<WebKitBrowser*>(browser);
-                    me->m_pendingComplete = 0;
-                    me->RaiseComplete();
-                    return G_SOURCE_REMOVE;
-                },
-                self);
+            // The page passes its title on a moment after it has finished,
+            // if it has one: the page itself is asked, and the completion
+            // runs on its answer, with the title or, when it has none, at once.
+            self->m_pendingComplete = ++self->m_completeCount;
+            auto* question = new TitleQuestion{self, self->m_pendingComplete};
+            webkit_web_view_evaluate_javascript(view, "document.title", -1, nullptr, nullptr, self->m_cancellable,
+                                                OnTitleAnswered, question);
         }
     }
 }
@@ -237,6 +241,33 @@ void WebKitBrowser::OnTitleChanged(GObject*, GParamSpec*, gpointer data) {
     if (self->m_pendingComplete && title && *title) self->FlushPendingComplete();
 }
 
+void WebKitBrowser::OnTitleAnswered(GObject* view, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<TitleQuestion> question(static_cast<TitleQuestion*>(data));
+    GError* error = nullptr;
+    JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &error);
+    // Cancelled: the browser has gone, and nothing of it may be touched.
+    bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+    if (error) g_error_free(error);
+    WebKitBrowser* self = question->browser;
+    if (!cancelled && self->m_pendingComplete == question->count) {
+        if (value && jsc_value_is_string(value)) {
+            gchar* title = jsc_value_to_string(value);
+            self->m_answeredTitle = title ? title : "";
+            g_free(title);
+        }
+        self->m_pendingComplete = 0;
+        self->RaiseComplete();
+        self->m_answeredTitle.clear();
+    }
+    if (value) g_object_unref(value);
+}
+
+void WebKitBrowser::FlushPendingComplete() {
+    if (!m_pendingComplete) return;
+    m_pendingComplete = 0;
+    RaiseComplete();
+}
+
 void WebKitBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                            gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
@@ -245,13 +276,6 @@ void WebKitBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcess
     if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || self->m_reloadedAfterCrash) return;
     self->m_reloadedAfterCrash = true;
     webkit_web_view_reload(view);
-}
-
-void WebKitBrowser::FlushPendingComplete() {
-    if (!m_pendingComplete) return;
-    g_source_remove(m_pendingComplete);
-    m_pendingComplete = 0;
-    RaiseComplete();
 }
 
 void WebKitBrowser::RaiseComplete() {
@@ -306,6 +330,10 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    if (self->AnswerFolder(webkit_uri_request_get_uri(request))) {
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+    }
     if (g_strcmp0(webkit_uri_request_get_uri(request), kStartPage.data()) != 0) return FALSE;
     // A link to "about:home" (the history page has them) opens the start page.
     webkit_policy_decision_ignore(decision);
@@ -320,6 +348,49 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
             self);
     }
     return TRUE;
+}
+
+bool WebKitBrowser::AnswerFolder(const char* uri) {
+    if (!uri || !g_str_has_prefix(uri, "file:")) return false;
+    gchar* path = g_filename_from_uri(uri, nullptr, nullptr);
+    struct stat info;
+    bool folder = path && stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+    if (folder) {
+        // A local folder is the program's to show: the engine would build a
+        // page of its own for it first (seconds and a large page process for
+        // a big folder), only for the listing to replace it. The navigation
+        // completes here instead, under the folder's address and named by its
+        // path, and the listing is loaded from that completion.
+        gchar* name = g_filename_display_name(path);
+        m_pendingFolder = FolderAnswer{ToCodePage(uri), ToCodePage(name)};
+        g_free(name);
+        if (!m_folderIdle) {
+            m_folderIdle = g_idle_add_full(
+                G_PRIORITY_HIGH_IDLE,
+                [](gpointer browser) -> gboolean {
+                    auto* me = static_cast<WebKitBrowser*>(browser);
+                    me->m_folderIdle = 0;
+                    me->CompleteFolder();
+                    return G_SOURCE_REMOVE;
+                },
+                this, nullptr);
+        }
+    }
+    g_free(path);
+    return folder;
+}
+
+void WebKitBrowser::CompleteFolder() {
+    if (!m_pendingFolder) return;
+    // The page before completes first, under its own address.
+    FlushPendingComplete();
+    m_folder = std::move(m_pendingFolder);
+    m_pendingFolder.reset();
+    m_reloadedAfterCrash = false;
+    // As for a page: its start, then its completion.
+    if (m_events) m_events->OnDownloadBegin();
+    if (m_events) m_events->OnDocumentComplete();
+    m_folder.reset();
 }
 
 void WebKitBrowser::OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer data) {

@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <optional>
 #include <string>
 
 #include "browser/CWebBrowser2.h"
@@ -60,6 +61,7 @@ private:
                                    WebKitPolicyDecisionType type, gpointer self);
     static void OnDownloadStarted(WebKitWebContext* context, WebKitDownload* download, gpointer self);
     static void OnTitleChanged(GObject* view, GParamSpec* property, gpointer self);
+    static void OnTitleAnswered(GObject* view, GAsyncResult* result, gpointer question);
     static void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                        gpointer self);
     static void ServeInternalPage(WebKitURISchemeRequest* request, gpointer self);
@@ -67,6 +69,10 @@ private:
     // Raises the completion held back for the page's title, if one is held.
     void FlushPendingComplete();
     void RaiseComplete();
+    // Takes a navigation to a local folder away from the engine and
+    // completes it from the main loop; false for any other address.
+    bool AnswerFolder(const char* uri);
+    void CompleteFolder();
 
     void LoadHome();
     void Place();
@@ -87,9 +93,24 @@ private:
     std::string m_statusLink;
     gulong m_downloadHandler = 0;
     guint m_homeIdle = 0;
-    // A completion waiting for the page's title, which the engine reports
-    // just after the load has finished.
-    guint m_pendingComplete = 0;
+    // A folder's address and name, as the completion reports them.
+    struct FolderAnswer {
+        std::string uri, name;
+    };
+    // The folder whose completion is on its way, and the one being completed.
+    std::optional<FolderAnswer> m_pendingFolder, m_folder;
+    guint m_folderIdle = 0;
+    // A completion waiting for the page's answer about its title (its
+    // number; 0 when none waits), and the answer while it is raised.
+    struct TitleQuestion {
+        WebKitBrowser* browser;
+        unsigned count;
+    };
+    unsigned m_pendingComplete = 0;
+    unsigned m_completeCount = 0;
+    std::string m_answeredTitle;
+    // Ends the questions still out when the browser goes.
+    GCancellable* m_cancellable = nullptr;
     // The page has been shown again once since its process died; it is not
     // again until the core navigates, so that a page that takes every new
     // process down with it cannot loop.

@@ -7,11 +7,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -23,6 +26,9 @@ namespace poremisu {
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
+// Profiles are read in pieces as large as the system's own file copy uses,
+// so that a large file without the section costs no more than its reading.
+constexpr std::size_t kProfileReadChunk = 128 * 1024;
 
 // Writers hold the lock for one small rewrite; one that keeps it longer has
 // stopped, and the write is given up rather than the program held.
@@ -142,19 +148,32 @@ void RemoveStaleTemporaries(const std::string& target) {
 }  // namespace
 
 std::string PosixProfileStore::Read(const std::string& path, std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, std::size_t count) {
+                                    std::string_view defaultValue, std::size_t count,
+                                    std::uint64_t maxFileBytes) {
     std::string fallback = CutToCount(defaultValue, count);
     if (path.empty()) return fallback;
     struct stat info {};
     FileDescriptor fd(OpenRegularForReading(path, info));
     if (!fd) return fallback;
+    if (static_cast<std::uint64_t>(info.st_size) > maxFileBytes) return fallback;
+    // The reading is sequential and in large pieces, so the kernel reads ahead.
+    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     ProfileValueFinder finder(section, key, count);
-    std::vector<char> buffer(kReadChunk);
-    for (;;) {
-        ssize_t got = ::read(fd.Get(), buffer.data(), buffer.size());
+    // One buffer for every read: a listing reads thousands of files, and a
+    // fresh (zeroed, mapped and unmapped) buffer per file costs more than
+    // reading a small one.
+    if (!m_buffer) m_buffer = std::make_unique_for_overwrite<char[]>(kProfileReadChunk);
+    std::span<char> buffer(m_buffer.get(), kProfileReadChunk);
+    // A file that grows while it is read (or lies about its size) is still
+    // read no further than the bound.
+    std::uint64_t left = maxFileBytes;
+    while (left > 0) {
+        std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
+        ssize_t got = ::read(fd.Get(), buffer.data(), want);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
+        left -= static_cast<std::uint64_t>(got);
         if (finder.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) break;
     }
     finder.Finish();

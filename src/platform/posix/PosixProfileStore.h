@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,9 +20,13 @@ public:
     static constexpr std::size_t kMaxRewriteBytes = 4u << 20;
 
     std::string Read(const std::string& path, std::string_view section, std::string_view key,
-                     std::string_view defaultValue, std::size_t count) override;
+                     std::string_view defaultValue, std::size_t count,
+                     std::uint64_t maxFileBytes = kAnyFileSize) override;
     bool Write(const std::string& path, std::string_view section, std::string_view key,
                std::string_view value, std::string* reason = nullptr) override;
+
+private:
+    std::unique_ptr<char[]> m_buffer;  // the reads' buffer, made at the first read
 };
 
 }  // namespace poremisu

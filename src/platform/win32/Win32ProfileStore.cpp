@@ -3,6 +3,9 @@
 #include "platform/win32/Win32ProfileStore.h"
 
 #include <climits>
+#include <cstdint>
+
+#include "app/Text.h"
 
 namespace poremisu {
 
@@ -22,8 +25,19 @@ std::string SystemMessage(DWORD error) {
 }  // namespace
 
 std::string Win32ProfileStore::Read(const std::string& path, std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, std::size_t count) {
+                                    std::string_view defaultValue, std::size_t count,
+                                    std::uint64_t maxFileBytes) {
     if (count == 0) return {};
+    if (maxFileBytes != kAnyFileSize) {
+        // Only a regular file of at most the bound is handed to the reader:
+        // no device, pipe or huge file can hold the program.
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) ||
+            ((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) > maxFileBytes) {
+            return CutToCount(defaultValue, count);
+        }
+    }
     if (count > INT_MAX) count = INT_MAX;
     std::string value(count, '\0');
     DWORD length = GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,7 +14,8 @@ namespace poremisu {
 class Win32ProfileStore : public ProfileStore {
 public:
     std::string Read(const std::string& path, std::string_view section, std::string_view key,
-                     std::string_view defaultValue, std::size_t count) override;
+                     std::string_view defaultValue, std::size_t count,
+                     std::uint64_t maxFileBytes = kAnyFileSize) override;
     bool Write(const std::string& path, std::string_view section, std::string_view key,
                std::string_view value, std::string* reason = nullptr) override;
 };
