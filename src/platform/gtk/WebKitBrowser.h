@@ -7,6 +7,7 @@
 
 #include "browser/CWebBrowser2.h"
 #include "platform/gtk/CodePage.h"
+#include "platform/gtk/Downloads.h"
 
 namespace poremisu {
 
@@ -96,6 +97,7 @@ private:
     bool m_reloadedAfterCrash = false;
     bool m_statusBar = false;
     bool m_resizable = false;
+    Downloads m_downloads;
 };
 
 }  // namespace poremisu
