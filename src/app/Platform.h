@@ -96,8 +96,9 @@ public:
     virtual InstanceResult AcquireInstance(const std::string& name) = 0;
     // Serialises the later starts that hand their address over.
     virtual std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) = 0;
-    // The "open" verb of the desktop for a document.
-    virtual void OpenDocument(const std::string& path) = 0;
+    // The "open" verb of the desktop for a document. False when nothing
+    // could take it: no opener, or one that failed at once.
+    virtual bool OpenDocument(const std::string& path) = 0;
 };
 
 // The top-level windows of the desktop, seen from any process.

@@ -410,5 +410,50 @@ INSTANTIATE_TEST_SUITE_P(
                      "ダウンロードに失敗しました: report.zip"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Help ---------------------------------------------------------------------------
+
+struct HelpCase {
+    const char* name;
+    const char* opener;  // the desktop's xdg-open, as a shell script; none when null
+    bool shown;          // the window shows the readme itself
+};
+
+class HelpTest : public ListingTest, public ::testing::WithParamInterface<HelpCase> {
+protected:
+    HelpTest() : ListingTest(WindowManager::Openbox) {}
+};
+
+// HELP from the system menu goes to the desktop's opener; where there is none
+// that works, the window shows the readme itself.
+TEST_P(HelpTest, ShowsTheReadmeWhereTheDesktopCannot) {
+    const fs::path bin = Folder() / "bin", opened = Folder() / "opened";
+    fs::create_directories(bin);
+    if (GetParam().opener) {
+        WriteFile(bin / "xdg-open", std::string("#!/bin/sh\n") + GetParam().opener + "\n");
+        fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    }
+    WriteFile(ProgramDir() / "readme.txt", "readme\n");
+    Spawn({"env", "PATH=" + bin.string(), (ProgramDir() / "poremisu").string(), WritePage("start.htm", "Start")});
+    XWindow window = WaitForWindow();
+    ASSERT_TRUE(window && WaitForTitle(window, BareTitle("Start")));
+    ASSERT_NO_FATAL_FAILURE(WaitForLogged("Start</a>"));
+    Keys("alt+space h");
+    const std::string link = "<a href=\"" + FileUrl(ProgramDir() / "readme.txt") + "\">";
+    if (GetParam().shown) {
+        ASSERT_NO_FATAL_FAILURE(WaitForLogged(link));
+    } else {
+        EXPECT_TRUE(WaitUntil(10s, [&] { return fs::exists(opened); })) << Logs();
+        std::this_thread::sleep_for(1500ms);
+        EXPECT_EQ(History().find(link), std::string::npos) << History();
+        EXPECT_EQ(ReadFile(opened), (ProgramDir() / "readme.txt").string() + "\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Openers, HelpTest,
+    ::testing::Values(HelpCase{"NoOpener", nullptr, true}, HelpCase{"FailingOpener", "exit 3", true},
+                      HelpCase{"WorkingOpener", "echo \"$1\" > \"${0%/*}/../opened\"", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace poremisu::e2e

@@ -132,7 +132,8 @@ struct FakeProcessServices : ProcessServices {
     std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override {
         return handOffLocks.push_back(name), std::make_unique<Lock>(locksHeld);
     }
-    void OpenDocument(const std::string& path) override { openedDocuments.push_back(path); }
+    bool opens = true;  // whether the desktop has an opener that works
+    bool OpenDocument(const std::string& path) override { return openedDocuments.push_back(path), opens; }
 };
 
 struct FakeWindow {

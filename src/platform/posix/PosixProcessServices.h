@@ -24,7 +24,7 @@ public:
 
     InstanceResult AcquireInstance(const std::string& name) override;
     std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override;
-    void OpenDocument(const std::string& path) override;
+    bool OpenDocument(const std::string& path) override;
 
     // The lock file of a name and suffix: "<folder>/<name>-<uid><suffix>".
     static std::string LockPath(const std::string& name, const std::string& suffix);
