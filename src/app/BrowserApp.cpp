@@ -1,5 +1,7 @@
 #include "app/BrowserApp.h"
 
+#include <algorithm>
+
 #include "app/Settings.h"
 #include "pages/History.h"
 
@@ -19,10 +21,22 @@ std::string BaseNameOf(std::string_view path, std::string_view separators) {
     return std::string(name);
 }
 
+// The folder for one kind of the program's files: beside the program, or,
+// where this user may not write there (installed for all users), the user's
+// own folder of the kind, when there is one and its paths fit.
+std::string BrowserApp::UserFileFolder(const std::string& programDir, const std::string& modulePath,
+                                       UserFolder kind) {
+    FileSystem& files = m_services.files;
+    if (!files.IsReadOnlyFolder(programDir)) return programDir;
+    std::string folder = files.ProgramUserFolder(kind, BaseNameOf(modulePath, files.Separators()));
+    std::size_t longestName = std::max(kSettingsFileName.size(), kHistoryFileName.size());
+    return folder.empty() || folder.size() + longestName >= kPathSize ? programDir : folder;
+}
+
 bool BrowserApp::SetFileLocations(const std::string& modulePath) {
     std::string dir = DirectoryOf(modulePath, m_services.files.Separators());
-    std::string settings = dir + std::string(kSettingsFileName);
-    std::string history = dir + std::string(kHistoryFileName);
+    std::string settings = UserFileFolder(dir, modulePath, UserFolder::Settings) + std::string(kSettingsFileName);
+    std::string history = UserFileFolder(dir, modulePath, UserFolder::Data) + std::string(kHistoryFileName);
     std::string readme = dir + std::string(kReadmeFileName);
     // A path cut at its bound would name another file: refuse instead.
     for (const std::string* path : {&dir, &settings, &history, &readme}) {

@@ -51,6 +51,7 @@ public:
     StartOutcome Start(const StartupInfo& info, MainWindowRunner& runner);
 
 private:
+    std::string UserFileFolder(const std::string& programDir, const std::string& modulePath, UserFolder kind);
     bool HandOff(const std::string& instanceName, const std::string& argumentText);
 
     AppState& m_state;
