@@ -104,6 +104,15 @@ gboolean Downloads::OnDecideDestination(WebKitDownload*, gchar* suggested, gpoin
     gtk_file_chooser_set_current_name(chooser, item->name.c_str());
     gtk_window_set_modal(GTK_WINDOW(item->dialog), TRUE);
     g_signal_connect(item->dialog, "response", G_CALLBACK(OnResponse), item);
+    g_signal_connect(item->dialog, "event", G_CALLBACK(+[](GtkWidget*, GdkEvent* event, gpointer data) -> gboolean {
+                         GdkEventType type = event->type;
+                         if (type == GDK_KEY_PRESS || type == GDK_BUTTON_PRESS || type == GDK_MOTION_NOTIFY ||
+                             type == GDK_SCROLL) {
+                             static_cast<Item*>(data)->owner->Active();
+                         }
+                         return FALSE;
+                     }),
+                     item);
     gtk_widget_show(item->dialog);
     // The download waits for the answer; the window's own loop runs meanwhile.
     return TRUE;
@@ -135,6 +144,7 @@ void Downloads::OnResponse(GtkDialog* dialog, gint response, gpointer data) {
 
 void Downloads::OnReceivedData(WebKitDownload* download, guint64, gpointer data) {
     auto* item = static_cast<Item*>(data);
+    item->owner->Active();
     guint64 received = webkit_download_get_received_data_length(download);
     WebKitURIResponse* response = webkit_download_get_response(download);
     guint64 total = response ? webkit_uri_response_get_content_length(response) : 0;

@@ -27,6 +27,9 @@ public:
     Downloads& operator=(const Downloads&) = delete;
 
     void Begin(WebKitDownload* download);
+    // Called while a download goes on and while the user works in its save
+    // dialog: the window is in use, though nobody touches it.
+    void SetActivity(std::function<void()> activity) { m_activity = std::move(activity); }
 
     // The folder proposed first: the user's download folder, else ~/Downloads
     // when it exists, else the home folder.
@@ -42,10 +45,14 @@ private:
     static void OnFinished(WebKitDownload* download, gpointer item);
 
     void Report(const std::string& utf8) { m_status(utf8); }
+    void Active() {
+        if (m_activity) m_activity();
+    }
     void Forget(Item* item);
 
     GtkWidget* m_owner;
     StatusSink m_status;
+    std::function<void()> m_activity;
     std::vector<std::unique_ptr<Item>> m_items;
 };
 

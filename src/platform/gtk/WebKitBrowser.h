@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <functional>
 #include <string>
 
 #include "browser/CWebBrowser2.h"
@@ -23,6 +24,8 @@ public:
     WebKitBrowser& operator=(const WebKitBrowser&) = delete;
 
     void SetEvents(BrowserEvents* events) { m_events = events; }
+    // What a running download or its save dialog reports as the user's activity.
+    void SetDownloadActivity(std::function<void()> activity) { m_downloads.SetActivity(std::move(activity)); }
     GtkWidget* Widget() const { return GTK_WIDGET(m_view); }
 
     void GoBack() override;
