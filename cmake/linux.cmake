@@ -54,3 +54,31 @@ if(POREMISU_TEST_HOOKS)
     COMMAND ${CMAKE_COMMAND} -E copy_if_different
             ${CMAKE_SOURCE_DIR}/resources/readme.txt ${CMAKE_BINARY_DIR}/readme.txt)
 endif()
+
+# cmake --install, to any prefix: the program, its window module and readme.txt
+# together in <libdir>/poremisu (the program finds them beside itself), a link
+# to the program in <bindir>, the icon in the hicolor theme and a .desktop file
+# that offers the program as the desktop's web browser. Where the program's
+# folder is not writable, its settings and history go to the user's XDG folders.
+include(GNUInstallDirs)
+set(POREMISU_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/poremisu)
+install(TARGETS poremisu RUNTIME DESTINATION ${POREMISU_INSTALL_DIR})
+install(TARGETS poremisu_window LIBRARY DESTINATION ${POREMISU_INSTALL_DIR})
+install(FILES resources/readme.txt DESTINATION ${POREMISU_INSTALL_DIR})
+foreach(size 16 32 48)
+  install(FILES resources/poremisu-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME poremisu.png)
+endforeach()
+file(RELATIVE_PATH POREMISU_LINK_TARGET /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${POREMISU_INSTALL_DIR}/poremisu)
+# The prefix is the one given to cmake --install, known only when it runs.
+install(CODE "
+  set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  file(MAKE_DIRECTORY \"\${bin}\")
+  file(REMOVE \"\${bin}/poremisu\")
+  file(CREATE_LINK \"${POREMISU_LINK_TARGET}\" \"\${bin}/poremisu\" SYMBOLIC)
+  message(STATUS \"Installing: \${bin}/poremisu\")
+  set(POREMISU_EXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/poremisu\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/resources/poremisu.desktop.in\"
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/poremisu.desktop\" @ONLY)
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/poremisu.desktop\")
+")

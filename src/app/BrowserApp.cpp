@@ -38,10 +38,22 @@ std::string InstanceNameOf(std::string_view modulePath, std::string_view separat
     return name;
 }
 
+// The folder for one kind of the program's files: beside the program, or,
+// where this user may not write there (installed for all users), the user's
+// own folder of the kind, when there is one and its paths fit.
+std::string BrowserApp::UserFileFolder(const std::string& programDir, const std::string& modulePath,
+                                       UserFolder kind) {
+    FileSystem& files = m_services.files;
+    if (!files.IsReadOnlyFolder(programDir)) return programDir;
+    std::string folder = files.ProgramUserFolder(kind, BaseNameOf(modulePath, files.Separators()));
+    std::size_t longestName = std::max(kSettingsFileName.size(), kHistoryFileName.size());
+    return folder.empty() || folder.size() + longestName >= kPathSize ? programDir : folder;
+}
+
 bool BrowserApp::SetFileLocations(const std::string& modulePath) {
     std::string dir = DirectoryOf(modulePath, m_services.files.Separators());
-    std::string settings = dir + std::string(kSettingsFileName);
-    std::string history = dir + std::string(kHistoryFileName);
+    std::string settings = UserFileFolder(dir, modulePath, UserFolder::Settings) + std::string(kSettingsFileName);
+    std::string history = UserFileFolder(dir, modulePath, UserFolder::Data) + std::string(kHistoryFileName);
     std::string readme = dir + std::string(kReadmeFileName);
     // A path cut at its bound would name another file: refuse instead.
     for (const std::string* path : {&dir, &settings, &history, &readme}) {

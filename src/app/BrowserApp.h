@@ -61,6 +61,7 @@ public:
     const std::string& FailureReason() const { return m_failureReason; }
 
 private:
+    std::string UserFileFolder(const std::string& programDir, const std::string& modulePath, UserFolder kind);
     enum class HandOffResult { Delivered, NoInstance, Failed };
     HandOffResult HandOff(const std::string& argumentText);
 

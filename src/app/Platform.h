@@ -33,6 +33,9 @@ enum class OpenMode {
     Truncate,  // create when missing, discard the content
 };
 
+// The user's own folders for a program's files, where the platform has them.
+enum class UserFolder { Settings, Data };
+
 struct DirectoryEntry {
     std::string name;
     bool isDirectory = false;
@@ -63,6 +66,13 @@ public:
         const std::function<bool(const DirectoryEntry&)>& onEntry) = 0;
 
     virtual std::optional<std::string> GetEnv(const std::string& name) = 0;
+
+    // Whether the folder exists and this user may not create files in it
+    // (a program installed for all users).
+    virtual bool IsReadOnlyFolder(const std::string& path) = 0;
+    // The user's folder of the kind for the named program's files, created
+    // when missing, with its trailing separator; "" when there is none.
+    virtual std::string ProgramUserFolder(UserFolder kind, const std::string& programName) = 0;
 
     // Bytes that separate directories in a path ("/" here, "\\/" on Windows).
     virtual std::string_view Separators() const = 0;
@@ -107,8 +117,9 @@ public:
     // Serialises the later starts that hand their address over; none when
     // another start kept it past the platform's bound.
     virtual std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) = 0;
-    // The "open" verb of the desktop for a document.
-    virtual void OpenDocument(const std::string& path) = 0;
+    // The "open" verb of the desktop for a document. False when nothing
+    // could take it: no opener, or one that failed at once.
+    virtual bool OpenDocument(const std::string& path) = 0;
 };
 
 // The top-level windows of the desktop, seen from any process.

@@ -1,5 +1,6 @@
 #include "pages/History.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -40,14 +41,18 @@ void History::AppendHistoryLink(std::string_view url, std::string_view name) {
 
 bool History::RotateHistoryFile() {
     m_files.SetCurrentDirectory(m_state.programDir);
-    // Names are joined to programDir rather than left relative, so that a
-    // folder that could not be entered never has its own files renamed.
+    // Names are joined to the log's folder rather than left relative, so that
+    // a folder that could not be entered never has its own files renamed. The
+    // backups lie beside the log, which is in the user's own folder when the
+    // program's is not writable.
+    const std::string& log = m_state.historyPath;
+    std::string folder = log.substr(0, log.size() - std::min(log.size(), kHistoryFileName.size()));
     std::int32_t n = 1;
     for (;; ++n) {
         m_state.scratchText = MakeNumberedName(kHistoryFileName, n);
-        if (!FileExists(m_state.programDir + m_state.scratchText) || n == INT32_MAX) break;
+        if (!FileExists(folder + m_state.scratchText) || n == INT32_MAX) break;
     }
-    return m_files.Rename(m_state.historyPath, m_state.programDir + m_state.scratchText);
+    return m_files.Rename(log, folder + m_state.scratchText);
 }
 
 void History::ClearHistory(WindowHost& owner) {

@@ -184,7 +184,12 @@ void MainWindow::HideAll() {
 
 void MainWindow::RemoveMenu() { m_host.DestroyMenu(); }
 
-void MainWindow::OpenReadme() { m_services.process.OpenDocument(m_state.readmePath); }
+void MainWindow::OpenReadme() {
+    if (m_services.process.OpenDocument(m_state.readmePath)) return;
+    // No program of the desktop takes it: the window shows it itself.
+    SetAddressBarText(m_state.readmePath);
+    NavigateToAddressBar();
+}
 
 void MainWindow::ShowFavorites() {
     m_lister.WriteFavoritesPage();

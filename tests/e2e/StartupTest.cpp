@@ -4,6 +4,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -220,6 +221,76 @@ TEST_P(PlacementTest, CloseStoresThePlacementAndTheNextStartRestoresIt) {
 INSTANTIATE_TEST_SUITE_P(WindowManagers, PlacementTest,
                          ::testing::Values(WindowManager::Off, WindowManager::Openbox),
                          [](auto& info) { return info.param == WindowManager::Off ? "Bare" : "Openbox"; });
+
+// Installed ----------------------------------------------------------------------------
+
+// Installed into a fresh prefix, the program runs from there and takes the
+// links the desktop hands it through its .desktop file. Its files stay beside
+// it in a folder it may write; otherwise they go to the user's own folders.
+class InstallTest : public ProgramTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
+    namespace fs = std::filesystem;
+    const bool readOnly = GetParam();
+    const fs::path prefix = Folder() / "prefix";
+    Process install({{POREMISU_CMAKE, "--install", POREMISU_BUILD_DIR, "--prefix", prefix.string()}, {}, Folder(),
+                     Folder() / "install.log"});
+    ASSERT_EQ(install.WaitExit(60s), 0) << install.Log();
+    const fs::path desktop = prefix / "share" / "applications" / "poremisu.desktop";
+    const fs::path program = fs::canonical(prefix / "bin" / "poremisu"), folder = program.parent_path();
+    for (const fs::path& file : {folder / "poremisu-window.so", folder / "readme.txt", desktop,
+                                 prefix / "share" / "icons" / "hicolor" / "48x48" / "apps" / "poremisu.png"}) {
+        EXPECT_TRUE(fs::is_regular_file(file)) << file;
+    }
+    const std::string entry = ReadFile(desktop);
+    for (const std::string& line : {"Exec=\"" + (prefix / "bin" / "poremisu").string() + "\" %u\n",
+                                   std::string("Categories=Network;WebBrowser;\n"),
+                                   std::string("MimeType=text/html;application/xhtml+xml;x-scheme-handler/http;"
+                                               "x-scheme-handler/https;\n")}) {
+        EXPECT_NE(entry.find(line), std::string::npos) << line << "\n" << entry;
+    }
+
+    // A folder the user may not write: as root, the program runs as nobody.
+    std::vector<std::string> as;
+    if (readOnly) {
+        fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+        if (::getuid() == 0) {
+            as = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+            fs::permissions(Folder(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+            for (const char* sub : {"home", "runtime", "work", "pages"}) {
+                EXPECT_EQ(::chown((Folder() / sub).c_str(), 65534, 65534), 0) << sub;
+            }
+        }
+    }
+    auto run = [&](std::vector<std::string> arguments) -> Process& {
+        arguments.insert(arguments.begin(), as.begin(), as.end());
+        return Spawn(arguments);
+    };
+    const std::string first = WritePage("first.htm", "First"), second = WritePage("second.htm", "Second");
+    run({(prefix / "bin" / "poremisu").string(), first});
+    XWindow window = WaitForWindow();
+    ASSERT_TRUE(window && WaitForTitle(window, BareTitle("First")));
+    EXPECT_EQ(run({"gio", "launch", desktop.string(), second}).WaitExit(30s), 0) << Logs();
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Second")));
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u);
+
+    const fs::path home = Folder() / "home";
+    const fs::path settings = readOnly ? home / ".config" / "poremisu" : folder;
+    const fs::path data = readOnly ? home / ".local" / "share" / "poremisu" : folder;
+    const fs::path history = data / "WindowTitleHis.htm";
+    EXPECT_TRUE(WaitUntil(10s, [&] { return ReadFile(history).find("Second</a>") != std::string::npos; }))
+        << ReadFile(history);
+    // The desktop hands a local file over as its path.
+    EXPECT_NE(ReadFile(settings / "poremisu.ini").find("newurl=" + PagePath("second.htm").string()), std::string::npos)
+        << ReadFile(settings / "poremisu.ini");
+    if (readOnly) {
+        EXPECT_FALSE(fs::exists(folder / "WindowTitleHis.htm") || fs::exists(folder / "poremisu.ini"));
+    }
+    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, InstallTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "ReadOnly" : "Writable"; });
 
 }  // namespace
 }  // namespace poremisu::e2e

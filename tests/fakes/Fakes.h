@@ -139,7 +139,8 @@ struct FakeProcessServices : ProcessServices {
         handOffLocks.push_back(name);
         return handOffLockStuck ? nullptr : std::make_unique<Lock>(locksHeld);
     }
-    void OpenDocument(const std::string& path) override { openedDocuments.push_back(path); }
+    bool opens = true;  // whether the desktop has an opener that works
+    bool OpenDocument(const std::string& path) override { return openedDocuments.push_back(path), opens; }
 };
 
 struct FakeWindow {

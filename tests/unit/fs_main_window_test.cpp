@@ -167,6 +167,7 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         bool system;
         std::vector<int> ids;
         std::string changes;  // the keys that changed, in order, with their new values
+        bool opener = true;   // the desktop has a working opener for documents
     } cases[] = {
         {false, {cmd::kOk}, "end=1"},
         {false, {cmd::kCancel}, "end=1"},
@@ -177,6 +178,8 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         {false, {cmd::kSearch}, "search=1"},
         {false, {cmd::kVersion}, ""},
         {false, {cmd::kHelp}, "doc=$/readme.txt"},
+        // Without an opener the window shows the readme itself.
+        {true, {48}, "doc=$/readme.txt nav=about:home|$/readme.txt text=$/readme.txt ticks=0", false},
         {false, {cmd::kHandOff}, "nav=about:home| text= ticks=0"},
         {false, {cmd::kTabPlus}, ""},
         {false, {cmd::kRemoveMenu}, "destroys=1"},
@@ -210,6 +213,7 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
     };
     for (const auto& c : cases) {
         Rig rig;
+        rig.process.opens = c.opener;
         std::filesystem::create_directories(rig.dir / "win/favorites");
         test::ScopedEnvironment env("winbootdir", rig.dir / "win");
         rig.window.OnInitDialog(ShowCommand::Normal);

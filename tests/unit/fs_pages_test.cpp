@@ -54,10 +54,11 @@ TEST(HistoryLines, AreWrittenByteForByteWithTheirMarkupEscaped) {
     }
 }
 
+// Beside the log, wherever it is.
 std::string Backup(Rig& rig, int n) {
     char name[40];
     std::snprintf(name, sizeof name, "WindowTitleHis%06d.htm", n);
-    return rig.dir / name;
+    return (fs::path(rig.state.historyPath).parent_path() / name).string();
 }
 
 TEST(HistoryReset, MovesTheLogToTheFirstFreeNumberAndStartsAgainFromTheProgramFolder) {
@@ -67,6 +68,7 @@ TEST(HistoryReset, MovesTheLogToTheFirstFreeNumberAndStartsAgainFromTheProgramFo
         Answer answer;
         int taken;  // 0: none
         bool blocked = false;
+        bool userFolder = false;  // the log is in the user's folder, not the program's
     } cases[] = {
         {{}, true, Answer::Ok, 1},    {{1, 2, 3}, true, Answer::Ok, 4}, {{2}, true, Answer::Ok, 1},
         {{}, false, Answer::Ok, 0},     // the header alone
@@ -74,9 +76,14 @@ TEST(HistoryReset, MovesTheLogToTheFirstFreeNumberAndStartsAgainFromTheProgramFo
         // A backup name that exists but cannot be opened counts as free; the
         // rename to it fails, and the log keeps its lines.
         {{}, true, Answer::Ok, 0, true},
+        {{1}, true, Answer::Ok, 2, false, true},
     };
     for (const auto& c : cases) {
         Rig rig;
+        if (c.userFolder) {
+            fs::create_directories(rig.dir / "data");
+            rig.state.historyPath = rig.dir / "data/WindowTitleHis.htm";
+        }
         std::error_code error;
         if (c.blocked && (fs::create_symlink(rig.dir / "nowhere", Backup(rig, 1), error), error)) continue;
         for (int n : c.present) WriteFile(Backup(rig, n), "backup " + std::to_string(n));

@@ -64,6 +64,8 @@ void GtkMainWindowRunner::RunMainWindow(ShowCommand startupShowState) {
     MainWindow window(m_state, m_texts, host, browser, m_services);
     EventsTap tap(window.Events(), host.Window(), m_options.afterDocumentComplete);
     browser.SetEvents(&tap);
+    // The idle watchdog leaves a window alone while it downloads.
+    browser.SetDownloadActivity([&window] { window.OnInput(); });
     host.Attach(window, browser, browser.Widget());
 
     // SIGTERM is a close request like the close box's: the placement is
@@ -81,6 +83,7 @@ void GtkMainWindowRunner::RunMainWindow(ShowCommand startupShowState) {
     if (!host.Ended()) gtk_main();
     g_source_remove(terminate);
     browser.SetEvents(nullptr);
+    browser.SetDownloadActivity({});
 }
 
 }  // namespace poremisu

@@ -60,7 +60,11 @@ std::string CurrentDirectory() {
 }  // namespace
 
 WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea)
-    : m_codePage(codePage), m_clientArea(clientArea) {
+    : m_codePage(codePage),
+      m_clientArea(clientArea),
+      m_downloads(clientArea, [this](const std::string& utf8) {
+          if (m_events) m_events->OnStatusTextChange(m_codePage.FromUtf8(utf8));
+      }) {
     m_context = webkit_web_context_get_default();
     m_cancellable = g_cancellable_new();
     static bool schemeRegistered = false;
@@ -326,6 +330,17 @@ void WebKitBrowser::OnMouseTargetChanged(WebKitWebView*, WebKitHitTestResult* hi
 gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                        WebKitPolicyDecisionType type, gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        // A page of a kind the engine cannot show (a .zip, local or not) is
+        // saved, as an attachment is, instead of being dropped without a word.
+        auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        if (!webkit_response_policy_decision_is_main_frame_main_resource(response) ||
+            webkit_response_policy_decision_is_mime_type_supported(response)) {
+            return FALSE;
+        }
+        webkit_policy_decision_download(decision);
+        return TRUE;
+    }
     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
@@ -397,6 +412,7 @@ void WebKitBrowser::OnDownloadStarted(WebKitWebContext*, WebKitDownload* downloa
     auto* self = static_cast<WebKitBrowser*>(data);
     WebKitWebView* owner = webkit_download_get_web_view(download);
     if (owner && owner != self->m_view) return;
+    self->m_downloads.Begin(download);
     if (self->m_events) self->m_events->OnDownloadBegin();
 }
 

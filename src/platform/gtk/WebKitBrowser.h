@@ -3,11 +3,13 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "browser/CWebBrowser2.h"
 #include "platform/gtk/CodePage.h"
+#include "platform/gtk/Downloads.h"
 
 namespace poremisu {
 
@@ -23,6 +25,8 @@ public:
     WebKitBrowser& operator=(const WebKitBrowser&) = delete;
 
     void SetEvents(BrowserEvents* events) { m_events = events; }
+    // What a running download or its save dialog reports as the user's activity.
+    void SetDownloadActivity(std::function<void()> activity) { m_downloads.SetActivity(std::move(activity)); }
     GtkWidget* Widget() const { return GTK_WIDGET(m_view); }
 
     void GoBack() override;
@@ -117,6 +121,7 @@ private:
     bool m_reloadedAfterCrash = false;
     bool m_statusBar = false;
     bool m_resizable = false;
+    Downloads m_downloads;
 };
 
 }  // namespace poremisu

@@ -191,4 +191,33 @@ std::optional<std::string> PosixFileSystem::GetEnv(const std::string& name) {
     return std::string(value);
 }
 
+bool PosixFileSystem::IsReadOnlyFolder(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    return ::access(path.c_str(), W_OK | X_OK) != 0;
+}
+
+std::string PosixFileSystem::ProgramUserFolder(UserFolder kind, const std::string& programName) {
+    const bool settings = kind == UserFolder::Settings;
+    // A relative value is no base folder; the home folder's default stands instead.
+    const char* base = std::getenv(settings ? "XDG_CONFIG_HOME" : "XDG_DATA_HOME");
+    std::string folder;
+    if (base && base[0] == '/') {
+        folder = base;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/') return {};
+        folder = std::string(home) + (settings ? "/.config" : "/.local/share");
+    }
+    if (programName.empty() || programName.find('/') != std::string::npos) return {};
+    folder += "/" + programName;
+    // Each missing folder of the path is made, private to the user.
+    for (std::size_t at = folder.find('/', 1);; at = folder.find('/', at + 1)) {
+        std::string part = folder.substr(0, at);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return {};
+        if (at == std::string::npos) break;
+    }
+    return IsDirectory(folder) ? folder + "/" : std::string();
+}
+
 }  // namespace poremisu

@@ -28,6 +28,10 @@ public:
 
     std::optional<std::string> GetEnv(const std::string& name) override;
 
+    bool IsReadOnlyFolder(const std::string& path) override;
+    // Under $XDG_CONFIG_HOME or $XDG_DATA_HOME (~/.config, ~/.local/share).
+    std::string ProgramUserFolder(UserFolder kind, const std::string& programName) override;
+
     std::string_view Separators() const override { return "/"; }
 };
 

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <thread>
 
 extern char** environ;
@@ -17,6 +18,9 @@ namespace poremisu {
 namespace {
 
 constexpr std::chrono::milliseconds kHandOffPoll{10};
+// How long the opener has to fail before the document counts as opened. A
+// missing handler fails within some 50 ms.
+constexpr std::chrono::milliseconds kOpenerVerdict{1000};
 
 bool IsFolder(const char* path) {
     struct stat info {};
@@ -133,14 +137,14 @@ std::unique_ptr<ScopedLock> PosixProcessServices::LockHandOff(const std::string&
     return nullptr;
 }
 
-void PosixProcessServices::OpenDocument(const std::string& path) {
+bool PosixProcessServices::OpenDocument(const std::string& path) {
     std::vector<std::string> arguments;
     std::string program = FindInPath("xdg-open");
     if (!program.empty()) {
         arguments = {"xdg-open", path};
     } else {
         program = FindInPath("gio");
-        if (program.empty()) return;
+        if (program.empty()) return false;
         arguments = {"gio", "open", path};
     }
     // Everything the children need is prepared here: between fork and exec
@@ -149,10 +153,14 @@ void PosixProcessServices::OpenDocument(const std::string& path) {
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
     int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (null < 0) return;
+    if (null < 0) return false;
+    const auto verdictAt = std::chrono::steady_clock::now() + kOpenerVerdict;
 
-    // The middle child ends at once and is reaped here; the opener is then
-    // nobody's child of ours and never lingers as a zombie.
+    // The middle child waits a moment for the opener's verdict, says it by its
+    // own exit status, and ends; the opener is then nobody's child of ours and
+    // never lingers as a zombie. An opener still running by then has started
+    // something (some run the document's program to its end): that counts as
+    // opened.
     pid_t middle = ::fork();
     if (middle == 0) {
         pid_t opener = ::fork();
@@ -167,12 +175,24 @@ void PosixProcessServices::OpenDocument(const std::string& path) {
             ::execve(program.c_str(), argv.data(), environ);
             ::_exit(127);
         }
-        ::_exit(opener < 0 ? 1 : 0);
+        if (opener < 0) ::_exit(1);
+        for (;;) {
+            int status = 0;
+            pid_t ended = ::waitpid(opener, &status, WNOHANG);
+            if (ended == opener) ::_exit(WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1);
+            if (ended < 0 && errno != EINTR) ::_exit(1);
+            if (std::chrono::steady_clock::now() >= verdictAt) ::_exit(0);
+            struct timespec pause {0, 10 * 1000 * 1000};
+            ::nanosleep(&pause, nullptr);
+        }
     }
     ::close(null);
-    if (middle < 0) return;
-    while (::waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
+    if (middle < 0) return false;
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0) {
+        if (errno != EINTR) return false;
     }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace poremisu

@@ -26,7 +26,7 @@ public:
     InstanceResult AcquireInstance(const std::string& name,
                                    std::chrono::milliseconds wait = std::chrono::milliseconds{0}) override;
     std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override;
-    void OpenDocument(const std::string& path) override;
+    bool OpenDocument(const std::string& path) override;
 
     // The lock file of a name and suffix: "<folder>/<name>-<uid><suffix>".
     static std::string LockPath(const std::string& name, const std::string& suffix);

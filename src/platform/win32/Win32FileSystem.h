@@ -28,6 +28,10 @@ public:
 
     std::optional<std::string> GetEnv(const std::string& name) override;
 
+    // The program keeps its files beside itself wherever it is.
+    bool IsReadOnlyFolder(const std::string&) override { return false; }
+    std::string ProgramUserFolder(UserFolder, const std::string&) override { return {}; }
+
     std::string_view Separators() const override { return "\\/"; }
     bool NamesIgnoreCase() const override { return true; }
 };

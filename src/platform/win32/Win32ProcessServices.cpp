@@ -60,8 +60,9 @@ std::unique_ptr<ScopedLock> Win32ProcessServices::LockHandOff(const std::string&
     return std::make_unique<MutexLock>(mutex, true);
 }
 
-void Win32ProcessServices::OpenDocument(const std::string& path) {
-    ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_HIDE);
+bool Win32ProcessServices::OpenDocument(const std::string& path) {
+    // Above 32 is success; the value is a handle only in name.
+    return reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_HIDE)) > 32;
 }
 
 }  // namespace poremisu

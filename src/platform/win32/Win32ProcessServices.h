@@ -23,7 +23,7 @@ public:
     InstanceResult AcquireInstance(const std::string& name,
                                    std::chrono::milliseconds wait = std::chrono::milliseconds{0}) override;
     std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override;
-    void OpenDocument(const std::string& path) override;
+    bool OpenDocument(const std::string& path) override;
 
 private:
     void* m_instanceMutex = nullptr;  // held until the process ends

@@ -1,0 +1,195 @@
+#include "platform/gtk/Downloads.h"
+
+#include <glib/gstdio.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace poremisu {
+
+namespace {
+
+constexpr const char* kSaveCaption = "名前を付けて保存";
+constexpr const char* kCancelButton = "キャンセル(_C)";
+constexpr const char* kSaveButton = "保存(_S)";
+constexpr const char* kUnnamed = "download";
+// Progress reaches the title at most this often: every change would retitle
+// the window for each block received.
+constexpr gint64 kProgressIntervalUs = 200 * 1000;
+
+std::string DisplayName(const std::string& path) {
+    gchar* name = g_filename_display_basename(path.c_str());
+    std::string result(name);
+    g_free(name);
+    return result;
+}
+
+std::string DisplayPath(const std::string& path) {
+    gchar* name = g_filename_display_name(path.c_str());
+    std::string result(name);
+    g_free(name);
+    return result;
+}
+
+}  // namespace
+
+struct Downloads::Item {
+    Downloads* owner = nullptr;
+    WebKitDownload* download = nullptr;
+    GtkWidget* dialog = nullptr;
+    std::string name;  // UTF-8, as the user knows the file
+    std::string path;  // where it is saved, once chosen
+    bool failed = false;
+    std::string lastProgress;
+    gint64 lastProgressTime = 0;
+};
+
+Downloads::Downloads(GtkWidget* owner, StatusSink status) : m_owner(owner), m_status(std::move(status)) {}
+
+Downloads::~Downloads() {
+    for (const std::unique_ptr<Item>& item : m_items) {
+        g_signal_handlers_disconnect_by_data(item->download, item.get());
+        if (item->dialog) {
+            g_signal_handlers_disconnect_by_data(item->dialog, item.get());
+            gtk_widget_destroy(item->dialog);
+        }
+        webkit_download_cancel(item->download);
+        g_object_unref(item->download);
+    }
+}
+
+std::string Downloads::DownloadFolder() {
+    if (const char* folder = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD)) {
+        if (g_file_test(folder, G_FILE_TEST_IS_DIR)) return folder;
+    }
+    gchar* downloads = g_build_filename(g_get_home_dir(), "Downloads", nullptr);
+    std::string result = g_file_test(downloads, G_FILE_TEST_IS_DIR) ? downloads : g_get_home_dir();
+    g_free(downloads);
+    return result;
+}
+
+void Downloads::Begin(WebKitDownload* download) {
+    auto item = std::make_unique<Item>();
+    item->owner = this;
+    item->download = WEBKIT_DOWNLOAD(g_object_ref(download));
+    g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), item.get());
+    g_signal_connect(download, "received-data", G_CALLBACK(OnReceivedData), item.get());
+    g_signal_connect(download, "failed", G_CALLBACK(OnFailed), item.get());
+    g_signal_connect(download, "finished", G_CALLBACK(OnFinished), item.get());
+    m_items.push_back(std::move(item));
+}
+
+void Downloads::Forget(Item* item) {
+    auto it = std::find_if(m_items.begin(), m_items.end(), [item](const auto& i) { return i.get() == item; });
+    if (it == m_items.end()) return;
+    g_signal_handlers_disconnect_by_data(item->download, item);
+    if (item->dialog) gtk_widget_destroy(item->dialog);
+    g_object_unref(item->download);
+    m_items.erase(it);
+}
+
+gboolean Downloads::OnDecideDestination(WebKitDownload*, gchar* suggested, gpointer data) {
+    auto* item = static_cast<Item*>(data);
+    item->name = suggested && *suggested ? suggested : kUnnamed;
+    GtkWidget* top = gtk_widget_get_toplevel(item->owner->m_owner);
+    GtkWindow* parent = GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
+    item->dialog = gtk_file_chooser_dialog_new(kSaveCaption, parent, GTK_FILE_CHOOSER_ACTION_SAVE, kCancelButton,
+                                               GTK_RESPONSE_CANCEL, kSaveButton, GTK_RESPONSE_ACCEPT, nullptr);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(item->dialog);
+    gtk_dialog_set_default_response(GTK_DIALOG(item->dialog), GTK_RESPONSE_ACCEPT);
+    // An existing file is replaced only once the user has said so.
+    gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    gtk_file_chooser_set_current_folder(chooser, DownloadFolder().c_str());
+    gtk_file_chooser_set_current_name(chooser, item->name.c_str());
+    gtk_window_set_modal(GTK_WINDOW(item->dialog), TRUE);
+    g_signal_connect(item->dialog, "response", G_CALLBACK(OnResponse), item);
+    g_signal_connect(item->dialog, "event", G_CALLBACK(+[](GtkWidget*, GdkEvent* event, gpointer data) -> gboolean {
+                         GdkEventType type = event->type;
+                         if (type == GDK_KEY_PRESS || type == GDK_BUTTON_PRESS || type == GDK_MOTION_NOTIFY ||
+                             type == GDK_SCROLL) {
+                             static_cast<Item*>(data)->owner->Active();
+                         }
+                         return FALSE;
+                     }),
+                     item);
+    gtk_widget_show(item->dialog);
+    // The download waits for the answer; the window's own loop runs meanwhile.
+    return TRUE;
+}
+
+void Downloads::OnResponse(GtkDialog* dialog, gint response, gpointer data) {
+    auto* item = static_cast<Item*>(data);
+    gchar* chosen = response == GTK_RESPONSE_ACCEPT ? gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))
+                                                    : nullptr;
+    item->dialog = nullptr;
+    gtk_widget_destroy(GTK_WIDGET(dialog));
+    gchar* uri = chosen ? g_filename_to_uri(chosen, nullptr, nullptr) : nullptr;
+    if (!uri) {
+        g_free(chosen);
+        // Reported as the failure the engine raises for it.
+        webkit_download_cancel(item->download);
+        return;
+    }
+    item->path = chosen;
+    item->name = DisplayName(item->path);
+    // The chooser has asked before a file of the name is replaced; anything
+    // that appears there meanwhile is not.
+    webkit_download_set_allow_overwrite(item->download, g_file_test(chosen, G_FILE_TEST_EXISTS));
+    webkit_download_set_destination(item->download, uri);
+    g_free(uri);
+    g_free(chosen);
+    item->owner->Report("ダウンロード中: " + item->name);
+}
+
+void Downloads::OnReceivedData(WebKitDownload* download, guint64, gpointer data) {
+    auto* item = static_cast<Item*>(data);
+    item->owner->Active();
+    guint64 received = webkit_download_get_received_data_length(download);
+    WebKitURIResponse* response = webkit_download_get_response(download);
+    guint64 total = response ? webkit_uri_response_get_content_length(response) : 0;
+    std::string text = total > 0 ? "ダウンロード中 " + std::to_string(std::min<guint64>(received * 100 / total, 100)) + "%"
+                                 : "ダウンロード中 " + std::to_string(received / 1024) + " KB";
+    text += ": " + item->name;
+    gint64 now = g_get_monotonic_time();
+    if (text == item->lastProgress || now - item->lastProgressTime < kProgressIntervalUs) return;
+    item->lastProgress = text;
+    item->lastProgressTime = now;
+    item->owner->Report(text);
+}
+
+void Downloads::OnFailed(WebKitDownload*, GError* error, gpointer data) {
+    auto* item = static_cast<Item*>(data);
+    item->failed = true;
+    if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER)) {
+        item->owner->Report("ダウンロードを取り消しました: " + item->name);
+    } else {
+        item->owner->Report("ダウンロードに失敗しました: " + item->name + " (" +
+                            (error && error->message ? error->message : "") + ")");
+    }
+}
+
+void Downloads::OnFinished(WebKitDownload* download, gpointer data) {
+    auto* item = static_cast<Item*>(data);
+    // A failure has been told already; "finished" follows it all the same.
+    if (item->failed) {
+        item->owner->Forget(item);
+        return;
+    }
+    // The engine finishes a transfer that the server cut short as if it were
+    // whole: a file shorter than announced is a failure, and the stump goes.
+    WebKitURIResponse* response = webkit_download_get_response(download);
+    guint64 announced = response ? webkit_uri_response_get_content_length(response) : 0;
+    if (announced > 0 && webkit_download_get_received_data_length(download) < announced) {
+        GStatBuf info;
+        if (!item->path.empty() && g_lstat(item->path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            g_unlink(item->path.c_str());
+        }
+        item->owner->Report("ダウンロードに失敗しました: " + item->name + " (途中で切れました)");
+    } else {
+        item->owner->Report("ダウンロード完了: " + DisplayPath(item->path));
+    }
+    item->owner->Forget(item);
+}
+
+}  // namespace poremisu
