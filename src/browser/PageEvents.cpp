@@ -47,11 +47,6 @@ std::optional<std::string> FolderPathFromFileUrl(std::string_view address) {
 }
 
 void PageEvents::OnDocumentComplete() {
-    CompletePage();
-    m_window.OnPageCompleted();
-}
-
-void PageEvents::CompletePage() {
     AppState& state = m_window.State();
     CWebBrowser2& browser = m_window.Browser();
     state.idleTicks = 0;

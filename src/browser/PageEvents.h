@@ -26,8 +26,6 @@ public:
     void OnStatusTextChange(const std::string& text) override;
 
 private:
-    void CompletePage();
-
     MainWindow& m_window;
 };
 

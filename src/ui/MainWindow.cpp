@@ -111,30 +111,11 @@ void MainWindow::NavigateToAddressBar() {
 void MainWindow::SetAddressBarText(const std::string& text) { m_host.SetAddressBarText(text); }
 
 void MainWindow::ReceiveHandOff() {
+    // The newest address goes at once, replacing a page still loading: the
+    // later start that sent it is answered as soon as this returns.
     m_state.scratchText = m_settings.ReadNewUrl();
-    // A newer navigation would cancel the page still loading for the
-    // previous later start: its address waits for that page instead.
-    if (m_handOffLoading) {
-        if (m_waitingHandOffs.size() < kMaxWaitingHandOffs) m_waitingHandOffs.push_back(m_state.scratchText);
-        return;
-    }
-    NavigateToHandOff(m_state.scratchText);
-}
-
-void MainWindow::NavigateToHandOff(const std::string& address) {
-    m_handOffLoading = true;
-    m_handOffTicks = 0;
-    SetAddressBarText(address);
+    SetAddressBarText(m_state.scratchText);
     NavigateToAddressBar();
-}
-
-void MainWindow::OnPageCompleted() {
-    if (!m_handOffLoading) return;
-    m_handOffLoading = false;
-    if (m_waitingHandOffs.empty()) return;
-    std::string next = std::move(m_waitingHandOffs.front());
-    m_waitingHandOffs.pop_front();
-    NavigateToHandOff(next);
 }
 
 void MainWindow::OnAddressBarFocusOut() { NavigateToAddressBar(); }
@@ -144,7 +125,6 @@ void MainWindow::OnAddressBarActivate() { NavigateToAddressBar(); }
 void MainWindow::OnInput() { m_state.idleTicks = 0; }
 
 void MainWindow::OnTimer() {
-    if (m_handOffLoading && ++m_handOffTicks > kHandOffLoadTicks) OnPageCompleted();
     IdleWatchdog(m_state, m_host);
 }
 

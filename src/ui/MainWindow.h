@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 
 #include "app/AppState.h"
@@ -20,12 +19,6 @@ namespace poremisu {
 
 inline constexpr std::string_view kStartPage = "about:home";
 inline constexpr std::chrono::milliseconds kIdleTickPeriod{3000};
-// Addresses handed over while an earlier one is still loading wait their
-// turn, so that each of them is loaded; at most this many wait.
-inline constexpr std::size_t kMaxWaitingHandOffs = 1024;
-// Ticks after which a handed-over page that never completes stops holding
-// the next one back.
-inline constexpr std::int32_t kHandOffLoadTicks = 2;
 
 // What the main window decides: start address, navigation, layout, view
 // state, commands, close paths. The platform's window calls these handlers
@@ -54,8 +47,6 @@ public:
     void NavigateToAddressBar();
     void SetAddressBarText(const std::string& text);
     void ReceiveHandOff();
-    // Called at the end of every page completion.
-    void OnPageCompleted();
 
     void ShowAll();
     void HideAll();
@@ -77,7 +68,6 @@ public:
 private:
     void OpenReadme();
     void ShowFavorites();
-    void NavigateToHandOff(const std::string& address);
 
     AppState& m_state;
     const Texts& m_texts;
@@ -90,10 +80,6 @@ private:
     DirectoryLister m_lister;
     ExternalBrowserSweep m_sweep;
     PageEvents m_events;
-
-    std::deque<std::string> m_waitingHandOffs;
-    bool m_handOffLoading = false;
-    std::int32_t m_handOffTicks = 0;
 };
 
 // One tick of the idle timer: minimise once the count passes 55, ask to

@@ -2,11 +2,14 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -300,6 +303,43 @@ StrayWindow::~StrayWindow() {
     if (m_display) XCloseDisplay(m_display);
 }
 
+// Loopback servers ---------------------------------------------------------------
+
+namespace {
+
+// A loopback socket bound to a port of the system's choice; its port, or -1.
+int BindLoopback(int& fd) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    auto* any = reinterpret_cast<sockaddr*>(&address);
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || ::bind(fd, any, size) != 0 || ::getsockname(fd, any, &size) != 0) return -1;
+    return ntohs(address.sin_port);
+}
+
+}  // namespace
+
+SilentServer::SilentServer() {
+    // Connections wait in the backlog, their requests unread and unanswered.
+    int port = BindLoopback(m_listener);
+    if (port < 0 || ::listen(m_listener, 64) != 0) ADD_FAILURE() << "cannot listen on 127.0.0.1";
+    m_base = "http://127.0.0.1:" + std::to_string(port);
+}
+
+SilentServer::~SilentServer() {
+    if (m_listener >= 0) ::close(m_listener);
+}
+
+std::string RefusedUrl() {
+    // A port just freed: nothing listens there.
+    int fd = -1;
+    int port = BindLoopback(fd);
+    if (fd >= 0) ::close(fd);
+    return "http://127.0.0.1:" + std::to_string(port) + "/";
+}
+
 // ProgramTest ----------------------------------------------------------------
 
 void ProgramTest::SetUp() {
@@ -429,6 +469,12 @@ Process& ProgramTest::Spawn(const std::vector<std::string>& arguments) {
     fs::path log = m_folder / ("process-" + std::to_string(m_processes.size() + 1) + ".log");
     return *m_processes.emplace_back(
         std::make_unique<Process>(Process::Options{arguments, m_environment, m_folder / "work", log}));
+}
+
+void ProgramTest::SetEnvironment(const std::string& entry) {
+    std::string key = entry.substr(0, entry.find('=') + 1);
+    std::erase_if(m_environment, [&](const std::string& line) { return line.rfind(key, 0) == 0; });
+    m_environment.push_back(entry);
 }
 
 Process& ProgramTest::Start(std::vector<std::string> arguments) {

@@ -62,6 +62,22 @@ private:
     std::filesystem::path m_log;
 };
 
+// A loopback address that takes connections and never answers, so that a page
+// loads until something replaces it; and one that refuses them.
+class SilentServer {
+public:
+    SilentServer();
+    ~SilentServer();
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    std::string Url(const std::string& path) const { return m_base + path; }
+
+private:
+    int m_listener = -1;
+    std::string m_base;
+};
+std::string RefusedUrl();
+
 enum class WindowManager { Off, Openbox };
 
 struct Rect {
@@ -114,6 +130,8 @@ protected:
     // The test-hooks build in the program's place, its idle timer ticking every
     // `tickMs`; false when that build is not configured.
     bool UseTestHooks(int tickMs);
+    // Sets KEY=VALUE in the environment of the processes started from now on.
+    void SetEnvironment(const std::string& entry);
     // Starts the copy of the program with these arguments.
     Process& Start(std::vector<std::string> arguments);
     // Starts another program (arguments[0]) in the same environment; ended with the test.

@@ -252,6 +252,38 @@ TEST_P(LocalFileTest, StaysOnScreenAndNoListingIsWritten) {
 INSTANTIATE_TEST_SUITE_P(Files, LocalFileTest, ::testing::Values("notes.txt", "page.html"),
                          [](const auto& info) { return std::string(std::strchr(info.param, '.') + 1); });
 
+// The engine's side speaks the locale's language --------------------------------
+
+struct LanguageCase {
+    const char* name;
+    const char* lang;
+    const char* openingBefore;  // the status text while an address opens: these around the address
+    const char* openingAfter;
+    const char* errorHeading;   // the title of the program's page for a load that failed
+};
+
+class PageLanguageTest : public ProgramTest, public ::testing::WithParamInterface<LanguageCase> {};
+
+// While a page loads the title carries the address being opened; a host that
+// refuses the connection gets the program's error page.
+TEST_P(PageLanguageTest, LoadStatusAndErrorPageSpeakTheLocalesLanguage) {
+    const LanguageCase& c = GetParam();
+    SetEnvironment(std::string("LANG=") + c.lang);
+    SilentServer silent;
+    Start({silent.Url("/slow")});
+    XWindow window = WaitForWindow();
+    ASSERT_NE(window, 0u);
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("") + c.openingBefore + silent.Url("/slow") + c.openingAfter));
+    HandOff(RefusedUrl());
+    EXPECT_TRUE(WaitForTitle(window, BareTitle(c.errorHeading)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, PageLanguageTest,
+    ::testing::Values(LanguageCase{"English", "C.UTF-8", "Opening ", "...", "This page cannot be shown"},
+                      LanguageCase{"Japanese", "ja_JP.UTF-8", "", " を開いています...", "ページを表示できません"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Pop-ups ------------------------------------------------------------------------
 
 struct PopupCase {

@@ -5,11 +5,15 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <sstream>
 
 #include "e2e/Harness.h"
 
 // Last: Xlib's macros (None, Bool, ...) must not reach the headers above.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace poremisu::e2e {
 namespace {
@@ -117,6 +121,181 @@ TEST_F(UiTest, SystemMenuAndViewMenuMoveBetweenBareAndFullViews) {
         ASSERT_EQ(Rows(window, rows), rows);
         if (!title.empty()) {
             ASSERT_TRUE(WaitForTitle(window, title));
+        }
+    }
+}
+
+// The page fills exactly what the bars leave of the client area, after every change of the
+// view, the window's size or state, a covering window and a hand-off, in one long session:
+// a green page framed in red must show its frame on the edges of that rectangle.
+// Each rectangle as the rows the bars take: above the page, below it.
+struct Margins {
+    int top = 0, bottom = 0;
+    bool operator==(const Margins&) const = default;
+};
+
+constexpr std::uint32_t kFrame = 0xFF0000, kInside = 0x00C000;
+constexpr int kFrameWidth = 4;
+
+// "" when the client area shows the framed page between the margins, else what is wrong.
+std::string CheckFramedPage(Display* display, XWindow window, Margins& margins) {
+    Rect client = ClientRect(display, window);
+    XImage* image = XGetImage(display, window, 0, 0, unsigned(client.width), unsigned(client.height), AllPlanes,
+                              ZPixmap);
+    if (!image) return "unreadable";
+    auto at = [&](int x, int y) { return std::uint32_t(XGetPixel(image, x, y) & 0xFFFFFF); };
+    const int w = client.width, h = client.height, mid = w / 2;
+    int top = 0, bottom = h;
+    while (top < h && at(mid, top) != kFrame) ++top;
+    while (bottom > top && at(mid, bottom - 1) != kFrame) --bottom;
+    std::ostringstream wrong;
+    auto expect = [&](int x, int y, std::uint32_t colour) {
+        if (wrong.tellp() == 0 && at(x, y) != colour) {
+            wrong << std::hex << "pixel " << std::dec << x << "," << y << " is " << std::hex << at(x, y);
+        }
+    };
+    for (int y = top; y < bottom; ++y) {
+        bool edge = y < top + kFrameWidth || y >= bottom - kFrameWidth;
+        expect(mid, y, edge ? kFrame : kInside);
+        expect(0, y, kFrame);
+        expect(w - 1, y, kFrame);
+        if (!edge) expect(kFrameWidth, y, kInside), expect(w - 1 - kFrameWidth, y, kInside);
+    }
+    for (int x = 0; x < w; ++x) expect(x, top, kFrame), expect(x, bottom - 1, kFrame);
+    // Outside the page only the bars, drawn: no black and nothing of the page.
+    for (int y : {top - 1, bottom}) {
+        if (y < 0 || y >= h) continue;
+        for (int x = 0; x < w; x += 7) {
+            std::uint32_t c = at(x, y);
+            if (wrong.tellp() == 0 && (c == 0 || c == kFrame || c == kInside)) {
+                wrong << "bar row " << y << " at " << x << " is " << std::hex << c;
+            }
+        }
+    }
+    XDestroyImage(image);
+    margins = {top, h - bottom};
+    std::string problem = wrong.str();
+    return problem.empty() && bottom - top < 2 * kFrameWidth ? "no page" : problem;
+}
+
+void SendWmState(Display* display, XWindow window, bool add, const char* first, const char* second) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = add ? 1 : 0;
+    event.xclient.data.l[1] = long(XInternAtom(display, first, False));
+    event.xclient.data.l[2] = long(XInternAtom(display, second, False));
+    event.xclient.data.l[3] = 1;
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+    XFlush(display);
+}
+
+TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
+    const std::string framed = "<div style=\"position:fixed;inset:0;border:4px solid #f00\"></div>";
+    WriteFile(PagePath("framed.htm"), "<!DOCTYPE html><html style=\"background:#00c000\"><head><title>Framed"
+                                      "</title></head><body>" + framed + "</body></html>\n");
+    WriteFile(PagePath("handed.htm"), "<!DOCTYPE html><html style=\"background:#00c000\"><head><title>Handed"
+                                      "</title></head><body>" + framed + "</body></html>\n");
+    // The idle watchdog, ticking every 200 ms, minimises the window once it is left alone for 11 s.
+    const bool watchdog = UseTestHooks(200);
+    XWindow window = StartOn(PageUrl("framed.htm"), "Framed");
+    ASSERT_NE(window, 0u);
+    auto minimise = [&] {
+        Xdotool({"windowminimize", std::to_string(window)});
+        ASSERT_TRUE(WaitUntil(10s, [&] { return Iconic(X(), window); })) << "not minimised";
+    };
+    auto restore = [&] {
+        Xdotool({"windowactivate", std::to_string(window)});
+        ASSERT_TRUE(WaitUntil(10s, [&] { return !Iconic(X(), window) && Viewable(X(), window); }));
+    };
+    auto resize = [&](int width, int height) {
+        MoveResize(X(), window, {60, 40, width, height});
+        ASSERT_TRUE(WaitUntil(10s, [&] {
+            Rect r = ClientRect(X(), window);
+            return r.width == width && r.height == height;
+        }));
+    };
+    auto maximise = [&](bool on) {
+        SendWmState(X(), window, on, "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ");
+        ASSERT_TRUE(WaitUntil(10s, [&] { return (ClientRect(X(), window).width > 1000) == on; }));
+    };
+    auto cover = [&] {
+        // Another program's window over the whole of it, taking the focus, then closed.
+        Rect r = ClientRect(X(), window);
+        XSizeHints hints{};
+        hints.flags = USPosition | USSize;
+        hints.x = r.x - 20, hints.y = r.y - 40, hints.width = r.width + 40, hints.height = r.height + 60;
+        XWindow over = XCreateSimpleWindow(X(), DefaultRootWindow(X()), hints.x, hints.y, unsigned(hints.width),
+                                           unsigned(hints.height), 0, 0, 0x202020);
+        XSetWMNormalHints(X(), over, &hints);
+        XMapRaised(X(), over);
+        XSync(X(), False);
+        EXPECT_TRUE(WaitUntil(10s, [&] { return Viewable(X(), over); }));
+        std::this_thread::sleep_for(700ms);
+        XDestroyWindow(X(), over);
+        XSync(X(), False);
+        Xdotool({"windowactivate", std::to_string(window)});
+    };
+    const std::vector<std::tuple<const char*, std::function<void()>, bool, bool, bool>> steps = {
+        {"start", [] {}, false, false, false},
+        {"F10, MENU SET", [&] { Keys("F10 Down Return"); }, true, true, true},
+        {"status off", [&] { Keys(kStatusItem); }, true, true, false},
+        {"status on", [&] { Keys(kStatusItem); }, true, true, true},
+        {"address bar off", [&] { Keys("F10 Right Down Down Down Return"); }, true, false, true},
+        {"resize 600x480", [&] { resize(600, 480); }, true, false, true},
+        {"maximise", [&] { maximise(true); }, true, false, true},
+        {"status off maximised", [&] { Keys(kStatusItem); }, true, false, false},
+        {"unmaximise", [&] { maximise(false); }, true, false, false},
+        {"minimise, restore", [&] { minimise(), restore(); }, true, false, false},
+        {"covered", cover, true, false, false},
+        {"show all", [&] { Keys(kShowAllItem); }, true, true, true},
+        {"resize 500x400", [&] { resize(500, 400); }, true, true, true},
+        {"minimised by the watchdog, hand-off, restore",
+         [&] {
+             if (!watchdog) minimise();
+             ASSERT_TRUE(WaitUntil(30s, [&] { return Iconic(X(), window); })) << "not minimised";
+             HandOff(PageUrl("handed.htm"));
+             ASSERT_TRUE(WaitForTitle(window, std::string("Handed - ") + kProductWord));  // the status bar is shown
+             restore();
+         },
+         true, true, true},
+        {"hide all", [&] { Keys(kHideAllItem); }, false, false, false},
+        {"Shift+F10, URL入力, Escape, cancel",  // Escape brings the menu bar, cancel ends the dialog
+         [&] {
+             Keys("shift+F10 u");
+             XWindow dialog = WaitForBox(kDialogTitle);
+             ASSERT_TRUE(dialog && Focused(dialog));
+             Keys("Escape Tab Tab Return");
+             ASSERT_TRUE(WaitUntil(10s, [&] { return !Viewable(X(), dialog); })) << "the dialog stayed open";
+         },
+         true, false, false},
+        {"Menu key, MENU SET", [&] { Keys("Menu v"); }, true, true, true},
+        {"minimise, restore, hide all", [&] { minimise(), restore(), Keys(kHideAllItem); }, false, false, false},
+        {"resize 640x480", [&] { resize(640, 480); }, false, false, false},
+    };
+    std::map<std::tuple<bool, bool, bool>, Margins> seen;
+    int shot = 0;
+    for (const auto& [step, act, menu, address, status] : steps) {
+        SCOPED_TRACE(step);
+        act();
+        ASSERT_FALSE(HasFatalFailure());
+        Margins margins;
+        std::string problem;
+        WaitUntil(5s, [&] { return (problem = CheckFramedPage(X(), window, margins)).empty(); });
+        EXPECT_EQ(problem, "");
+        // No bar, no margin; the same bars, the same margins every time.
+        EXPECT_EQ(margins.top > 0, menu || address) << margins.top;
+        EXPECT_EQ(margins.bottom > 0, status) << margins.bottom;
+        auto [known, fresh] = seen.emplace(std::tuple(menu, address, status), margins);
+        EXPECT_TRUE(fresh || known->second == margins) << margins.top << "+" << margins.bottom << " now, "
+                                                        << known->second.top << "+" << known->second.bottom
+                                                        << " before";
+        if (const char* shots = std::getenv("POREMISU_E2E_SHOTS")) {
+            Xdotool({"exec", "--sync", "import", "-window", "root",
+                     std::string(shots) + "/" + std::to_string(++shot) + ".png"});
         }
     }
 }

@@ -6,6 +6,7 @@
 #include "platform/gtk/ClientArea.h"
 #include "platform/gtk/GtkUrlInputDialog.h"
 #include "platform/gtk/MenuText.h"
+#include "platform/gtk/PageText.h"
 #include "ui/CommandTable.h"
 #include "ui/MainWindow.h"
 
@@ -90,6 +91,27 @@ GdkRectangle FrameOnScreen(const WindowPlacement& placement) {
     if (x + width <= left || x >= right) x = std::clamp(x, left, right - width);
     if (y + height <= top || y >= bottom) y = std::clamp(y, top, bottom - height);
     return GdkRectangle{static_cast<int>(x), static_cast<int>(y), static_cast<int>(width), static_cast<int>(height)};
+}
+
+// The engine's own items get labels in one language throughout; each keeps
+// its action and its place.
+void RelabelEngineItems(WebKitContextMenu* menu, PageLanguage language) {
+    GList* items = g_list_copy(webkit_context_menu_get_items(menu));
+    guint position = 0;
+    for (GList* entry = items; entry; entry = entry->next, ++position) {
+        auto* item = static_cast<WebKitContextMenuItem*>(entry->data);
+        if (WebKitContextMenu* submenu = webkit_context_menu_item_get_submenu(item)) {
+            RelabelEngineItems(submenu, language);
+            continue;
+        }
+        WebKitContextMenuAction action = webkit_context_menu_item_get_stock_action(item);
+        const char* label = ContextMenuLabel(language, action);
+        if (!label) continue;
+        webkit_context_menu_remove(menu, item);
+        webkit_context_menu_insert(menu, webkit_context_menu_item_new_from_stock_action_with_label(action, label),
+                                   static_cast<gint>(position));
+    }
+    g_list_free(items);
 }
 
 }  // namespace
@@ -745,6 +767,14 @@ gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data
         self->PopupSystemMenu(reinterpret_cast<GdkEvent*>(event));
         return TRUE;
     }
+    // Desktops keep Alt+Space for their own window menu; F10 is the key
+    // every program there answers with its menus: the menu bar when it is
+    // shown (GTK opens it), else the system menu's items. Shift+F10 and the
+    // Menu key reach the page's context menu, which carries them too.
+    if (event->keyval == GDK_KEY_F10 && modifiers == 0 && !self->HasMenu()) {
+        self->PopupSystemMenu(reinterpret_cast<GdkEvent*>(event));
+        return TRUE;
+    }
     if (event->keyval == GDK_KEY_Escape && modifiers == 0) {
         GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->m_window));
         bool inPage = focus && self->m_browserView &&
@@ -793,6 +823,7 @@ gboolean GtkWindowHost::OnAddressFocusOut(GtkWidget*, GdkEvent*, gpointer data) 
 gboolean GtkWindowHost::OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*,
                                       gpointer data) {
     auto* self = static_cast<GtkWindowHost*>(data);
+    RelabelEngineItems(menu, CurrentPageLanguage());
     if (!self->m_systemActions || self->m_systemItems.empty()) return FALSE;
     webkit_context_menu_prepend(menu, webkit_context_menu_item_new_separator());
     for (auto item = self->m_systemItems.rbegin(); item != self->m_systemItems.rend(); ++item) {

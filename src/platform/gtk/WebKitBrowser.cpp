@@ -8,6 +8,7 @@
 
 #include "platform/gtk/Address.h"
 #include "platform/gtk/ClientArea.h"
+#include "platform/gtk/PageText.h"
 #include "ui/MainWindow.h"
 
 namespace poremisu {
@@ -18,22 +19,6 @@ namespace {
 // the user know it as "about:home", which the engine will not load itself.
 constexpr const char* kInternalScheme = "poremisu";
 constexpr const char* kInternalHome = "poremisu:home";
-
-std::string Escape(const char* text) {
-    gchar* escaped = g_markup_escape_text(text ? text : "", -1);
-    std::string result(escaped);
-    g_free(escaped);
-    return result;
-}
-
-std::string ErrorPageHtml(const char* uri, const GError* error) {
-    return "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">"
-           "<title>ページを表示できません</title>"
-           "<style>body{font-family:\"IPAPGothic\",sans-serif;margin:2em;color:#222}"
-           "h1{font-size:1.2em;font-weight:normal}code{color:#555}</style></head>"
-           "<body><h1>ページを表示できません</h1><p><code>" +
-           Escape(uri) + "</code></p><p>" + Escape(error ? error->message : "") + "</p></body></html>\n";
-}
 
 void ServeHtml(WebKitURISchemeRequest* request, const std::string& html) {
     gsize size = html.size();
@@ -220,9 +205,14 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
         // The error page belongs to the navigation that failed, which has
         // already reported its start.
         if (!errorPage && self->m_events) self->m_events->OnDownloadBegin();
+        if (!errorPage) self->ShowLoadStatus(OpeningStatusText(CurrentPageLanguage(), self->DisplayedUri()));
+    } else if (event == WEBKIT_LOAD_REDIRECTED) {
+        self->ShowLoadStatus(OpeningStatusText(CurrentPageLanguage(), self->DisplayedUri()));
     } else if (event == WEBKIT_LOAD_FINISHED) {
         Finish finish = self->m_nextFinish;
         self->m_nextFinish = Finish::Complete;
+        // A cancelled load opens nothing any more.
+        if (finish == Finish::Silent) self->m_loadStatus.clear();
         if (finish != Finish::Complete) return;
         const char* title = webkit_web_view_get_title(view);
         if (title && *title) {
@@ -283,7 +273,23 @@ void WebKitBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcess
 }
 
 void WebKitBrowser::RaiseComplete() {
+    // Done is said before the completion, which then titles the page plainly.
+    ShowLoadStatus(DoneStatusText(CurrentPageLanguage()));
+    m_loadStatus.clear();
     if (m_events) m_events->OnDocumentComplete();
+}
+
+std::string WebKitBrowser::DisplayedUri() const {
+    const char* uri = webkit_web_view_get_uri(m_view);
+    if (uri && g_strcmp0(uri, kInternalHome) == 0) return std::string(kStartPage);
+    return uri ? uri : "";
+}
+
+void WebKitBrowser::ShowLoadStatus(const std::string& utf8) {
+    m_loadStatus = utf8;
+    // A link under the pointer keeps its place; the load's text shows once the pointer leaves it.
+    if (!m_statusLink.empty()) return;
+    if (m_events) m_events->OnStatusTextChange(ToCodePage(utf8.c_str()));
 }
 
 gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* uri, GError* error,
@@ -306,7 +312,8 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar
     // navigation completes once, when that page has finished.
     self->m_nextFinish = Finish::ErrorPage;
     self->m_errorPageUri = uri ? uri : "";
-    webkit_web_view_load_alternate_html(view, ErrorPageHtml(uri, error).c_str(), uri, nullptr);
+    webkit_web_view_load_alternate_html(view, ErrorPageHtml(CurrentPageLanguage(), uri, error).c_str(), uri,
+                                        nullptr);
     return TRUE;
 }
 
@@ -324,6 +331,8 @@ void WebKitBrowser::OnMouseTargetChanged(WebKitWebView*, WebKitHitTestResult* hi
     std::string text = link ? link : "";
     if (text == self->m_statusLink) return;
     self->m_statusLink = text;
+    // Off a link, the status is the load's again: the address being opened, or nothing.
+    if (text.empty()) text = self->m_loadStatus;
     if (self->m_events) self->m_events->OnStatusTextChange(self->ToCodePage(text.c_str()));
 }
 

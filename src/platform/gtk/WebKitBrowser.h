@@ -78,6 +78,11 @@ private:
     bool AnswerFolder(const char* uri);
     void CompleteFolder();
 
+    // The status text of the load under way (UTF-8), unless a link holds the status.
+    void ShowLoadStatus(const std::string& utf8);
+    // The address being loaded, the start page by the name the user knows.
+    std::string DisplayedUri() const;
+
     void LoadHome();
     void Place();
     std::string ToCodePage(const char* utf8) const;
@@ -95,6 +100,8 @@ private:
     bool m_loadingErrorPage = false;
     // The link address last reported as status text ("" when none).
     std::string m_statusLink;
+    // The load's own status text while a page loads, "" once it is done (UTF-8).
+    std::string m_loadStatus;
     gulong m_downloadHandler = 0;
     guint m_homeIdle = 0;
     // A folder's address and name, as the completion reports them.
