@@ -486,10 +486,12 @@ TEST(E2EPages, CompleteIntoTheTitleAndTheHistory) {
 // shown; the entry count stands in the title until the listing completes.
 TEST(E2EPages, AFolderIsListedAndItsListingShown) {
     Browsing b;
-    b.Page(L"dir\\Sub\\keep.htm", "<title>k</title>");
-    b.Page(L"dir\\News.url", "[InternetShortcut]\r\nURL=http://example.com/news\r\n");
-    b.Page(L"dir\\notes.txt", "n");
-    const std::wstring folder = Wide(b.box / "dir"), listing = folder + L"\\Favorites.htm";
+    // The folder's name ends in a byte 0x5C in CP932, a backslash where bytes are taken for characters.
+    const std::wstring name = L"\u8868";
+    b.Page(name + L"\\Sub\\keep.htm", "<title>k</title>");
+    b.Page(name + L"\\News.url", "[InternetShortcut]\r\nURL=http://example.com/news\r\n");
+    b.Page(name + L"\\notes.txt", "n");
+    const std::wstring folder = Wide(b.box / "") + name, listing = folder + L"\\Favorites.htm";
     ASSERT_TRUE(b.Open(folder));
     EXPECT_TRUE(b.WaitTitle(listing)) << Utf8(TextOf(b.main));
     EXPECT_EQ(TextOf(GetDlgItem(b.main, 1002)), FileUrl(listing)) << "the address bar";
