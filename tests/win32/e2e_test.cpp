@@ -522,16 +522,17 @@ TEST(E2EPages, APopUpLoadsTheLastLinkAndItsDownloadSweepsTheStrayWindow) {
     EXPECT_FALSE(FindWindowA("StandInBrowserWindow", nullptr)) << "the stray window was closed";
 }
 
-// Back and Forward load pages without logging them; the next page is logged again.
+// Back, Forward and the history view load pages without logging them; the next page is logged again.
 TEST(E2EPages, BackAndForwardAreNotLogged) {
     Browsing b;
     const std::wstring one = b.Page(L"one.htm", "<title>One</title>"), two = b.Page(L"two.htm", "<title>Two</title>");
     ASSERT_TRUE(b.Open(one));
     ASSERT_TRUE(b.WaitTitle(L"One"));
-    const std::pair<std::function<void()>, const wchar_t*> steps[] = {
+    const std::pair<std::function<void()>, std::wstring> steps[] = {
         {[&] { WaitExit(b.box.Start(Ansi(two)), 20000); }, L"Two"},  // handed off by a later start
         {[&] { PostCommand(b.main, 3); }, L"One"},                   // "<"
         {[&] { PostCommand(b.main, 4); }, L"Two"},                   // ">"
+        {[&] { PostCommand(b.main, 32776); }, Wide(b.box / "WindowTitleHis.htm")},
         {[&] { WaitExit(b.box.Start(Ansi(one)), 20000); }, L"One"},
     };
     for (const auto& [step, name] : steps) {
@@ -540,6 +541,25 @@ TEST(E2EPages, BackAndForwardAreNotLogged) {
     }
     EXPECT_EQ(b.box.History(), LinkLine(FileUrl(one), L"One") + LinkLine(FileUrl(two), L"Two") +
                                    LinkLine(FileUrl(one), L"One"));
+}
+
+// The program's other calls reach the control by their dispatch ids.
+TEST(E2EPages, TheOtherCallsReachTheControl) {
+    Browsing b;
+    ASSERT_TRUE(b.Open(L""));
+    ASSERT_TRUE(b.WaitTitle(L"about:home"));
+    PostCommand(b.main, 32779);  // "path": the control's Path in a box
+    HWND box = WaitBox(b.main, L"\u30d1\u30b9");
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(HasChildText(box, Wide(ModuleDir()))) << "the stand-in's folder";
+    PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    PostCommand(b.main, 7);  // "?"
+    PostCommand(b.main, 6);  // "x"
+    for (const char* call : {"\nStatusBar\ttrue\t", "\nResizable\ttrue\t", "\nGoSearch\t", "\nQuit\t"}) {
+        EXPECT_TRUE(WaitUntil([&] { return b.box.Events().find(call) != std::string::npos; }, 3000))
+            << call << b.box.Events();
+    }
 }
 
 }  // namespace

@@ -375,6 +375,7 @@ Control::Control() : m_point(new ConnectionPoint(*this)) {
 Control::~Control() {
     for (auto& sink : m_sinks) sink.second->Release();
     if (m_stepper) DestroyWindow(m_stepper);
+    if (m_window) DestroyWindow(m_window);
     if (m_inPlaceSite) m_inPlaceSite->Release();
     if (m_clientSite) m_clientSite->Release();
     delete m_point;
