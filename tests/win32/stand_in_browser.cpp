@@ -418,7 +418,16 @@ STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND 
         return E_UNEXPECTED;
     }
     if (m_inPlaceSite->CanInPlaceActivate() != S_OK) return E_FAIL;
-    m_inPlaceSite->OnInPlaceActivate();
+    // Like most controls, it takes the extended site when its host offers one.
+    IOleInPlaceSiteEx* extended = nullptr;
+    if (SUCCEEDED(m_inPlaceSite->QueryInterface(IID_IOleInPlaceSiteEx, reinterpret_cast<void**>(&extended))) &&
+        extended) {
+        BOOL noRedraw = FALSE;
+        extended->OnInPlaceActivateEx(&noRedraw, 0);
+        extended->Release();
+    } else {
+        m_inPlaceSite->OnInPlaceActivate();
+    }
     IOleInPlaceFrame* frame = nullptr;
     IOleInPlaceUIWindow* document = nullptr;
     RECT position = {}, clip = {};
@@ -676,6 +685,8 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
         return DISP_E_PARAMNOTFOUND;
     }
     if (!put && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+    // Every member but Navigate2 and the property puts takes no argument.
+    if (id != kNavigate2 && !put && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
     auto putValue = [&](VARTYPE type, VARIANT& out) {
         VariantInit(&out);
         HRESULT hr = VariantChangeType(&out, &params->rgvarg[0], 0, type);
@@ -684,7 +695,6 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     };
     auto returnText = [&](const std::wstring& text) {
         if (!get) return DISP_E_MEMBERNOTFOUND;
-        if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
         if (result) {
             VariantInit(result);
             result->vt = VT_BSTR;
