@@ -1,7 +1,8 @@
 // A stand-in for the system's web-browser control, for the end-to-end tests
 // under a Wine that has no HTML engine. An in-process COM server: the tests
-// register it per user under the control's class id, and poremisu.exe hosts
-// it as it would the real one, driving it through IDispatch only.
+// register it per user under the control's class id (and, where COM reads the
+// machine's classes only, as Wine's does, there for the run), and poremisu.exe
+// hosts it as it would the real one, driving it through IDispatch only.
 //
 // It "loads" file: addresses and paths by reading the file (or seeing a
 // folder) and raises DWebBrowserEvents2 in the real control's order, later,
