@@ -1,8 +1,11 @@
 // End-to-end runs of poremisu.exe: each test copies the program into a fresh
 // folder (its settings and history files live beside it), starts it, and
 // drives it from outside as a user or another program would. POREMISU_EXE
-// names the program (by default ..\poremisu.exe); fake_browser.exe stands
-// beside this test.
+// names the program (by default ..\poremisu.exe); fake_browser.exe and
+// stand_in_browser.dll stand beside this test. The stand-in is registered for
+// the current user as the system's web-browser control for the whole run, so
+// pages complete: it reports every event and call of the control, with the
+// host's title at that moment, in browser-events.txt beside the program.
 
 #include <windows.h>
 
@@ -21,6 +24,7 @@
 namespace {
 
 const wchar_t kProductWord[] = L"\u307d\u308c\u307f\u3059";
+const char kControlKey[] = "Software\\Classes\\CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}";
 
 std::string ModuleDir() {
     char path[MAX_PATH] = {};
@@ -46,7 +50,37 @@ std::string ReadAll(const std::string& path) {
     return bytes.str();
 }
 
-void WriteAll(const std::string& path, const char* text) { std::ofstream(path, std::ios::binary) << text; }
+void WriteAll(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string Encoded(const std::wstring& text, UINT codePage) {
+    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
+    return bytes;
+}
+std::string Ansi(const std::wstring& text) { return Encoded(text, CP_ACP); }
+std::string Utf8(const std::wstring& text) { return Encoded(text, CP_UTF8); }
+std::wstring Wide(const std::string& ansi) {
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring text(n > 0 ? n : 0, L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), text.data(), n);
+    return text;
+}
+
+// The address as the control reports a local path.
+std::wstring FileUrl(std::wstring path) {
+    for (std::size_t at = 0; (at = path.find_first_of(L"\\ ", at)) != std::wstring::npos;) {
+        path.replace(at, 1, path[at] == L' ' ? L"%20" : L"/");
+    }
+    return L"file:///" + path;
+}
+
+// The history's link line for a page, in the ANSI code page.
+std::string LinkLine(const std::wstring& url, const std::wstring& name) {
+    return Ansi(L"<a href=\"" + url + L"\">" + name + L"</a><br>") + "\r\n";
+}
 
 // A window's text through the message, so that controls of other processes answer too.
 std::wstring TextOf(HWND window) {
@@ -133,9 +167,9 @@ public:
     HANDLE StartStray(const std::string& title) { return Start(title, ModuleDir() + "fake_browser.exe"); }
     // The program, once every earlier run has ended (one instance at a time
     // holds the name), and its main window.
-    std::pair<HANDLE, HWND> Launch() {
+    std::pair<HANDLE, HWND> Launch(const std::string& arguments = "") {
         WaitUntil([] { return !FindTopLevel("poremisu"); });
-        HANDLE app = Start();
+        HANDLE app = Start(arguments);
         HWND main = nullptr;
         auto shown = [&] { return (main = FindTopLevel("poremisu", GetProcessId(app))) || !Running(app); };
         WaitUntil(shown, 30000);
@@ -147,6 +181,8 @@ public:
         return value;
     }
     std::string History() const { return ReadAll(m_dir + "WindowTitleHis.htm"); }
+    // The stand-in control's report, in UTF-8.
+    std::string Events() const { return ReadAll(m_dir + "browser-events.txt"); }
 
 private:
     std::string m_dir;
@@ -174,8 +210,8 @@ TEST_F(E2E, OpensBareThenTheAddressDialogShowsTheAnchorTakesEscapeAndGo) {
     EXPECT_TRUE(WaitUntil([&] {
         RECT bar = RectIn(GetDlgItem(m_main, 1002), m_main), client = {};
         GetClientRect(m_main, &client);
-        HWND page = GetDlgItem(m_main, 1000);  // missing when the system has no web-browser control
-        return bar.bottom == bar.top && (!page || RectIn(page, m_main) == client);
+        HWND page = GetDlgItem(m_main, 1000);
+        return bar.bottom == bar.top && page && RectIn(page, m_main) == client;
     }, 3000)) << "the address bar is hidden and the page fills the window";
     PostMessageA(m_main, WM_SYSCOMMAND, 16, 0);
     HWND dialog = WaitBox(m_main, L"URL\u5165\u529b");
@@ -304,7 +340,7 @@ TEST(E2EFavorites, AreWrittenAsAListingPageAndShown) {
 
     const std::string page = favorites + "Favorites.htm";
     HWND bar = GetDlgItem(main, 1002);
-    const std::wstring shown(page.begin(), page.end());  // the path is ASCII
+    const std::wstring shown = FileUrl(Wide(page));  // once the listing has completed
     ASSERT_TRUE(WaitUntil([&] { return TextOf(bar) == shown; })) << TextOf(bar);
     const std::string mark = "\x81\x9b";  // the folder mark in CP932
     std::set<std::string> lines, expected{mark + "<a href=\".\">.</a><br>\r",
@@ -329,6 +365,9 @@ TEST(E2EHistory, ResetAsksThenRotatesTheLog) {
         WriteAll(box / "WindowTitleHis000002.htm", "b2");
         auto [app, main] = box.Launch();
         ASSERT_TRUE(main);
+        // The start page is logged first.
+        const std::string old = "old line\r\n" + LinkLine(L"about:home", L"about:home");
+        ASSERT_TRUE(WaitUntil([&] { return box.History() == old; })) << box.History();
         PostCommand(main, 32778);
         HWND question = WaitBox(main, kProductWord);
         ASSERT_TRUE(question) << "the confirmation box";
@@ -336,7 +375,7 @@ TEST(E2EHistory, ResetAsksThenRotatesTheLog) {
         PostMessageA(answer ? question : main, answer ? WM_COMMAND : WM_CLOSE, answer, 0);
         if (answer == IDOK) {
             ASSERT_TRUE(WaitUntil([&] { return box.History() == header; })) << box.History();
-            EXPECT_EQ(ReadAll(box / "WindowTitleHis000001.htm"), "old line\r\n");
+            EXPECT_EQ(ReadAll(box / "WindowTitleHis000001.htm"), old);
         } else {
             EXPECT_TRUE(WaitUntil([&] { return !IsWindow(question); }));
         }
@@ -345,9 +384,199 @@ TEST(E2EHistory, ResetAsksThenRotatesTheLog) {
         EXPECT_FALSE(box.Setting("win").empty()) << "the placement was saved";
         EXPECT_EQ(ReadAll(box / "WindowTitleHis000002.htm"), "b2");
         if (answer != IDOK) {
-            EXPECT_EQ(box.History(), "old line\r\n");
+            EXPECT_EQ(box.History(), old);
             EXPECT_FALSE(std::filesystem::exists(box / "WindowTitleHis000001.htm"));
         }
+    }
+}
+
+// The stand-in control beside this test, registered for the current user
+// under the system control's class id for the length of the run.
+class StandInControl : public ::testing::Environment {
+public:
+    void SetUp() override {
+        const std::string dll = ModuleDir() + "stand_in_browser.dll";
+        SetServer(HKEY_CURRENT_USER, {dll, "Apartment"});
+        // Wine's COM reads the machine's classes only: there the system's
+        // registration gives way for the run, and comes back after it.
+        if (!Answers()) {
+            m_machine = true;
+            m_saved = {Value(HKEY_LOCAL_MACHINE, nullptr), Value(HKEY_LOCAL_MACHINE, "ThreadingModel")};
+            // A run ended before it could restore left the stand-in there: Wine's own server is this.
+            if (m_saved.first.find("stand_in_browser") != std::string::npos) {
+                m_saved = {"C:\\windows\\system32\\ieframe.dll", "Apartment"};
+            }
+            SetServer(HKEY_LOCAL_MACHINE, {dll, "Apartment"});
+        }
+        ASSERT_TRUE(Answers()) << "the stand-in control is not the one a program gets";
+    }
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, kControlKey);
+        if (m_machine) SetServer(HKEY_LOCAL_MACHINE, m_saved);
+    }
+
+private:
+    static std::string ServerKey() { return std::string(kControlKey) + "\\InprocServer32"; }
+    static std::string Value(HKEY root, const char* name) {
+        char value[MAX_PATH] = {};
+        DWORD size = sizeof value - 1;
+        RegGetValueA(root, ServerKey().c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size);
+        return value;
+    }
+    static void SetServer(HKEY root, const std::pair<std::string, std::string>& server) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(root, ServerKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) return;
+        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(server.first.c_str()),
+                       static_cast<DWORD>(server.first.size() + 1));
+        RegSetValueExA(key, "ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.second.c_str()),
+                       static_cast<DWORD>(server.second.size() + 1));
+        RegCloseKey(key);
+    }
+    // Whether creating the control by its class id loads the stand-in.
+    static bool Answers() {
+        CoInitialize(nullptr);
+        IUnknown* control = nullptr;
+        const CLSID id = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+        CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&control));
+        bool ours = control && GetModuleHandleA("stand_in_browser.dll");
+        if (control) control->Release();
+        CoUninitialize();
+        return ours;
+    }
+    bool m_machine = false;
+    std::pair<std::string, std::string> m_saved;
+};
+const auto* const g_standIn = ::testing::AddGlobalTestEnvironment(new StandInControl);
+
+// Pages through the stand-in control: the program started at a page of its
+// sandbox, and its title awaited as the control's events reach the program.
+struct Browsing {
+    // Writes a page (its folders made) into the sandbox; returns its path.
+    std::wstring Page(const std::wstring& name, const std::string& html) {
+        std::filesystem::path path = Wide(box / "") + name;
+        std::filesystem::create_directories(path.parent_path());
+        WriteAll(path, html);
+        return path.wstring();
+    }
+    bool Open(const std::wstring& argument) {
+        std::tie(app, main) = box.Launch(Ansi(argument));
+        return main != nullptr;
+    }
+    // The title of a page named `name`, the status bar hidden.
+    bool WaitTitle(const std::wstring& name, const std::wstring& extra = L"") {
+        const std::wstring title = name + L" - " + kProductWord + L" > " + extra;
+        return WaitUntil([&] { return TextOf(main) == title; });
+    }
+    Sandbox box;
+    HANDLE app = nullptr;
+    HWND main = nullptr;
+};
+
+TEST(E2EPages, CompleteIntoTheTitleAndTheHistory) {
+    struct Row {
+        const wchar_t* file;
+        const char* html;  // UTF-8
+        const wchar_t* name;
+        const wchar_t* status;  // what the page shows in the status text, then in the title
+        const wchar_t* logged = nullptr;  // the name as the history holds it, when escaped
+    } rows[] = {
+        // Japanese in the address and the name reach the title and the history in CP932.
+        {L"\u30da\u30fc\u30b8\\\u65e5\u672c.htm", "<title>\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e</title>",
+         L"\u65e5\u672c\u8a9e", L""},
+        {L"status.htm", "<title>Status</title><meta name=\"test-status\" content=\"http://example.invalid/\xe6\xac\xa1\">",
+         L"Status", L"http://example.invalid/\u6b21"},
+        // A blank is escaped in the address; markup in the name is escaped in the history only.
+        {L"with space\\q.htm", "<TITLE>A &amp; &lt;B&gt; \"q\"</TITLE>", L"A & <B> \"q\"", L"",
+         L"A &amp; &lt;B&gt; &quot;q&quot;"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Utf8(row.file));
+        Browsing b;
+        std::wstring page = b.Page(row.file, row.html);
+        ASSERT_TRUE(b.Open(page));
+        EXPECT_TRUE(b.WaitTitle(row.name, row.status)) << Utf8(TextOf(b.main));
+        EXPECT_EQ(b.box.History(), LinkLine(FileUrl(page), row.logged ? row.logged : row.name));
+        EXPECT_EQ(TextOf(GetDlgItem(b.main, 1002)), FileUrl(page)) << "the address bar";
+    }
+}
+
+// A folder address is written out as its listing page, and the listing
+// shown; the entry count stands in the title until the listing completes.
+TEST(E2EPages, AFolderIsListedAndItsListingShown) {
+    Browsing b;
+    // The folder's name ends in a byte 0x5C in CP932, a backslash where bytes are taken for characters.
+    const std::wstring name = L"\u8868";
+    b.Page(name + L"\\Sub\\keep.htm", "<title>k</title>");
+    b.Page(name + L"\\News.url", "[InternetShortcut]\r\nURL=http://example.com/news\r\n");
+    b.Page(name + L"\\notes.txt", "n");
+    const std::wstring folder = Wide(b.box / "") + name, listing = folder + L"\\Favorites.htm";
+    ASSERT_TRUE(b.Open(folder));
+    EXPECT_TRUE(b.WaitTitle(listing)) << Utf8(TextOf(b.main));
+    EXPECT_EQ(TextOf(GetDlgItem(b.main, 1002)), FileUrl(listing)) << "the address bar";
+    EXPECT_EQ(b.box.History(), LinkLine(FileUrl(folder), folder) + LinkLine(FileUrl(listing), listing));
+    EXPECT_NE(ReadAll(Ansi(listing)).find("<a href=\"http://example.com/news\">News</a><br>\r\n"), std::string::npos);
+    // ".", "..", Sub, News.url, notes.txt and the page itself: the title as the listing was asked for.
+    const std::string asked = "BeforeNavigate2\t" + Utf8(listing) + "\t";
+    std::string events = b.box.Events();
+    std::size_t at = events.find(asked);
+    ASSERT_NE(at, std::string::npos) << events;
+    std::string title = events.substr(at + asked.size(), events.find('\n', at) - at - asked.size());
+    EXPECT_EQ(title.substr(title.rfind(Utf8(kProductWord))), Utf8(std::wstring(kProductWord) + L" > 6")) << title;
+}
+
+// A page's pop-up request: logged with the last link address, which the main
+// window loads instead; the window the control opened for the request is
+// logged and closed at that load's download start.
+TEST(E2EPages, APopUpLoadsTheLastLinkAndItsDownloadSweepsTheStrayWindow) {
+    Browsing b;
+    const std::wstring page = b.Page(L"pop.htm", "<title>Pop</title>"
+                                     "<meta name=\"test-status\" content=\"http://example.invalid/target\">"
+                                     "<meta name=\"test-popup\" content=\"http://popup.invalid/ad\">");
+    ASSERT_TRUE(b.Open(page));
+    const std::wstring target = L"http://example.invalid/target";
+    EXPECT_TRUE(b.WaitTitle(target)) << Utf8(TextOf(b.main));
+    EXPECT_EQ(b.box.History(), LinkLine(FileUrl(page), L"Pop") + "new\thttp://example.invalid/target\r\n" +
+                                   "(IE)\thttp://popup.invalid/ad - Internet Explorer\r\n" + LinkLine(target, target));
+    EXPECT_FALSE(FindWindowA("StandInBrowserWindow", nullptr)) << "the stray window was closed";
+}
+
+// Back, Forward and the history view load pages without logging them; the next page is logged again.
+TEST(E2EPages, BackAndForwardAreNotLogged) {
+    Browsing b;
+    const std::wstring one = b.Page(L"one.htm", "<title>One</title>"), two = b.Page(L"two.htm", "<title>Two</title>");
+    ASSERT_TRUE(b.Open(one));
+    ASSERT_TRUE(b.WaitTitle(L"One"));
+    const std::pair<std::function<void()>, std::wstring> steps[] = {
+        {[&] { WaitExit(b.box.Start(Ansi(two)), 20000); }, L"Two"},  // handed off by a later start
+        {[&] { PostCommand(b.main, 3); }, L"One"},                   // "<"
+        {[&] { PostCommand(b.main, 4); }, L"Two"},                   // ">"
+        {[&] { PostCommand(b.main, 32776); }, Wide(b.box / "WindowTitleHis.htm")},
+        {[&] { WaitExit(b.box.Start(Ansi(one)), 20000); }, L"One"},
+    };
+    for (const auto& [step, name] : steps) {
+        step();
+        ASSERT_TRUE(b.WaitTitle(name)) << Utf8(name) << ": " << Utf8(TextOf(b.main));
+    }
+    EXPECT_EQ(b.box.History(), LinkLine(FileUrl(one), L"One") + LinkLine(FileUrl(two), L"Two") +
+                                   LinkLine(FileUrl(one), L"One"));
+}
+
+// The program's other calls reach the control by their dispatch ids.
+TEST(E2EPages, TheOtherCallsReachTheControl) {
+    Browsing b;
+    ASSERT_TRUE(b.Open(L""));
+    ASSERT_TRUE(b.WaitTitle(L"about:home"));
+    PostCommand(b.main, 32779);  // "path": the control's Path in a box
+    HWND box = WaitBox(b.main, L"\u30d1\u30b9");
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(HasChildText(box, Wide(ModuleDir()))) << "the stand-in's folder";
+    PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    PostCommand(b.main, 7);  // "?"
+    PostCommand(b.main, 6);  // "x"
+    for (const char* call : {"\nStatusBar\ttrue\t", "\nResizable\ttrue\t", "\nGoSearch\t", "\nQuit\t"}) {
+        EXPECT_TRUE(WaitUntil([&] { return b.box.Events().find(call) != std::string::npos; }, 3000))
+            << call << b.box.Events();
     }
 }
 

@@ -1,0 +1,842 @@
+// A stand-in for the system's web-browser control, for the end-to-end tests
+// under a Wine that has no HTML engine. An in-process COM server: the tests
+// register it per user under the control's class id (and, where COM reads the
+// machine's classes only, as Wine's does, there for the run), and poremisu.exe
+// hosts it as it would the real one, driving it through IDispatch only.
+//
+// It "loads" file: addresses and paths by reading the file (or seeing a
+// folder) and raises DWebBrowserEvents2 in the real control's order, later,
+// from its own posted messages, as the real control does:
+//   BeforeNavigate2 (inside Navigate2), DownloadBegin, NavigateComplete2,
+//   TitleChange, DownloadComplete, DocumentComplete,
+// then what the page asks for after loading, by markers in its text:
+//   <meta name="test-status" content="TEXT">  StatusTextChange(TEXT), as a
+//                                             link under the pointer would
+//   <meta name="test-popup" content="ADDR">   NewWindow2; not cancelled, it
+//                                             opens "ADDR - Internet Explorer"
+// Web and about: addresses complete as empty pages named by their address; a
+// missing file raises NavigateError and never completes. Texts travel as
+// BSTRs; a page's bytes are read as UTF-8, or else in the ANSI code page.
+//
+// Every event and call is also appended, in UTF-8, to browser-events.txt
+// beside the host program, with the host window's title at that moment:
+//     NAME <TAB> ARGUMENT <TAB> TITLE
+
+#include <windows.h>
+#include <exdisp.h>
+#include <exdispid.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// {8856F961-340A-11D0-A96B-00C04FD705A2}
+const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+
+// The automation interface's dispatch ids that a host may use.
+enum : DISPID {
+    kGoBack = 100, kGoForward = 101, kGoSearch = 103, kQuit = 300, kNavigate2 = 500,
+    kLeft = 206, kTop = 207, kWidth = 208, kHeight = 209,
+    kLocationName = 210, kLocationURL = 211, kPath = 401, kStatusBar = 403, kResizable = 556,
+};
+
+const UINT kStepMessage = WM_APP + 1;
+HMODULE g_module = nullptr;
+
+std::string Utf8(const std::wstring& wide) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n, nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring Wide(const std::string& bytes, UINT codePage, DWORD flags = 0) {
+    int n = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring wide(n > 0 ? n : 0, L'\0');
+    if (n > 0) MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
+    return wide;
+}
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text) c = (c >= L'A' && c <= L'Z') ? c + 32 : c;
+    return text;
+}
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return Lower(text).rfind(prefix, 0) == 0; }
+
+std::wstring ModuleDirectory(HMODULE module) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    std::wstring dir = path;
+    return dir.substr(0, dir.find_last_of(L'\\') + 1);
+}
+
+// A window's title as its owner set it.
+std::wstring TitleOf(HWND window) {
+    wchar_t text[2048] = {};
+    if (window) GetWindowTextW(window, text, 2048);
+    return text;
+}
+
+// The text of a &-entity-free attribute or element, entities decoded.
+std::wstring Decoded(std::wstring text) {
+    const std::pair<const wchar_t*, const wchar_t*> entities[] = {
+        {L"&lt;", L"<"}, {L"&gt;", L">"}, {L"&quot;", L"\""}, {L"&#39;", L"'"}, {L"&amp;", L"&"}};
+    for (const auto& [from, to] : entities) {
+        for (std::size_t at = 0; (at = text.find(from, at)) != std::wstring::npos; at += wcslen(to)) {
+            text.replace(at, wcslen(from), to);
+        }
+    }
+    return text;
+}
+
+// What a load found: the address as the control reports it, the page name,
+// and what the page asks for once loaded.
+struct Page {
+    bool found = false;
+    std::wstring url, name;
+    std::vector<std::wstring> statusTexts;
+    bool popup = false;
+    std::wstring popupAddress;
+};
+
+// The meta markers of a page: every content of <meta name="NAME" content="...">.
+std::vector<std::wstring> Markers(const std::wstring& html, const std::wstring& name) {
+    std::vector<std::wstring> found;
+    const std::wstring tag = L"<meta name=\"" + name + L"\"";
+    for (std::size_t at = 0; (at = html.find(tag, at)) != std::wstring::npos; at += tag.size()) {
+        std::size_t end = html.find(L'>', at);
+        std::wstring attributes = html.substr(at + tag.size(), end == std::wstring::npos ? 0 : end - at - tag.size());
+        std::size_t content = attributes.find(L"content=\"");
+        std::wstring value;
+        if (content != std::wstring::npos) {
+            content += 9;
+            value = Decoded(attributes.substr(content, attributes.find(L'"', content) - content));
+        }
+        found.push_back(value);
+    }
+    return found;
+}
+
+// A local path as the control writes its address: file:///, forward
+// slashes, blanks, percent and hash signs escaped, other characters kept.
+std::wstring FileUrlOf(const std::wstring& path) {
+    std::wstring url = L"file:///";
+    for (wchar_t c : path) {
+        if (c == L'\\') url += L'/';
+        else if (c == L' ') url += L"%20";
+        else if (c == L'%') url += L"%25";
+        else if (c == L'#') url += L"%23";
+        else url += c;
+    }
+    return url;
+}
+
+// A file: address (or a plain path) as a local path, escapes decoded.
+std::wstring PathOf(const std::wstring& address) {
+    if (!StartsWith(address, L"file:")) return address;
+    std::wstring rest = address.substr(5);
+    while (!rest.empty() && rest[0] == L'/') rest.erase(0, 1);
+    std::string bytes;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == L'%' && i + 2 < rest.size() && iswxdigit(rest[i + 1]) && iswxdigit(rest[i + 2])) {
+            bytes += static_cast<char>(std::stoi(Utf8(rest.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            bytes += Utf8(std::wstring(1, rest[i] == L'/' ? L'\\' : rest[i]));
+        }
+    }
+    return Wide(bytes, CP_UTF8);
+}
+
+Page Load(const std::wstring& address) {
+    Page page;
+    bool local = StartsWith(address, L"file:") || (address.size() > 2 && address[1] == L':') ||
+                 StartsWith(address, L"\\\\");
+    if (!local) {
+        page.found = true;
+        page.url = page.name = address;
+        return page;
+    }
+    std::wstring path = PathOf(address);
+    wchar_t full[MAX_PATH] = {};
+    if (!GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr)) return page;
+    path = full;
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return page;
+    page.found = true;
+    page.url = FileUrlOf(path);
+    page.name = path;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return page;  // the folder view: nothing to read
+
+    std::string bytes;
+    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
+        char buffer[4096];
+        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1u << 20);) {
+            bytes.append(buffer, n);
+        }
+        fclose(file);
+    }
+    std::wstring html = Wide(bytes, CP_UTF8, MB_ERR_INVALID_CHARS);
+    if (html.empty() && !bytes.empty()) html = Wide(bytes, CP_ACP);
+    std::wstring lower = Lower(html);
+    std::size_t open = lower.find(L"<title>"), close = lower.find(L"</title>");
+    if (open != std::wstring::npos && close != std::wstring::npos && close > open) {
+        page.name = Decoded(html.substr(open + 7, close - open - 7));
+    }
+    page.statusTexts = Markers(html, L"test-status");
+    std::vector<std::wstring> popups = Markers(html, L"test-popup");
+    page.popup = !popups.empty();
+    if (page.popup) page.popupAddress = popups.front();
+    return page;
+}
+
+LRESULT CALLBACK StrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class ConnectionPoint;
+
+class Control final : public IDispatch,
+                      public IOleObject,
+                      public IOleInPlaceObject,
+                      public IOleInPlaceActiveObject,
+                      public IConnectionPointContainer {
+public:
+    Control();
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_refs); }
+    STDMETHODIMP_(ULONG) Release() override {
+        LONG refs = InterlockedDecrement(&m_refs);
+        if (refs == 0) delete this;
+        return refs;
+    }
+
+    // IDispatch: the web-browser automation interface, by dispatch id only.
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        if (count) *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                        UINT* argError) override;
+
+    // IOleObject: what in-place hosting needs.
+    STDMETHODIMP SetClientSite(IOleClientSite* site) override;
+    STDMETHODIMP GetClientSite(IOleClientSite** site) override {
+        if (!site) return E_POINTER;
+        *site = m_clientSite;
+        if (m_clientSite) m_clientSite->AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP Close(DWORD) override {
+        InPlaceDeactivate();
+        return S_OK;
+    }
+    STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
+    STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) override;
+    STDMETHODIMP EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
+    STDMETHODIMP Update() override { return S_OK; }
+    STDMETHODIMP IsUpToDate() override { return S_OK; }
+    STDMETHODIMP GetUserClassID(CLSID* id) override {
+        if (!id) return E_POINTER;
+        *id = kClsidWebBrowser;
+        return S_OK;
+    }
+    STDMETHODIMP GetUserType(DWORD, LPOLESTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetExtent(DWORD, SIZEL*) override { return S_OK; }
+    STDMETHODIMP GetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
+    STDMETHODIMP Advise(IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP Unadvise(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetMiscStatus(DWORD, DWORD* status) override {
+        if (status) *status = 0;
+        return S_OK;
+    }
+    STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+
+    // IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
+    STDMETHODIMP GetWindow(HWND* window) override {
+        if (!window) return E_POINTER;
+        *window = m_window;
+        return m_window ? S_OK : E_FAIL;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP InPlaceDeactivate() override;
+    STDMETHODIMP UIDeactivate() override { return S_OK; }
+    STDMETHODIMP SetObjectRects(LPCRECT position, LPCRECT) override {
+        if (!position) return E_POINTER;
+        m_rect = *position;
+        if (m_window) {
+            MoveWindow(m_window, m_rect.left, m_rect.top, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top, TRUE);
+        }
+        return S_OK;
+    }
+    STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
+    STDMETHODIMP TranslateAccelerator(LPMSG) override { return S_FALSE; }
+    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+
+    // IConnectionPointContainer: DWebBrowserEvents2 only.
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+
+    // The connection point's sinks.
+    HRESULT AddSink(IUnknown* sink, DWORD* cookie);
+    HRESULT RemoveSink(DWORD cookie);
+
+    static LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    ~Control();
+
+    HRESULT Navigate(const std::wstring& address, bool record);
+    void Step(unsigned generation);
+    void Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, const std::wstring& traced);
+    void Trace(const wchar_t* name, const std::wstring& argument);
+    void MoveTo(const RECT& rect) {
+        if (m_inPlaceSite) m_inPlaceSite->OnPosRectChange(&rect);
+    }
+    HWND Host() const { return m_parent; }
+
+    LONG m_refs = 1;
+    IOleClientSite* m_clientSite = nullptr;
+    IOleInPlaceSite* m_inPlaceSite = nullptr;
+    ConnectionPoint* m_point = nullptr;
+    std::vector<std::pair<DWORD, IDispatch*>> m_sinks;
+    DWORD m_nextCookie = 1;
+    HWND m_parent = nullptr;
+    HWND m_window = nullptr;   // the page's window, a child of the host's
+    HWND m_stepper = nullptr;  // a message-only window for the later steps
+    RECT m_rect = {};
+    bool m_statusBar = false, m_resizable = false;
+
+    std::wstring m_locationURL, m_locationName;
+    std::vector<std::wstring> m_travel;  // addresses loaded, for Back and Forward
+    std::size_t m_current = 0;
+    Page m_loading;  // the navigation under way
+    int m_step = 0;  // its next step; 0 when none is under way
+    unsigned m_generation = 0;  // counts navigations: a later one drops the steps of an earlier
+    std::wstring m_trace;
+};
+
+class ConnectionPoint final : public IConnectionPoint {
+public:
+    explicit ConnectionPoint(Control& control) : m_control(control) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IConnectionPoint) return E_NOINTERFACE;
+        *out = static_cast<IConnectionPoint*>(this);
+        AddRef();
+        return S_OK;
+    }
+    // Lives as long as its control and counts with it.
+    STDMETHODIMP_(ULONG) AddRef() override { return m_control.AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return m_control.Release(); }
+    STDMETHODIMP GetConnectionInterface(IID* iid) override {
+        if (!iid) return E_POINTER;
+        *iid = DIID_DWebBrowserEvents2;
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override {
+        if (!container) return E_POINTER;
+        *container = &m_control;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override { return m_control.AddSink(sink, cookie); }
+    STDMETHODIMP Unadvise(DWORD cookie) override { return m_control.RemoveSink(cookie); }
+    STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+private:
+    Control& m_control;
+};
+
+Control::Control() : m_point(new ConnectionPoint(*this)) {
+    m_stepper = CreateWindowExW(0, L"StandInBrowserStepper", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
+    SetWindowLongPtrW(m_stepper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_trace = ModuleDirectory(nullptr) + L"browser-events.txt";
+}
+
+Control::~Control() {
+    for (auto& sink : m_sinks) sink.second->Release();
+    if (m_stepper) DestroyWindow(m_stepper);
+    if (m_window) DestroyWindow(m_window);
+    if (m_inPlaceSite) m_inPlaceSite->Release();
+    if (m_clientSite) m_clientSite->Release();
+    delete m_point;
+}
+
+STDMETHODIMP Control::QueryInterface(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IWebBrowser2 || iid == IID_IWebBrowserApp ||
+        iid == IID_IWebBrowser) {
+        *out = static_cast<IDispatch*>(this);
+    } else if (iid == IID_IOleObject) {
+        *out = static_cast<IOleObject*>(this);
+    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
+        *out = static_cast<IOleInPlaceObject*>(this);
+    } else if (iid == IID_IOleInPlaceActiveObject) {
+        *out = static_cast<IOleInPlaceActiveObject*>(this);
+    } else if (iid == IID_IConnectionPointContainer) {
+        *out = static_cast<IConnectionPointContainer*>(this);
+    } else {
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP Control::SetClientSite(IOleClientSite* site) {
+    if (m_clientSite) m_clientSite->Release();
+    m_clientSite = site;
+    if (site) site->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) {
+    if (verb != OLEIVERB_INPLACEACTIVATE && verb != OLEIVERB_SHOW && verb != OLEIVERB_UIACTIVATE) return E_NOTIMPL;
+    if (m_window) return S_OK;
+    if (!site) site = m_clientSite;
+    if (!site || FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&m_inPlaceSite)))) {
+        m_inPlaceSite = nullptr;
+        return E_UNEXPECTED;
+    }
+    if (m_inPlaceSite->CanInPlaceActivate() != S_OK) return E_FAIL;
+    // Like most controls, it takes the extended site when its host offers one.
+    IOleInPlaceSiteEx* extended = nullptr;
+    if (SUCCEEDED(m_inPlaceSite->QueryInterface(IID_IOleInPlaceSiteEx, reinterpret_cast<void**>(&extended))) &&
+        extended) {
+        BOOL noRedraw = FALSE;
+        extended->OnInPlaceActivateEx(&noRedraw, 0);
+        extended->Release();
+    } else {
+        m_inPlaceSite->OnInPlaceActivate();
+    }
+    IOleInPlaceFrame* frame = nullptr;
+    IOleInPlaceUIWindow* document = nullptr;
+    RECT position = {}, clip = {};
+    OLEINPLACEFRAMEINFO info = {};
+    info.cb = sizeof info;
+    if (FAILED(m_inPlaceSite->GetWindowContext(&frame, &document, &position, &clip, &info))) return E_FAIL;
+    if (frame) frame->Release();
+    if (document) document->Release();
+    if (FAILED(m_inPlaceSite->GetWindow(&m_parent)) || !m_parent) m_parent = parent;
+    m_rect = rect ? *rect : position;
+    m_window = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, m_rect.left, m_rect.top,
+                               m_rect.right - m_rect.left, m_rect.bottom - m_rect.top, m_parent, nullptr, g_module, nullptr);
+    return m_window ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP Control::InPlaceDeactivate() {
+    if (m_window) DestroyWindow(m_window);
+    m_window = nullptr;
+    if (m_inPlaceSite) {
+        m_inPlaceSite->OnInPlaceDeactivate();
+        m_inPlaceSite->Release();
+        m_inPlaceSite = nullptr;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP Control::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+    if (!point) return E_POINTER;
+    *point = nullptr;
+    if (iid != DIID_DWebBrowserEvents2) return CONNECT_E_NOCONNECTION;
+    *point = m_point;
+    m_point->AddRef();
+    return S_OK;
+}
+
+HRESULT Control::AddSink(IUnknown* sink, DWORD* cookie) {
+    if (!sink || !cookie) return E_POINTER;
+    IDispatch* events = nullptr;
+    if (FAILED(sink->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&events))) &&
+        FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&events)))) {
+        return CONNECT_E_CANNOTCONNECT;
+    }
+    *cookie = m_nextCookie++;
+    m_sinks.emplace_back(*cookie, events);
+    Trace(L"Advise", std::to_wstring(*cookie));
+    return S_OK;
+}
+
+HRESULT Control::RemoveSink(DWORD cookie) {
+    for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
+        if (it->first != cookie) continue;
+        it->second->Release();
+        m_sinks.erase(it);
+        Trace(L"Unadvise", std::to_wstring(cookie));
+        return S_OK;
+    }
+    return CONNECT_E_NOCONNECTION;
+}
+
+void Control::Trace(const wchar_t* name, const std::wstring& argument) {
+    std::string line = Utf8(name) + "\t" + Utf8(argument) + "\t" + Utf8(TitleOf(Host())) + "\n";
+    if (FILE* file = _wfopen(m_trace.c_str(), L"ab")) {
+        fwrite(line.data(), 1, line.size(), file);
+        fclose(file);
+    }
+}
+
+// Raises one event on every sink, the arguments in DISPPARAMS order (last first).
+void Control::Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, const std::wstring& traced) {
+    Trace(name, traced);
+    auto sinks = m_sinks;
+    for (auto& sink : sinks) sink.second->AddRef();
+    AddRef();
+    DISPPARAMS params = {args.empty() ? nullptr : args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    for (auto& sink : sinks) {
+        sink.second->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        sink.second->Release();
+    }
+    Release();
+}
+
+VARIANT Bstr(BSTR text) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = text;
+    return v;
+}
+
+VARIANT ByRef(VARIANT* target) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BYREF | VT_VARIANT;
+    v.pvarVal = target;
+    return v;
+}
+
+HRESULT Control::Navigate(const std::wstring& address, bool record) {
+    // BeforeNavigate2 comes inside the call, the rest from the message loop.
+    // A navigation under way is dropped for the new one.
+    m_step = 0;
+    const unsigned generation = ++m_generation;
+    VARIANT url = Bstr(SysAllocString(address.c_str())), flags, empty = Bstr(SysAllocString(L"")), none, cancelFlag;
+    VariantInit(&flags);
+    flags.vt = VT_I4;
+    VariantInit(&none);
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VariantInit(&cancelFlag);
+    cancelFlag.vt = VT_BYREF | VT_BOOL;
+    cancelFlag.pboolVal = &cancel;
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_DISPATCH;
+    self.pdispVal = this;
+    Fire(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2",
+         {cancelFlag, ByRef(&none), ByRef(&none), ByRef(&empty), ByRef(&flags), ByRef(&url), self}, address);
+    VariantClear(&url);
+    VariantClear(&empty);
+    // Cancelled, or its handler started another navigation.
+    if (cancel != VARIANT_FALSE || generation != m_generation) return S_OK;
+    m_loading = Load(address);
+    if (record && m_loading.found) {
+        if (!m_travel.empty()) m_travel.resize(m_current + 1);
+        m_travel.push_back(address);
+        m_current = m_travel.size() - 1;
+    }
+    m_step = 1;
+    PostMessageW(m_stepper, kStepMessage, generation, 0);
+    return S_OK;
+}
+
+// One event of the navigation under way per posted message, so that
+// the host's handlers run between them and may start another navigation.
+void Control::Step(unsigned generation) {
+    if (m_step == 0 || generation != m_generation) return;
+    Page page = m_loading;
+    int step = m_step++;
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_DISPATCH;
+    self.pdispVal = this;
+    VARIANT url = Bstr(SysAllocString(page.url.c_str()));
+    bool more = true;
+    switch (step) {
+    case 1: Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L""); break;
+    case 2:
+        if (!page.found) {
+            m_step = 4;  // DownloadComplete, and no completion
+            VARIANT code, none, frame = Bstr(SysAllocString(L"")), cancelFlag;
+            VariantInit(&code);
+            code.vt = VT_I4;
+            code.lVal = INET_E_RESOURCE_NOT_FOUND;
+            VariantInit(&none);
+            VARIANT_BOOL cancel = VARIANT_FALSE;
+            VariantInit(&cancelFlag);
+            cancelFlag.vt = VT_BYREF | VT_BOOL;
+            cancelFlag.pboolVal = &cancel;
+            Fire(DISPID_NAVIGATEERROR, L"NavigateError",
+                 {cancelFlag, ByRef(&code), ByRef(&frame), ByRef(&url), self}, page.url);
+            VariantClear(&frame);
+            break;
+        }
+        m_locationURL = page.url;
+        m_locationName = page.name;
+        Fire(DISPID_NAVIGATECOMPLETE2, L"NavigateComplete2", {ByRef(&url), self}, page.url);
+        break;
+    case 3: {
+        BSTR name = SysAllocString(page.name.c_str());
+        Fire(DISPID_TITLECHANGE, L"TitleChange", {Bstr(name)}, page.name);
+        SysFreeString(name);
+        break;
+    }
+    case 4:
+        Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L"");
+        more = page.found;
+        break;
+    case 5: Fire(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", {ByRef(&url), self}, page.url); break;
+    default: {
+        // After loading: the page's status texts, then its pop-up request.
+        std::size_t index = static_cast<std::size_t>(step - 6);
+        if (index < page.statusTexts.size()) {
+            BSTR text = SysAllocString(page.statusTexts[index].c_str());
+            Fire(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", {Bstr(text)}, page.statusTexts[index]);
+            SysFreeString(text);
+            break;
+        }
+        more = false;
+        if (!page.popup) break;
+        IDispatch* created = nullptr;
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        VARIANT createdRef, cancelFlag;
+        VariantInit(&createdRef);
+        createdRef.vt = VT_BYREF | VT_DISPATCH;
+        createdRef.ppdispVal = &created;
+        VariantInit(&cancelFlag);
+        cancelFlag.vt = VT_BYREF | VT_BOOL;
+        cancelFlag.pboolVal = &cancel;
+        Fire(DISPID_NEWWINDOW2, L"NewWindow2", {cancelFlag, createdRef}, page.popupAddress);
+        if (created) {
+            Trace(L"NewWindow2 returned a window", L"");
+            created->Release();
+        } else if (cancel != VARIANT_FALSE) {
+            Trace(L"NewWindow2 cancelled", L"");
+        } else {
+            // Not cancelled and no window given: a browser window of its own.
+            std::wstring title = page.popupAddress + L" - Internet Explorer";
+            CreateWindowExW(0, L"StandInBrowserWindow", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60,
+                            320, 200, nullptr, nullptr, g_module, nullptr);
+            Trace(L"opened", title);
+        }
+        break;
+    }
+    }
+    VariantClear(&url);
+    // A handler may have started another navigation meanwhile: it owns the steps now.
+    if (generation != m_generation) return;
+    if (more) {
+        PostMessageW(m_stepper, kStepMessage, generation, 0);
+    } else {
+        m_step = 0;
+    }
+}
+
+LRESULT CALLBACK Control::StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kStepMessage) {
+        if (auto* control = reinterpret_cast<Control*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+            control->AddRef();
+            control->Step(static_cast<unsigned>(wParam));
+            control->Release();
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The argument at `index` of an automation call (0 is the first), seen
+// through a reference, or null when left out.
+VARIANT* Argument(DISPPARAMS* params, UINT index) {
+    if (!params || index >= params->cArgs) return nullptr;
+    VARIANT* v = &params->rgvarg[params->cArgs - 1 - index];
+    if (v->vt == (VT_BYREF | VT_VARIANT)) v = v->pvarVal;
+    if (!v || (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND)) return nullptr;
+    return v;
+}
+
+STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                             UINT* argError) {
+    if (!params) return E_INVALIDARG;
+    const bool method = (flags & DISPATCH_METHOD) != 0;
+    const bool get = (flags & DISPATCH_PROPERTYGET) != 0;
+    const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
+    // A property put names its value DISPID_PROPERTYPUT, as the automation rules say.
+    if (put && (params->cArgs != 1 || params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
+                params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
+        return DISP_E_PARAMNOTFOUND;
+    }
+    if (!put && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+    // Every member but Navigate2 and the property puts takes no argument.
+    if (id != kNavigate2 && !put && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+    auto putValue = [&](VARTYPE type, VARIANT& out) {
+        VariantInit(&out);
+        HRESULT hr = VariantChangeType(&out, &params->rgvarg[0], 0, type);
+        if (FAILED(hr) && argError) *argError = 0;
+        return hr;
+    };
+    auto returnText = [&](const std::wstring& text) {
+        if (!get) return DISP_E_MEMBERNOTFOUND;
+        if (result) {
+            VariantInit(result);
+            result->vt = VT_BSTR;
+            result->bstrVal = SysAllocString(text.c_str());
+        }
+        return S_OK;
+    };
+
+    switch (id) {
+    case kGoBack:
+    case kGoForward: {
+        if (!method) return DISP_E_MEMBERNOTFOUND;
+        bool back = id == kGoBack;
+        Trace(back ? L"GoBack" : L"GoForward", L"");
+        if (back ? m_current == 0 : m_current + 1 >= m_travel.size()) return E_FAIL;  // nowhere to go
+        m_current = back ? m_current - 1 : m_current + 1;
+        return Navigate(m_travel[m_current], false);
+    }
+    case kGoSearch:
+        if (!method) return DISP_E_MEMBERNOTFOUND;
+        Trace(L"GoSearch", L"");
+        return Navigate(L"about:search", true);
+    case kQuit:
+        if (!method) return DISP_E_MEMBERNOTFOUND;
+        Trace(L"Quit", L"");
+        return S_OK;  // a control in a window of its host does not quit
+    case kNavigate2: {
+        if (!method) return DISP_E_MEMBERNOTFOUND;
+        if (params->cArgs < 1 || params->cArgs > 5) return DISP_E_BADPARAMCOUNT;
+        VARIANT* url = Argument(params, 0);
+        VARIANT text;
+        VariantInit(&text);
+        if (!url || FAILED(VariantChangeType(&text, url, 0, VT_BSTR))) {
+            if (argError) *argError = params->cArgs - 1;
+            return DISP_E_TYPEMISMATCH;
+        }
+        std::wstring address(text.bstrVal, SysStringLen(text.bstrVal));
+        VariantClear(&text);
+        Trace(L"Navigate2", address);
+        return Navigate(address, true);
+    }
+    case kLeft:
+    case kTop:
+    case kWidth:
+    case kHeight: {
+        LONG* field = id == kLeft ? &m_rect.left : id == kTop ? &m_rect.top : nullptr;
+        if (get) {
+            if (!result) return S_OK;
+            VariantInit(result);
+            result->vt = VT_I4;
+            result->lVal = field ? *field : id == kWidth ? m_rect.right - m_rect.left : m_rect.bottom - m_rect.top;
+            return S_OK;
+        }
+        VARIANT value;
+        if (!put) return DISP_E_MEMBERNOTFOUND;
+        if (FAILED(putValue(VT_I4, value))) return DISP_E_TYPEMISMATCH;
+        // The control does not move itself: it asks its site to move it.
+        RECT rect = m_rect;
+        if (id == kLeft) OffsetRect(&rect, value.lVal - rect.left, 0);
+        if (id == kTop) OffsetRect(&rect, 0, value.lVal - rect.top);
+        if (id == kWidth) rect.right = rect.left + value.lVal;
+        if (id == kHeight) rect.bottom = rect.top + value.lVal;
+        MoveTo(rect);
+        return S_OK;
+    }
+    case kLocationName: return returnText(m_locationName);
+    case kLocationURL: return returnText(m_locationURL);
+    case kPath: return returnText(ModuleDirectory(g_module));
+    case kStatusBar:
+    case kResizable: {
+        bool& field = id == kStatusBar ? m_statusBar : m_resizable;
+        if (get) {
+            if (result) {
+                VariantInit(result);
+                result->vt = VT_BOOL;
+                result->boolVal = field ? VARIANT_TRUE : VARIANT_FALSE;
+            }
+            return S_OK;
+        }
+        VARIANT value;
+        if (!put) return DISP_E_MEMBERNOTFOUND;
+        if (FAILED(putValue(VT_BOOL, value))) return DISP_E_TYPEMISMATCH;
+        field = value.boolVal != VARIANT_FALSE;
+        Trace(id == kStatusBar ? L"StatusBar" : L"Resizable", field ? L"true" : L"false");
+        return S_OK;
+    }
+    default: return DISP_E_MEMBERNOTFOUND;
+    }
+}
+
+class Factory final : public IClassFactory {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
+        *out = static_cast<IClassFactory*>(this);
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        Control* control = new Control;
+        HRESULT hr = control->QueryInterface(iid, out);
+        static_cast<IDispatch*>(control)->Release();
+        return hr;
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+};
+
+Factory g_factory;
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = instance;
+        DisableThreadLibraryCalls(instance);
+        WNDCLASSW stepper = {};
+        stepper.lpfnWndProc = Control::StepProc;
+        stepper.hInstance = instance;
+        stepper.lpszClassName = L"StandInBrowserStepper";
+        RegisterClassW(&stepper);
+        WNDCLASSW stray = {};
+        stray.lpfnWndProc = StrayProc;
+        stray.hInstance = instance;
+        stray.lpszClassName = L"StandInBrowserWindow";
+        RegisterClassW(&stray);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (clsid != kClsidWebBrowser) return CLASS_E_CLASSNOTAVAILABLE;
+    return g_factory.QueryInterface(iid, out);
+}
+
+// Stays for the life of the process: the procedures of its windows live here.
+extern "C" HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }
