@@ -46,6 +46,25 @@ std::optional<std::string> FolderPathFromFileUrl(std::string_view address) {
     return "/" + decoded;
 }
 
+std::string FileUrlFromPath(std::string_view path, std::string_view separators) {
+    std::string url(kFileUrlPrefix);
+    std::size_t start = 0;
+    while (start < path.size() && separators.find(path[start]) != std::string_view::npos) ++start;
+    for (char c : path.substr(start)) {
+        auto byte = static_cast<unsigned char>(c);
+        if (separators.find(c) != std::string_view::npos) {
+            url += '/';
+        } else if (IsAsciiLetter(c) || (byte >= '0' && byte <= '9') || std::string_view("-._~:").find(c) != std::string_view::npos) {
+            url += c;
+        } else {
+            url += '%';
+            url += "0123456789ABCDEF"[byte >> 4];
+            url += "0123456789ABCDEF"[byte & 0xF];
+        }
+    }
+    return url;
+}
+
 void PageEvents::OnDocumentComplete() {
     CompletePage();
     m_window.OnPageCompleted();
@@ -73,13 +92,7 @@ void PageEvents::CompletePage() {
     if (!files.IsDirectory(*folder)) return;
     std::int32_t count = m_window.Lister().WriteDirectoryPage(kListingPageName, *folder);
     m_window.Title().ComposeTitleNumber(count);
-
-    std::string page = files.FullPath(std::string(kListingPageName));
-    // A path cut at the bound would name another file: such a page is not shown.
-    if (page.size() >= kPathSize) return;
-    state.scratchText = page;
-    m_window.SetAddressBarText(state.scratchText);
-    m_window.NavigateToAddressBar();
+    m_window.ShowListingPage();
 }
 
 void PageEvents::OnNewWindow2() {

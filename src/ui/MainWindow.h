@@ -56,6 +56,9 @@ public:
     void ReceiveHandOff();
     // Called at the end of every page completion.
     void OnPageCompleted();
+    // Shows the listing page just written into the current directory, or the
+    // program's own page saying why it could not be written whole.
+    void ShowListingPage();
 
     void ShowAll();
     void HideAll();

@@ -150,6 +150,15 @@ void WebKitBrowser::Navigate2(const std::string& address) {
     }
 }
 
+void WebKitBrowser::ShowPage(const std::string& html) {
+    m_reloadedAfterCrash = false;
+    const char* uri = webkit_web_view_get_uri(m_view);
+    // Shown the way an error page is, under the current address.
+    m_errorPageUri = uri ? uri : "";
+    m_ownPage = true;
+    webkit_web_view_load_alternate_html(m_view, m_codePage.ToUtf8(html).c_str(), m_errorPageUri.c_str(), nullptr);
+}
+
 void WebKitBrowser::Place() {
     GdkRectangle rect = m_rect;
     // The layout passes a negative height when the window is lower than its bars.
@@ -205,6 +214,8 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
                          g_strcmp0(webkit_web_view_get_uri(view), self->m_errorPageUri.c_str()) == 0;
         self->m_errorPageUri.clear();
         self->m_loadingErrorPage = errorPage;
+        if (errorPage && self->m_ownPage) self->m_nextFinish = Finish::OwnPage;
+        self->m_ownPage = false;
         // The error page belongs to the navigation that failed, which has
         // already reported its start.
         if (!errorPage && self->m_events) self->m_events->OnDownloadBegin();
@@ -271,7 +282,7 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar
     }
     // An error page that fails itself completes as it is: no page for it.
     if (self->m_loadingErrorPage) {
-        self->m_nextFinish = Finish::Complete;
+        if (self->m_nextFinish != Finish::OwnPage) self->m_nextFinish = Finish::Complete;
         return TRUE;
     }
     // Any other failure shows an error page under the failed address; the

@@ -29,6 +29,7 @@ public:
     void GoSearch() override;
     void Quit() override;
     void Navigate2(const std::string& address) override;
+    void ShowPage(const std::string& html) override;
 
     void SetLeft(std::int32_t value) override;
     void SetTop(std::int32_t value) override;
@@ -48,6 +49,7 @@ private:
         Complete,     // a page arrived: one DocumentComplete
         Silent,       // cancelled or turned into a download: nothing
         ErrorPage,    // failed: the error page's own finish reports it
+        OwnPage,      // a page of the program's own: nothing
     };
 
     static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
@@ -83,6 +85,8 @@ private:
     std::string m_errorPageUri;
     // The load under way is an error page.
     bool m_loadingErrorPage = false;
+    // The error page on its way is the program's own, which completes nothing.
+    bool m_ownPage = false;
     // The link address last reported as status text ("" when none).
     std::string m_statusLink;
     gulong m_downloadHandler = 0;

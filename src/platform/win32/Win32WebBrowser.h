@@ -69,6 +69,7 @@ public:
     void GoSearch() override;
     void Quit() override;
     void Navigate2(const std::string& address) override;
+    void ShowPage(const std::string& html) override;
 
     void SetLeft(std::int32_t value) override;
     void SetTop(std::int32_t value) override;
