@@ -46,25 +46,6 @@ std::optional<std::string> FolderPathFromFileUrl(std::string_view address) {
     return "/" + decoded;
 }
 
-std::string FileUrlFromPath(std::string_view path, std::string_view separators) {
-    std::string url(kFileUrlPrefix);
-    std::size_t start = 0;
-    while (start < path.size() && separators.find(path[start]) != std::string_view::npos) ++start;
-    for (char c : path.substr(start)) {
-        auto byte = static_cast<unsigned char>(c);
-        if (separators.find(c) != std::string_view::npos) {
-            url += '/';
-        } else if (IsAsciiLetter(c) || (byte >= '0' && byte <= '9') || std::string_view("-._~:").find(c) != std::string_view::npos) {
-            url += c;
-        } else {
-            url += '%';
-            url += "0123456789ABCDEF"[byte >> 4];
-            url += "0123456789ABCDEF"[byte & 0xF];
-        }
-    }
-    return url;
-}
-
 void PageEvents::OnDocumentComplete() {
     CompletePage();
     m_window.OnPageCompleted();

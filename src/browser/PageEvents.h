@@ -15,11 +15,6 @@ class MainWindow;
 // "/home/a b"; "file:///C:/Dir" gives "C:/Dir".
 std::optional<std::string> FolderPathFromFileUrl(std::string_view address);
 
-// The other way: a local path as a "file:///" address, every byte but the
-// unreserved ones escaped and each separator a "/". "/home/a b" gives
-// "file:///home/a%20b".
-std::string FileUrlFromPath(std::string_view path, std::string_view separators);
-
 // The main window's sink for the browser control's events.
 class PageEvents : public BrowserEvents {
 public:

@@ -188,12 +188,6 @@ void MainWindow::ShowListingPage() {
     if (page.size() >= kPathSize) return;
     m_state.scratchText = page;
     SetAddressBarText(m_state.scratchText);
-    // A path the address bar cannot hold as it is (bytes that are no text in
-    // the locale) goes as a file address that carries them escaped.
-    if (m_host.GetAddressBarText(kWindowTextCount) != m_state.scratchText) {
-        m_state.scratchText = FileUrlFromPath(page, files.Separators());
-        SetAddressBarText(m_state.scratchText);
-    }
     NavigateToAddressBar();
 }
 

@@ -37,6 +37,18 @@ std::string ErrorPageHtml(const char* uri, const GError* error) {
            Escape(uri) + "</code></p><p>" + Escape(error ? error->message : "") + "</p></body></html>\n";
 }
 
+constexpr const char* kUnreadableName = "この名前は、この環境の文字として読めないため開けません。";
+
+// A local address whose path is no UTF-8 text: the engine loads nothing
+// under it, not even a page given as text.
+bool IsShowableFileUri(const char* uri) {
+    if (!uri || g_ascii_strncasecmp(uri, "file:", 5) != 0) return true;
+    gchar* path = g_filename_from_uri(uri, nullptr, nullptr);
+    bool showable = !path || g_utf8_validate(path, -1, nullptr);
+    g_free(path);
+    return showable;
+}
+
 void ServeHtml(WebKitURISchemeRequest* request, const std::string& html) {
     gsize size = html.size();
     GInputStream* stream = g_memory_input_stream_new_from_data(g_memdup2(html.data(), size), size, g_free);
@@ -289,6 +301,15 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar
     // navigation completes once, when that page has finished.
     self->m_nextFinish = Finish::ErrorPage;
     self->m_errorPageUri = uri ? uri : "";
+    if (!IsShowableFileUri(uri)) {
+        // The engine shows nothing under such an address, not even a page of
+        // the program's own: the error page goes under a blank one instead.
+        GError* unreadable = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_INVALID_FILENAME, kUnreadableName);
+        self->m_errorPageUri = "about:blank";
+        webkit_web_view_load_alternate_html(view, ErrorPageHtml(uri, unreadable).c_str(), "about:blank", nullptr);
+        g_error_free(unreadable);
+        return TRUE;
+    }
     webkit_web_view_load_alternate_html(view, ErrorPageHtml(uri, error).c_str(), uri, nullptr);
     return TRUE;
 }
