@@ -353,9 +353,15 @@ std::string Win32WebBrowser::GetString(DISPID id) {
     return text;
 }
 
-void Win32WebBrowser::GoBack() { CallMethod(dispid::kGoBack); }
-void Win32WebBrowser::GoForward() { CallMethod(dispid::kGoForward); }
-void Win32WebBrowser::GoSearch() { CallMethod(dispid::kGoSearch); }
+void Win32WebBrowser::GoBack() { Go(dispid::kGoBack); }
+void Win32WebBrowser::GoForward() { Go(dispid::kGoForward); }
+void Win32WebBrowser::GoSearch() { Go(dispid::kGoSearch); }
+
+void Win32WebBrowser::Go(DISPID id) {
+    // A page of the program's own that never completed holds back no other.
+    if (m_sink) m_sink->SkipOwnPage(false);
+    CallMethod(id);
+}
 void Win32WebBrowser::Quit() { CallMethod(dispid::kQuit); }
 
 void Win32WebBrowser::ShowPage(const std::string& html) {

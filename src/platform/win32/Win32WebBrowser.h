@@ -88,6 +88,7 @@ private:
     class EventSink;
 
     void CallMethod(DISPID id);
+    void Go(DISPID id);
     void PutProperty(DISPID id, VARIANT& value);
     void PutInt(DISPID id, std::int32_t value);
     void PutBool(DISPID id, bool value);
