@@ -18,14 +18,26 @@
 
 namespace poremisu {
 
+// Why a page or log file could not be opened or written.
+enum class FileError {
+    Ok,
+    NotAFile,  // a link, pipe, device or folder stands at the name: never written through
+    Denied,    // no permission, or a read-only medium
+    Full,      // no space left, or over the size the system allows
+    Other,
+};
+
 // A page or log file open for writing. Text mode: each "\n" is stored as
 // CR LF. Every WriteLine reaches the file in one write so that two processes
 // appending to the same file never interleave within a line.
 class TextFile {
 public:
     virtual ~TextFile() = default;
-    // Writes the bytes (line feeds turned into CR LF) and flushes them.
+    // Writes the bytes (line feeds turned into CR LF) and flushes them. A line
+    // that cannot be written whole leaves none of its bytes behind.
     virtual bool WriteLine(std::string_view bytes) = 0;
+    // Why the last WriteLine failed.
+    virtual FileError Error() const = 0;
 };
 
 enum class OpenMode {
@@ -45,7 +57,13 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    virtual std::unique_ptr<TextFile> Open(const std::string& path, OpenMode mode) = 0;
+    // Only a regular file is opened, and never through a symbolic link: a
+    // link, pipe or device of the name is left as it is and `why` says so.
+    virtual std::unique_ptr<TextFile> Open(const std::string& path, OpenMode mode, FileError& why) = 0;
+    std::unique_ptr<TextFile> Open(const std::string& path, OpenMode mode) {
+        FileError ignored = FileError::Ok;
+        return Open(path, mode, ignored);
+    }
     // Open for reading without creating; the existence test of the rotation.
     virtual bool Probe(const std::string& path) = 0;
     // Whether anything at all stands at the path, readable or not.

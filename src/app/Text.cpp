@@ -43,6 +43,13 @@ Texts Texts::Make(const Encoder& encode) {
     t.sysMenuUrlInput = encode(Utf8(u8"URL入力 (&U)..."));
     t.sysMenuMenuSet = encode(Utf8(u8"MENU SET(&V)"));
     t.sysMenuHelp = encode(Utf8(u8"HELP(&H)"));
+    t.listingFailedTitle = encode(Utf8(u8"フォルダの一覧を書き込めません"));
+    t.listingFailedNotAFile = encode(Utf8(
+        u8"このフォルダの「Favorites.htm」はリンクなど、ふつうのファイルではありません。"
+        u8"その先のファイルを書き換えないよう、一覧は書き込みませんでした。"));
+    t.listingFailedDenied = encode(Utf8(u8"このフォルダに書き込む権限がありません（読み取り専用です）。"));
+    t.listingFailedFull = encode(Utf8(u8"ディスクの空きが足りません。"));
+    t.listingFailedOther = encode(Utf8(u8"ファイルに書き込めませんでした。"));
     return t;
 }
 

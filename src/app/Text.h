@@ -38,6 +38,9 @@ struct Texts {
     std::string sysMenuUrlInput;    // string 101
     std::string sysMenuMenuSet;     // string 102
     std::string sysMenuHelp;        // string 103
+    // The page shown in place of a folder's listing that could not be written.
+    std::string listingFailedTitle;
+    std::string listingFailedNotAFile, listingFailedDenied, listingFailedFull, listingFailedOther;
 
     static Texts Make(const Encoder& encode);
 };

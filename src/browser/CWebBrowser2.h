@@ -17,6 +17,10 @@ public:
     virtual void GoSearch() = 0;
     virtual void Quit() = 0;
     virtual void Navigate2(const std::string& address) = 0;
+    // Shows a page of the program's own, HTML in the program's code page, in
+    // place of the current one and under its address. It raises no events:
+    // nothing is logged or listed for it.
+    virtual void ShowPage(const std::string& html) = 0;
 
     // Geometry in pixels of the main window's client area.
     virtual void SetLeft(std::int32_t value) = 0;

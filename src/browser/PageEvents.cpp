@@ -68,13 +68,7 @@ void PageEvents::OnDocumentComplete() {
     if (!files.IsDirectory(*folder)) return;
     std::int32_t count = m_window.Lister().WriteDirectoryPage(kListingPageName, *folder);
     m_window.Title().ComposeTitleNumber(count);
-
-    std::string page = files.FullPath(std::string(kListingPageName));
-    // A path cut at the bound would name another file: such a page is not shown.
-    if (page.size() >= kPathSize) return;
-    state.scratchText = page;
-    m_window.SetAddressBarText(state.scratchText);
-    m_window.NavigateToAddressBar();
+    m_window.ShowListingPage();
 }
 
 void PageEvents::OnNewWindow2() {

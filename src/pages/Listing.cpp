@@ -5,6 +5,38 @@
 
 namespace poremisu {
 
+std::string ListingHref(std::string_view name, std::string_view separators) {
+    // Where the backslash separates folders no name holds one of its own, and
+    // a 0x5C there is the second byte of a double-byte character: it stays.
+    const bool escapeBackslash = separators.find('\\') == std::string_view::npos;
+    std::string href;
+    std::size_t colon = name.find(':');
+    if (colon != std::string_view::npos && colon < name.find_first_of("/?#")) href = "./";
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        auto byte = static_cast<unsigned char>(name[i]);
+        bool edgeBlank = byte == ' ' && (i == 0 || i + 1 == name.size());
+        if (byte < 0x20 || byte == 0x7F || byte == '#' || byte == '?' || byte == '%' || edgeBlank ||
+            (byte == '\\' && escapeBackslash)) {
+            href += '%';
+            href += "0123456789ABCDEF"[byte >> 4];
+            href += "0123456789ABCDEF"[byte & 0xF];
+        } else {
+            href += name[i];
+        }
+    }
+    return href;
+}
+
+std::string ListingFailedPage(const Texts& texts, std::string_view folder, FileError why) {
+    const std::string& reason = why == FileError::NotAFile ? texts.listingFailedNotAFile
+                                : why == FileError::Denied ? texts.listingFailedDenied
+                                : why == FileError::Full   ? texts.listingFailedFull
+                                                           : texts.listingFailedOther;
+    std::string title = EscapeHtml(texts.listingFailedTitle);
+    return "<!DOCTYPE html>\n<html lang=\"ja\"><head><title>" + title + "</title></head><body><h1>" + title +
+           "</h1><p><code>" + EscapeHtml(folder) + "</code></p><p>" + EscapeHtml(reason) + "</p></body></html>\n";
+}
+
 std::int32_t DirectoryLister::WriteDirectoryPage(std::string_view pageName, std::string_view directory) {
     SkipParent skipParent = SkipParent::No;
     std::optional<std::string> folder;
@@ -23,11 +55,14 @@ std::int32_t DirectoryLister::WriteDirectoryPage(std::string_view pageName, std:
     }
     if (folder) m_files.SetCurrentDirectory(*folder);
 
-    m_page = m_files.Open(std::string(pageName), OpenMode::Truncate);
+    m_failure = FileError::Ok;
+    m_page = m_files.Open(std::string(pageName), OpenMode::Truncate, m_failure);
     if (!m_page) return 0;
 
     std::int32_t count = 0;
     m_files.EnumerateCurrentDirectory([&](const DirectoryEntry& entry) {
+        // A page that lost a line is no listing of the folder: it stops there.
+        if (m_failure != FileError::Ok) return false;
         std::string name = CutToCount(entry.name, kEntryNameSize);
         if (entry.isDirectory) {
             WriteFolderEntry(name, skipParent);
@@ -47,8 +82,8 @@ void DirectoryLister::WriteFolderEntry(std::string_view name, SkipParent skipPar
     if (skipParent == SkipParent::Yes && name == "..") return;
     // The mark and the link go out as one line.
     std::string line = m_texts.folderMark;
-    line += LinkLine(name, name);
-    if (m_page) m_page->WriteLine(line);
+    line += LinkLine(ListingHref(name, m_files.Separators()), name);
+    WritePageLine(line);
 }
 
 void DirectoryLister::WriteFileEntry(std::string_view name) {
@@ -63,9 +98,15 @@ void DirectoryLister::WriteFileEntry(std::string_view name) {
 void DirectoryLister::WriteLinkLine(std::string_view text, std::string_view address) {
     if (address.empty()) {
         if (!HasExtension(text, "htm")) return;
-        address = text;
+        WritePageLine(LinkLine(ListingHref(text, m_files.Separators()), text));
+        return;
     }
-    if (m_page) m_page->WriteLine(LinkLine(address, text));
+    WritePageLine(LinkLine(address, text));
+}
+
+void DirectoryLister::WritePageLine(const std::string& line) {
+    if (!m_page || m_failure != FileError::Ok) return;
+    if (!m_page->WriteLine(line)) m_failure = m_page->Error() == FileError::Ok ? FileError::Other : m_page->Error();
 }
 
 }  // namespace poremisu

@@ -173,7 +173,21 @@ void MainWindow::OpenReadme() {
 
 void MainWindow::ShowFavorites() {
     m_lister.WriteFavoritesPage();
-    m_state.scratchText = CutToCount(m_services.files.FullPath(std::string(kListingPageName)), kPathSize);
+    ShowListingPage();
+}
+
+void MainWindow::ShowListingPage() {
+    FileSystem& files = m_services.files;
+    if (m_lister.Failure() != FileError::Ok) {
+        // Whatever page stood there before would pass for this folder's
+        // listing: the reason is shown instead, and nothing is logged.
+        m_browser.ShowPage(ListingFailedPage(m_texts, files.GetCurrentDirectory(), m_lister.Failure()));
+        return;
+    }
+    std::string page = files.FullPath(std::string(kListingPageName));
+    // A path cut at the bound would name another file: such a page is not shown.
+    if (page.size() >= kPathSize) return;
+    m_state.scratchText = page;
     SetAddressBarText(m_state.scratchText);
     NavigateToAddressBar();
 }

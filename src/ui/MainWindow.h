@@ -47,6 +47,9 @@ public:
     void NavigateToAddressBar();
     void SetAddressBarText(const std::string& text);
     void ReceiveHandOff();
+    // Shows the listing page just written into the current directory, or the
+    // program's own page saying why it could not be written whole.
+    void ShowListingPage();
 
     void ShowAll();
     void HideAll();

@@ -229,6 +229,47 @@ INSTANTIATE_TEST_SUITE_P(Folders, FolderListingTest,
                                            std::pair("日本語 フォルダ", true)),
                          [](const auto& info) { return info.param.second ? "RawAddress" : "Path"; });
 
+struct UnlistableCase {
+    const char* name;
+    const char* folder;
+    bool escaped;          // handed as the escaped address, else as a path
+    const char* shownAs;   // the line that logs what is shown instead
+};
+
+class UnlistableFolderTest : public ListingTest, public ::testing::WithParamInterface<UnlistableCase> {};
+
+// A folder whose page cannot be written (its "Favorites.htm" a link to the
+// user's file), or whose name is no text here, shows the program's own page:
+// the file behind the link is neither written nor shown, and nothing that
+// stood before passes for the answer.
+TEST_P(UnlistableFolderTest, ShowsWhyAndNeverAStalePage) {
+    const UnlistableCase& c = GetParam();
+    const fs::path folder = PagePath(c.folder), target = PagePath("stale.htm");
+    const std::string stale = "<title>Stale</title><body style=\"background:#ff0000\">IMPORTANT\n";
+    fs::create_directories(folder);
+    WriteFile(target, stale);
+    fs::create_symlink(target, folder / "Favorites.htm");
+    ASSERT_NO_FATAL_FAILURE(OpenWhileRecording(c.escaped ? FileUrl(folder) : folder.string()));
+    const std::string shown = std::string(c.shownAs).empty() ? "<a href=\"" + FileUrl(folder) : c.shownAs;
+    ASSERT_NO_FATAL_FAILURE(WaitForLogged(shown));
+
+    std::this_thread::sleep_for(1500ms);
+    const std::string history = History();
+    EXPECT_EQ(history.find("Stale"), std::string::npos) << history;
+    EXPECT_EQ(history.find("Favorites.htm"), std::string::npos) << history;
+    EXPECT_EQ(Count(history, "start.htm"), 1u) << "the page before came again\n" << history;
+    EXPECT_EQ(m_titles->Log().find("Stale"), std::string::npos) << m_titles->Log();
+    EXPECT_EQ(ReadFile(target), stale);
+    EXPECT_TRUE(fs::is_symlink(folder / "Favorites.htm"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, UnlistableFolderTest,
+    ::testing::Values(UnlistableCase{"PageIsALink", "linked", false, ""},
+                      UnlistableCase{"NameIsNoText", "bad\xff" "dir", true,
+                                     "<a href=\"about:blank\">ページを表示できません</a><br>"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 class LocalFileTest : public ListingTest, public ::testing::WithParamInterface<const char*> {};
 
 // A local file whose extension is not htm is shown as the engine shows it:

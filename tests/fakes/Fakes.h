@@ -35,7 +35,7 @@ public:
     explicit FakeBrowser(CallLog& log) : Logging{log} {}
 
     std::string locationName, locationUrl, path;
-    std::vector<std::string> navigations;
+    std::vector<std::string> navigations, shownPages;
     std::int32_t top = -1, height = -1;
     int backs = 0, forwards = 0, searches = 0, quits = 0;
 
@@ -44,6 +44,7 @@ public:
     void GoSearch() override { ++searches; }
     void Quit() override { ++quits; }
     void Navigate2(const std::string& to) override { navigations.push_back(to), Log("Navigate2(" + to + ")"); }
+    void ShowPage(const std::string& html) override { shownPages.push_back(html), Log("ShowPage"); }
     void SetLeft(std::int32_t v) override { Log("Left(", {v}); }
     void SetTop(std::int32_t v) override { Log("Top(", {top = v}); }
     void SetWidth(std::int32_t v) override { Log("Width(", {v}); }

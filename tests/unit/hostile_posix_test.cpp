@@ -3,6 +3,7 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <set>
@@ -39,8 +40,15 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
     } entries[] = {
         {"<b>bold.htm", Kind::File, "", Link("&lt;b&gt;bold.htm")},
         {"a\"b'c&d.htm", Kind::File, "", Link("a&quot;b&#39;c&amp;d.htm")},
-        {"two\nlines.htm", Kind::File, "", Link("two&#10;lines.htm")},
-        {"cr\rfolder", Kind::Folder, "", mark + Link("cr&#13;folder")},
+        {"two\nlines.htm", Kind::File, "", Link("two%0Alines.htm", "two&#10;lines.htm")},
+        {"cr\rfolder", Kind::Folder, "", mark + Link("cr%0Dfolder", "cr&#13;folder")},
+        // Every href leads to that very entry, never out of the folder or into a script.
+        {"javascript:document.title=1;x.htm", Kind::File, "",
+         Link("./javascript:document.title=1;x.htm", "javascript:document.title=1;x.htm")},
+        {"http:host", Kind::Folder, "", mark + Link("./http:host", "http:host")},
+        {"a#b?c:d%41.htm", Kind::File, "", Link("a%23b%3Fc:d%2541.htm", "a#b?c:d%41.htm")},
+        {"..\\..\\up.htm", Kind::File, "", Link("..%5C..%5Cup.htm", "..\\..\\up.htm")},
+        {" blank.htm", Kind::File, "", Link("%20blank.htm", " blank.htm")},
         {"<i>folder\"", Kind::Folder, "", mark + Link("&lt;i&gt;folder&quot;")},
         {"Evil.url", Kind::File, Shortcut("http://x/\"><script>alert(1)</script>"),
          Link("http://x/&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;", "Evil")},
@@ -85,6 +93,99 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
     }
     EXPECT_EQ(begin, page.size()) << "the page does not end with a whole line";
     EXPECT_EQ(lines, expected);
+}
+
+enum class Page { Listing, History };
+enum class Obstacle { LinkToFile, DanglingLink, Fifo, HardLink, ReadOnlyFolder, FullDisk };
+
+// What stands at the name of a page the program writes, or around it: nothing is written through a
+// link or into a pipe, no write waits, no torn line stays behind, and a listing that could not be
+// written whole is never shown; the program's own page says why, naming the folder.
+TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStalePage) {
+    const std::string stale = "<script>document.title='stale'</script>\r\n";
+    const struct {
+        Page page;
+        Obstacle obstacle;
+        std::string Texts::*reason;
+    } cases[] = {
+        {Page::Listing, Obstacle::LinkToFile, &Texts::listingFailedNotAFile},
+        {Page::Listing, Obstacle::DanglingLink, &Texts::listingFailedNotAFile},
+        {Page::Listing, Obstacle::Fifo, &Texts::listingFailedNotAFile},
+        {Page::Listing, Obstacle::HardLink, &Texts::listingFailedNotAFile},
+        {Page::Listing, Obstacle::ReadOnlyFolder, &Texts::listingFailedDenied},
+        {Page::Listing, Obstacle::FullDisk, &Texts::listingFailedFull},
+        {Page::History, Obstacle::LinkToFile, nullptr},
+        {Page::History, Obstacle::DanglingLink, nullptr},
+        {Page::History, Obstacle::FullDisk, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::string what = std::to_string(int(c.page)) + "/" + std::to_string(int(c.obstacle));
+        Rig rig;
+        testing::CurrentDirectoryGuard guard;
+        const std::string folder = rig.dir / "f", target = rig.dir / "notes.txt";
+        fs::create_directory(folder);
+        for (int i = 0; i < 40; ++i) WriteFile(folder + "/page" + std::to_string(i) + ".htm", "");
+        WriteFile(target, "IMPORTANT");
+        const std::string name = c.page == Page::Listing ? folder + "/Favorites.htm" : rig.state.historyPath;
+        const std::string old = c.obstacle == Obstacle::FullDisk && c.page == Page::History ? "<a>old</a>\r\n" : stale;
+        switch (c.obstacle) {
+        case Obstacle::LinkToFile: fs::create_symlink(target, name); break;
+        case Obstacle::DanglingLink: fs::create_symlink(rig.dir / "created", name); break;
+        case Obstacle::Fifo: ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0); break;
+        case Obstacle::HardLink: fs::create_hard_link(target, name); break;
+        case Obstacle::ReadOnlyFolder:
+        case Obstacle::FullDisk: WriteFile(name, old); break;
+        }
+        if (c.obstacle == Obstacle::ReadOnlyFolder) fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec |
+                                                                                 fs::perms::others_read | fs::perms::others_exec);
+        auto run = [&] {
+            if (c.obstacle == Obstacle::ReadOnlyFolder && ::getuid() == 0 &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                return 90;
+            }
+            if (c.obstacle == Obstacle::FullDisk) {
+                // Room for a few of the page's lines, or for part of a history line.
+                ::signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{static_cast<rlim_t>(c.page == Page::Listing ? 300 : old.size() + 40), RLIM_INFINITY};
+                if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 91;
+            }
+            if (c.page == Page::History) {
+                rig.window.HistoryLog().AppendHistoryLink("http://lost.example/" + std::string(100, 'x'), "lost");
+                rlimit none{RLIM_INFINITY, RLIM_INFINITY};
+                ::setrlimit(RLIMIT_FSIZE, &none);
+                rig.window.HistoryLog().AppendHistoryLink("http://next.example/", "next");
+                return 0;
+            }
+            rig.browser.locationUrl = "file://" + folder + "/";
+            rig.window.Events().OnDocumentComplete();
+            if (!rig.browser.navigations.empty()) return 1;
+            if (rig.browser.shownPages.size() != 1) return 2;
+            const std::string& shown = rig.browser.shownPages[0];
+            return 3 * !Contains(shown, folder) + 6 * !Contains(shown, rig.texts.*c.reason);
+        };
+        EXPECT_EQ(testing::RunInChild(run, 10s), 0) << what << ": 1 navigated, 2 no page shown, 3/6/9 folder/reason "
+                                                           "missing, 90/91 no setup, none: hung";
+        // The link and what it leads to, the pipe and the other name are as they were.
+        EXPECT_EQ(ReadFile(target), "IMPORTANT") << what;
+        EXPECT_FALSE(test::FileExists(rig.dir / "created")) << what;
+        std::error_code error;
+        const auto type = fs::symlink_status(name, error).type();
+        if (c.obstacle == Obstacle::LinkToFile || c.obstacle == Obstacle::DanglingLink) {
+            EXPECT_EQ(type, fs::file_type::symlink) << what;
+        }
+        if (c.obstacle == Obstacle::Fifo) EXPECT_EQ(type, fs::file_type::fifo) << what;
+        if (c.obstacle == Obstacle::ReadOnlyFolder) EXPECT_EQ(ReadFile(name), stale) << what;
+        if (c.obstacle == Obstacle::FullDisk) {
+            // Whole lines only: the page lost its last ones, the history the line that did not fit.
+            const std::string now = ReadFile(name);
+            if (c.page == Page::History) {
+                EXPECT_EQ(now, old + "<a href=\"http://next.example/\">next</a><br>\r\n") << what;
+            } else {
+                EXPECT_TRUE(now.size() > 2 && now.size() <= 300 && now.substr(now.size() - 2) == "\r\n") << now;
+            }
+        }
+        fs::permissions(folder, fs::perms::all);
+    }
 }
 
 // A folder path under, at and past the 999 bytes a listing takes: one too long is neither listed nor

@@ -84,6 +84,7 @@ constexpr ErrorText kErrorTexts[] = {
     {"g-io-error-quark", G_IO_ERROR_NETWORK_UNREACHABLE, "ネットワークに接続できません。"},
     {"g-io-error-quark", G_IO_ERROR_NOT_FOUND, "ファイルが見つかりません。"},
     {"g-io-error-quark", G_IO_ERROR_PERMISSION_DENIED, "ファイルを読む権限がありません。"},
+    {"g-io-error-quark", G_IO_ERROR_INVALID_FILENAME, "この名前は、この環境の文字として読めないため開けません。"},
     {"g-io-error-quark", G_IO_ERROR_CONNECTION_CLOSED, "サーバーが接続を切りました。"},
     {"g-io-error-quark", G_IO_ERROR_BROKEN_PIPE, "サーバーが接続を切りました。"},
     {"g-tls-error-quark", -1, "安全な接続を確立できません。"},

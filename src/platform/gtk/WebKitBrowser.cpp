@@ -20,6 +20,19 @@ namespace {
 constexpr const char* kInternalScheme = "poremisu";
 constexpr const char* kInternalHome = "poremisu:home";
 
+// The engine's own words for the error; the Japanese page has its own.
+constexpr const char* kUnreadableName = "The name is not readable as text here, so it cannot be opened.";
+
+// A local address whose path is no UTF-8 text: the engine loads nothing
+// under it, not even a page given as text.
+bool IsShowableFileUri(const char* uri) {
+    if (!uri || g_ascii_strncasecmp(uri, "file:", 5) != 0) return true;
+    gchar* path = g_filename_from_uri(uri, nullptr, nullptr);
+    bool showable = !path || g_utf8_validate(path, -1, nullptr);
+    g_free(path);
+    return showable;
+}
+
 void ServeHtml(WebKitURISchemeRequest* request, const std::string& html) {
     gsize size = html.size();
     GInputStream* stream = g_memory_input_stream_new_from_data(g_memdup2(html.data(), size), size, g_free);
@@ -140,6 +153,15 @@ void WebKitBrowser::Navigate2(const std::string& address) {
     }
 }
 
+void WebKitBrowser::ShowPage(const std::string& html) {
+    m_reloadedAfterCrash = false;
+    const char* uri = webkit_web_view_get_uri(m_view);
+    // Shown the way an error page is, under the current address.
+    m_errorPageUri = uri ? uri : "";
+    m_ownPage = true;
+    webkit_web_view_load_alternate_html(m_view, m_codePage.ToUtf8(html).c_str(), m_errorPageUri.c_str(), nullptr);
+}
+
 void WebKitBrowser::Place() {
     GdkRectangle rect = m_rect;
     // The layout passes a negative height when the window is lower than its bars.
@@ -202,6 +224,8 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
                          g_strcmp0(webkit_web_view_get_uri(view), self->m_errorPageUri.c_str()) == 0;
         self->m_errorPageUri.clear();
         self->m_loadingErrorPage = errorPage;
+        if (errorPage && self->m_ownPage) self->m_nextFinish = Finish::OwnPage;
+        self->m_ownPage = false;
         // The error page belongs to the navigation that failed, which has
         // already reported its start.
         if (!errorPage && self->m_events) self->m_events->OnDownloadBegin();
@@ -305,13 +329,23 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar
     }
     // An error page that fails itself completes as it is: no page for it.
     if (self->m_loadingErrorPage) {
-        self->m_nextFinish = Finish::Complete;
+        if (self->m_nextFinish != Finish::OwnPage) self->m_nextFinish = Finish::Complete;
         return TRUE;
     }
     // Any other failure shows an error page under the failed address; the
     // navigation completes once, when that page has finished.
     self->m_nextFinish = Finish::ErrorPage;
     self->m_errorPageUri = uri ? uri : "";
+    if (!IsShowableFileUri(uri)) {
+        // The engine shows nothing under such an address, not even a page of
+        // the program's own: the error page goes under a blank one instead.
+        GError* unreadable = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_INVALID_FILENAME, kUnreadableName);
+        self->m_errorPageUri = "about:blank";
+        webkit_web_view_load_alternate_html(view, ErrorPageHtml(CurrentPageLanguage(), uri, unreadable).c_str(),
+                                            "about:blank", nullptr);
+        g_error_free(unreadable);
+        return TRUE;
+    }
     webkit_web_view_load_alternate_html(view, ErrorPageHtml(CurrentPageLanguage(), uri, error).c_str(), uri,
                                         nullptr);
     return TRUE;

@@ -34,6 +34,7 @@ public:
     void GoSearch() override;
     void Quit() override;
     void Navigate2(const std::string& address) override;
+    void ShowPage(const std::string& html) override;
 
     void SetLeft(std::int32_t value) override;
     void SetTop(std::int32_t value) override;
@@ -53,6 +54,7 @@ private:
         Complete,     // a page arrived: one DocumentComplete
         Silent,       // cancelled or turned into a download: nothing
         ErrorPage,    // failed: the error page's own finish reports it
+        OwnPage,      // a page of the program's own: nothing
     };
 
     static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
@@ -98,6 +100,8 @@ private:
     std::string m_errorPageUri;
     // The load under way is an error page.
     bool m_loadingErrorPage = false;
+    // The error page on its way is the program's own, which completes nothing.
+    bool m_ownPage = false;
     // The link address last reported as status text ("" when none).
     std::string m_statusLink;
     // The load's own status text while a page loads, "" once it is done (UTF-8).

@@ -15,17 +15,20 @@ namespace poremisu {
 
 namespace {
 
-// Writes all bytes, going on after a partial write or an interrupted call.
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+FileError ErrorOf(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return FileError::Full;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY: return FileError::Denied;
+    case ELOOP:   // the name is a symbolic link
+    case ENXIO:   // a pipe without a reader, or a device without its driver
+    case EISDIR: return FileError::NotAFile;
+    default: return FileError::Other;
     }
-    return true;
 }
 
 class PosixTextFile : public TextFile {
@@ -43,12 +46,40 @@ public:
             out += c;
         }
         // One write per line: with O_APPEND the kernel places the whole line
-        // at the end, so another process appending meanwhile cannot cut into it.
-        return WriteAll(m_fd, out);
+        // at the end, so another process appending meanwhile cannot cut into
+        // it. Only a full disk or an interruption splits it into more.
+        std::string_view rest = out;
+        off_t start = -1;  // where the line's first bytes went
+        while (!rest.empty()) {
+            ssize_t written = ::write(m_fd, rest.data(), rest.size());
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) {
+                m_error = written < 0 ? ErrorOf(errno) : FileError::Other;
+                TakeBack(start);
+                return false;
+            }
+            if (start < 0) start = ::lseek(m_fd, 0, SEEK_CUR) - written;
+            rest.remove_prefix(static_cast<std::size_t>(written));
+        }
+        m_error = FileError::Ok;
+        return true;
     }
 
+    FileError Error() const override { return m_error; }
+
 private:
+    // A torn line would have the next one glued onto it: the bytes that got
+    // out are cut off again, unless another process has appended after them.
+    void TakeBack(off_t start) {
+        if (start < 0) return;
+        struct stat info {};
+        off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+        if (end < 0 || ::fstat(m_fd, &info) != 0 || info.st_size != end) return;
+        if (::ftruncate(m_fd, start) == 0) ::lseek(m_fd, start, SEEK_SET);
+    }
+
     int m_fd;
+    FileError m_error = FileError::Ok;
 };
 
 // "." and ".." segments resolved by the text alone, as full-path functions
@@ -79,20 +110,32 @@ std::string NormalizePathText(std::string_view absolutePath) {
 
 }  // namespace
 
-std::unique_ptr<TextFile> PosixFileSystem::Open(const std::string& path, OpenMode mode) {
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY;
-    flags |= mode == OpenMode::Append ? O_APPEND : O_TRUNC;
-    // Non-blocking only while opening: a FIFO without a reader then fails at
-    // once instead of holding the program.
-    int fd = ::open(path.c_str(), flags | O_NONBLOCK, 0644);
-    if (fd < 0) return nullptr;
+std::unique_ptr<TextFile> PosixFileSystem::Open(const std::string& path, OpenMode mode, FileError& why) {
+    // Never through a link at the name, and non-blocking while opening: a
+    // FIFO without a reader then fails at once instead of holding the
+    // program. Nothing is cut before the file is known to be a plain one.
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
+    if (mode == OpenMode::Append) flags |= O_APPEND;
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) {
+        why = ErrorOf(errno);
+        return nullptr;
+    }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1) {
+        // A hard link is another name's content as much as a symbolic one.
+        why = FileError::NotAFile;
+        ::close(fd);
+        return nullptr;
+    }
+    if (mode == OpenMode::Truncate && ::ftruncate(fd, 0) != 0) {
+        why = ErrorOf(errno);
         ::close(fd);
         return nullptr;
     }
     int status = ::fcntl(fd, F_GETFL);
     if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    why = FileError::Ok;
     return std::make_unique<PosixTextFile>(fd);
 }
 

@@ -8,17 +8,37 @@ namespace poremisu {
 
 namespace {
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+FileError ErrorOf(DWORD error) {
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_FILE_TOO_LARGE: return FileError::Full;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return FileError::Denied;
+    case ERROR_DIRECTORY:
+    case ERROR_PIPE_BUSY:
+    case ERROR_CANT_ACCESS_FILE: return FileError::NotAFile;
+    default: return FileError::Other;
+    }
+}
+
 class Win32TextFile : public TextFile {
 public:
-    Win32TextFile(HANDLE file, OpenMode mode) : m_file(file), m_mode(mode) {}
+    Win32TextFile(HANDLE file, OpenMode mode, std::string path)
+        : m_file(file), m_mode(mode), m_path(std::move(path)) {}
     ~Win32TextFile() override { CloseHandle(m_file); }
     Win32TextFile(const Win32TextFile&) = delete;
     Win32TextFile& operator=(const Win32TextFile&) = delete;
 
     bool WriteLine(std::string_view bytes) override {
         std::string data = ToCrLf(bytes);
+        m_error = FileError::Ok;
         if (data.empty()) return true;
-        if (data.size() > static_cast<std::size_t>(UINT_MAX / 2)) return false;
+        if (data.size() > static_cast<std::size_t>(UINT_MAX / 2)) return (m_error = FileError::Full), false;
         if (m_mode != OpenMode::Append) return Write(data);
         // One WriteFile per line on a handle that may only append: the system
         // puts each write at the end of the file as it is then. Appenders also
@@ -34,18 +54,48 @@ public:
         return written;
     }
 
+    FileError Error() const override { return m_error; }
+
 private:
     bool Write(const std::string& data) {
+        LARGE_INTEGER start = {};
+        bool known = m_mode == OpenMode::Append ? GetFileSizeEx(m_file, &start) != 0
+                                                : SetFilePointerEx(m_file, LARGE_INTEGER{}, &start, FILE_CURRENT) != 0;
         DWORD written = 0;
         BOOL ok = WriteFile(m_file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-        return ok && written == data.size();
+        if (ok && written == data.size()) return true;
+        m_error = ok ? FileError::Full : ErrorOf(GetLastError());
+        if (known && written > 0) TakeBack(start);
+        return false;
+    }
+
+    // A torn line would have the next one glued onto it: the bytes that got
+    // out are cut off again. The appending handle may not cut, so a second
+    // one does, while the appenders' lock is still held.
+    void TakeBack(LARGE_INTEGER start) {
+        HANDLE cutter = m_file;
+        if (m_mode == OpenMode::Append) {
+            cutter = CreateFileA(m_path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            if (cutter == INVALID_HANDLE_VALUE) return;
+        }
+        if (SetFilePointerEx(cutter, start, nullptr, FILE_BEGIN)) SetEndOfFile(cutter);
+        if (cutter != m_file) CloseHandle(cutter);
     }
 
     HANDLE m_file;
     OpenMode m_mode;
+    std::string m_path;
+    FileError m_error = FileError::Ok;
 };
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// Only a plain file on a disk: no pipe, device, folder or link of any kind.
+bool IsPlainFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return false;
+    return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+           info.nNumberOfLinks <= 1;
+}
 
 }  // namespace
 
@@ -59,25 +109,36 @@ std::string ToCrLf(std::string_view bytes) {
     return data;
 }
 
-std::unique_ptr<TextFile> Win32FileSystem::Open(const std::string& path, OpenMode mode) {
+std::unique_ptr<TextFile> Win32FileSystem::Open(const std::string& path, OpenMode mode, FileError& why) {
+    // A link at the name is opened as itself, never followed, and then refused.
     HANDLE file = INVALID_HANDLE_VALUE;
     if (mode == OpenMode::Append) {
         // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the
         // end. Read access only so that the handle may take the appenders' lock.
-        file = CreateFileA(path.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE, kShareAll, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        file = CreateFileA(path.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE, kShareAll, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     } else {
         // Opened and then cut, so that a hidden or system file keeps its
         // attributes instead of refusing a re-creation.
-        file = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-        if (file != INVALID_HANDLE_VALUE && !SetEndOfFile(file)) {
-            CloseHandle(file);
-            file = INVALID_HANDLE_VALUE;
-        }
+        file = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     }
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<Win32TextFile>(file, mode);
+    if (file == INVALID_HANDLE_VALUE) {
+        why = ErrorOf(GetLastError());
+        return nullptr;
+    }
+    if (!IsPlainFile(file)) {
+        why = FileError::NotAFile;
+        CloseHandle(file);
+        return nullptr;
+    }
+    if (mode == OpenMode::Truncate && !SetEndOfFile(file)) {
+        why = ErrorOf(GetLastError());
+        CloseHandle(file);
+        return nullptr;
+    }
+    why = FileError::Ok;
+    return std::make_unique<Win32TextFile>(file, mode, path);
 }
 
 bool Win32FileSystem::Probe(const std::string& path) {

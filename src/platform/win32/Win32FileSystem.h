@@ -14,7 +14,8 @@ namespace poremisu {
 // ANSI code page and go to the system as they are.
 class Win32FileSystem : public FileSystem {
 public:
-    std::unique_ptr<TextFile> Open(const std::string& path, OpenMode mode) override;
+    using FileSystem::Open;
+    std::unique_ptr<TextFile> Open(const std::string& path, OpenMode mode, FileError& why) override;
     bool Probe(const std::string& path) override;
     bool Exists(const std::string& path) override;
     bool Rename(const std::string& from, const std::string& to) override;

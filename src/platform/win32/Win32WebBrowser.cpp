@@ -196,6 +196,11 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                         UINT*) override {
         if (!m_events) return S_OK;
+        // The program's own page raises nothing up to its completion.
+        if (m_skipOwnPage && (id == dispid::kDownloadBegin || id == dispid::kDocumentComplete)) {
+            if (id == dispid::kDocumentComplete) m_skipOwnPage = false;
+            return S_OK;
+        }
         // Nothing may escape into the control.
         try {
             DispatchBrowserEvent(id, params, *m_events);
@@ -204,10 +209,13 @@ public:
         return S_OK;
     }
 
+    void SkipOwnPage(bool skip) { m_skipOwnPage = skip; }
+
 private:
     ~EventSink() = default;
 
     ULONG m_refs = 1;
+    bool m_skipOwnPage = false;
     BrowserEvents* m_events;
 };
 
@@ -345,13 +353,34 @@ std::string Win32WebBrowser::GetString(DISPID id) {
     return text;
 }
 
-void Win32WebBrowser::GoBack() { CallMethod(dispid::kGoBack); }
-void Win32WebBrowser::GoForward() { CallMethod(dispid::kGoForward); }
-void Win32WebBrowser::GoSearch() { CallMethod(dispid::kGoSearch); }
+void Win32WebBrowser::GoBack() { Go(dispid::kGoBack); }
+void Win32WebBrowser::GoForward() { Go(dispid::kGoForward); }
+void Win32WebBrowser::GoSearch() { Go(dispid::kGoSearch); }
+
+void Win32WebBrowser::Go(DISPID id) {
+    // A page of the program's own that never completed holds back no other.
+    if (m_sink) m_sink->SkipOwnPage(false);
+    CallMethod(id);
+}
 void Win32WebBrowser::Quit() { CallMethod(dispid::kQuit); }
+
+void Win32WebBrowser::ShowPage(const std::string& html) {
+    if (!m_dispatch) return;
+    // The control shows the text of an "about:" address as a page. The two
+    // bytes it would read as escape or fragment go escaped.
+    std::string address = "about:";
+    for (char c : html) {
+        if (c == '%') address += "%25";
+        else if (c == '#') address += "%23";
+        else address += c;
+    }
+    Navigate2(address);
+    if (m_sink) m_sink->SkipOwnPage(true);
+}
 
 void Win32WebBrowser::Navigate2(const std::string& address) {
     if (!m_dispatch) return;
+    if (m_sink) m_sink->SkipOwnPage(false);
     std::wstring wide = WideFrom(address);
     VARIANT url;
     VariantInit(&url);

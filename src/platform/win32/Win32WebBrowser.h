@@ -69,6 +69,7 @@ public:
     void GoSearch() override;
     void Quit() override;
     void Navigate2(const std::string& address) override;
+    void ShowPage(const std::string& html) override;
 
     void SetLeft(std::int32_t value) override;
     void SetTop(std::int32_t value) override;
@@ -87,6 +88,7 @@ private:
     class EventSink;
 
     void CallMethod(DISPID id);
+    void Go(DISPID id);
     void PutProperty(DISPID id, VARIANT& value);
     void PutInt(DISPID id, std::int32_t value);
     void PutBool(DISPID id, bool value);
