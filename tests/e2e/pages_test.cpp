@@ -267,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(
     Folders, UnlistableFolderTest,
     ::testing::Values(UnlistableCase{"PageIsALink", "linked", false, ""},
                       UnlistableCase{"NameIsNoText", "bad\xff" "dir", true,
-                                     "<a href=\"about:blank\">ページを表示できません</a><br>"}),
+                                     "<a href=\"about:blank\">This page cannot be shown</a><br>"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class LocalFileTest : public ListingTest, public ::testing::WithParamInterface<const char*> {};

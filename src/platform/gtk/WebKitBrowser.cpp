@@ -409,7 +409,9 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
 }
 
 bool WebKitBrowser::AnswerFolder(const char* uri) {
-    if (!uri || !g_str_has_prefix(uri, "file:")) return false;
+    // A folder whose name is no text here could not show its listing either:
+    // the engine's failure brings the error page for it.
+    if (!uri || !g_str_has_prefix(uri, "file:") || !IsShowableFileUri(uri)) return false;
     gchar* path = g_filename_from_uri(uri, nullptr, nullptr);
     struct stat info;
     bool folder = path && stat(path, &info) == 0 && S_ISDIR(info.st_mode);
