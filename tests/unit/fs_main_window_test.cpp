@@ -2,7 +2,6 @@
 // state, closing, the command table and the idle watchdog.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -56,8 +55,7 @@ TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlace
     };
     for (const auto& c : cases) {
         Rig rig;
-        ASSERT_EQ(::mkfifo((rig.dir / "Pipe.url").c_str(), 0644), 0);
-        std::filesystem::create_symlink("/dev/zero", rig.dir / "Zero.url");
+        test::MakeEndlessFiles(rig.dir / "Pipe.url", rig.dir / "Zero.url");
         // Gigabytes of nothing, with the section at their end.
         WriteFile(rig.dir / "Sparse.url", "");
         std::filesystem::resize_file(rig.dir / "Sparse.url", 4ull << 30);
