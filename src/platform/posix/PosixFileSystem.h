@@ -20,7 +20,6 @@ public:
     bool Rename(const std::string& from, const std::string& to) override;
 
     bool SetCurrentDirectory(const std::string& path) override;
-    std::string GetCurrentDirectory() override;
     std::string FullPath(const std::string& name) override;
     bool IsDirectory(const std::string& path) override;
 
@@ -29,6 +28,9 @@ public:
     std::optional<std::string> GetEnv(const std::string& name) override;
 
     std::string_view Separators() const override { return "/"; }
+
+private:
+    std::string GetCurrentDirectory();
 };
 
 }  // namespace poremisu
