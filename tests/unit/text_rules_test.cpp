@@ -32,7 +32,7 @@ std::optional<std::string> Find(std::string_view text, std::size_t chunk, std::s
 }
 
 TEST(ProfileValueFinder, FindsTheSameValueWhateverThePiecesTheTextComesIn) {
-    const std::string big(70000, 'x'), cut(59999, 'x');
+    const std::string big(70000, 'x'), cut(59999, 'x'), pad(1017, ' ');
     const struct {
         std::string name, text;
         std::optional<std::string> expected;
@@ -51,6 +51,12 @@ TEST(ProfileValueFinder, FindsTheSameValueWhateverThePiecesTheTextComesIn) {
         {"mixed quotes left alone", "[setting]\nnewurl=\"a'\n", "\"a'"},
         {"empty quotes", "[setting]\nnewurl=\"\"\n", ""},
         {"key without equals sign", "[setting]\nnewurl\nwin=1\n", ""},
+        {"other key whose bytes spell the key", "[setting]\nnew=url\nnewurl=a\n", "a"},
+        {"a lone quote", "[setting]\nnewurl=\"\n", "\""},
+        // Names are read up to 1024 bytes, blanks included; a longer one never matches.
+        {"section name at the bound", "[" + pad + "setting]\nnewurl=a\n", "a"},
+        {"section name past the bound", "[ " + pad + "setting]\nnewurl=a\n", std::nullopt},
+        {"key name past the bound", "[setting]\nnewurl " + pad + "  =a\n", std::nullopt},
         {"commented key", "[setting]\n;newurl=x\nnewurl=y\n", "y"},
         {"key outside any section", "newurl=x\n[setting]\n", std::nullopt},
         {"byte-order mark", "\xEF\xBB\xBF[setting]\nnewurl=a\n", "a"},
@@ -198,10 +204,12 @@ TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
         {"file:///home/a%20b", "/home/a b"},
         {"file:///C:/Dir", "C:/Dir"},
         {"file:///C:", "C:"},  // a bare drive
+        {"file:///a:/x", "a:/x"},
         {"file:///C", "/C"},
         {"file:///c:/Dir%5Csub", "c:/Dir\\sub"},
         {"file:///tmp/x/?q=1#f", "/tmp/x/"},
         {"file:///tmp/%zz%4", "/tmp/%zz%4"},  // not escapes: kept as written
+        {"file:///tmp/%39%61%46%2f", "/tmp/9aF/"},
         {"file:///tmp/a%00b", std::nullopt},  // would name another folder
         {"file:///", "/"},
         {"http://example.com/", std::nullopt},
