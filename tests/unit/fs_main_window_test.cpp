@@ -29,6 +29,10 @@ TEST(MainWindowInit, StartsBareWithTheSystemMenuItemsAndMeasuredBars) {
                          rig.state.statusBarVisible, rig.state.statusBarWindow),
               std::tuple(21, 0, 19, 0, WindowId{77}));
     EXPECT_FALSE(rig.host.hasMenu || rig.host.statusBarShown);
+    // What the window sets up, in whatever order.
+    for (std::string step : {"SetIcon", "Resizable(1)", "StatusBar(1)", "StartTimer(3000)"}) {
+        EXPECT_NE(std::find(rig.log.begin(), rig.log.end(), step), rig.log.end()) << step;
+    }
 }
 
 TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlacement) {
