@@ -37,11 +37,6 @@ endfunction()
 add_executable(poremisu src/platform/gtk/main.cpp)
 poremisu_program(poremisu)
 
-# The user's help goes beside the program, where the Help command opens it.
-add_custom_command(TARGET poremisu POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different
-          ${CMAKE_SOURCE_DIR}/resources/readme.txt ${CMAKE_BINARY_DIR}/readme.txt)
-
 # A second program from the same sources that honours test-only environment
 # variables (POREMISU_TEST_TICK_MS: the idle timer's period). The real
 # program never reads them.
@@ -50,9 +45,6 @@ if(POREMISU_TEST_HOOKS)
   add_executable(poremisu_testhooks src/platform/gtk/main.cpp)
   poremisu_program(poremisu_testhooks)
   target_compile_definitions(poremisu_testhooks PRIVATE POREMISU_TEST_HOOKS=1)
-  add_custom_command(TARGET poremisu_testhooks POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different
-            ${CMAKE_SOURCE_DIR}/resources/readme.txt ${CMAKE_BINARY_DIR}/readme.txt)
 endif()
 
 # cmake --install, to any prefix: the program, its window module and readme.txt

@@ -26,12 +26,10 @@ set_source_files_properties(resources/poremisu.rc PROPERTIES COMPILE_FLAGS "-c 6
 set_property(SOURCE resources/poremisu.rc APPEND PROPERTY OBJECT_DEPENDS
              ${CMAKE_CURRENT_SOURCE_DIR}/resources/poremisu.ico ${CMAKE_CURRENT_SOURCE_DIR}/resources/resource.h)
 
-# The user's help goes beside the program, where the Help command opens it.
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/resources/readme.txt)
-  add_custom_command(TARGET poremisu POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different
-            ${CMAKE_CURRENT_SOURCE_DIR}/resources/readme.txt ${CMAKE_BINARY_DIR}/readme.txt)
-endif()
+# The dialog's version text comes from project(VERSION) through a generated header.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/poremisu_version.h
+     CONTENT "#define POREMISU_VERSION_TEXT \"@PROJECT_VERSION@\"\n" @ONLY)
+target_include_directories(poremisu PRIVATE ${CMAKE_BINARY_DIR}/generated)
 
 # GoogleTest is not packaged for MinGW: build it from Debian's sources with
 # the cross compiler, and let find_package(GTest) in the tests take these

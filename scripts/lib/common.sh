@@ -73,11 +73,11 @@ configure_build() {
     fi
 }
 
-# Builds the given targets (all when none), two jobs at most.
+# Builds the given targets (all when none), one job per processor.
 build_targets() {
     local targets=() target
     for target in "$@"; do targets+=(--target "$target"); done
-    cmake --build "$POREMISU_BUILD" -j2 "${targets[@]}"
+    cmake --build "$POREMISU_BUILD" -j "$(nproc)" "${targets[@]}"
 }
 
 # Exports the KEY=VALUE lines of an env file; a variable the caller already set wins.

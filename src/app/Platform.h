@@ -72,7 +72,6 @@ public:
     virtual bool Rename(const std::string& from, const std::string& to) = 0;
 
     virtual bool SetCurrentDirectory(const std::string& path) = 0;
-    virtual std::string GetCurrentDirectory() = 0;
     // The name resolved against the current directory, without touching disk.
     virtual std::string FullPath(const std::string& name) = 0;
     virtual bool IsDirectory(const std::string& path) = 0;

@@ -33,7 +33,7 @@ constexpr std::array kRows{
     MenuRow{0, K::Popup, u8"ヘルプ", 0},
     MenuRow{1, K::Item, u8"ヘルプ", cmd::kHelp},
     MenuRow{1, K::Item, u8"path", cmd::kPath},
-    MenuRow{1, K::Item, u8"ver.0.28.0", cmd::kVersion},
+    MenuRow{1, K::Item, u8"ver." POREMISU_VERSION, cmd::kVersion},
     MenuRow{1, K::Popup, u8"タブ？", 0},
     MenuRow{2, K::Item, u8"+", cmd::kTabPlus},
     MenuRow{2, K::Item, u8"IE閉じ", cmd::kCloseIe},

@@ -37,7 +37,6 @@ public:
     // The menu bar "MAINMENU", loaded afresh each time it is attached.
     virtual void AttachMainMenu() = 0;
     virtual void DestroyMenu() = 0;
-    virtual bool HasMenu() = 0;
     // Gives the window the menu the browser control's own window reports.
     virtual void AttachBrowserMenu() = 0;
 
@@ -47,7 +46,6 @@ public:
 
     virtual void SetIcon() = 0;
     virtual void Show(ShowCommand command) = 0;
-    virtual bool IsMinimized() = 0;
     virtual bool IsMaximized() = 0;
     virtual bool GetPlacement(WindowPlacement& placement) = 0;
     virtual void SetPlacement(const WindowPlacement& placement) = 0;

@@ -90,7 +90,6 @@ public:
     void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
     void AttachMainMenu() override { hasMenu = true; }
     void DestroyMenu() override { hasMenu = false, ++menuDestroys; }
-    bool HasMenu() override { return hasMenu; }
     void AttachBrowserMenu() override { ++browserMenus; }
     void AppendSystemMenuItems(const std::string& a, const std::string& b, const std::string& c) override {
         systemMenuItems = {a, b, c}, Log("AppendSystemMenuItems");
@@ -104,7 +103,6 @@ public:
             minimized = maximized = false, window->OnSize(800, 600);
         }
     }
-    bool IsMinimized() override { return minimized; }
     bool IsMaximized() override { return maximized; }
     bool GetPlacement(WindowPlacement& out) override { return placement && (out = *placement, true); }
     void SetPlacement(const WindowPlacement& p) override { appliedPlacements.push_back(p); }

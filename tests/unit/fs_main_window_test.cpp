@@ -1,5 +1,5 @@
 // The main window's logic: initialisation, start address, layout, view
-// state, closing, the command table and the idle watchdog.
+// state, closing, the command table, the address dialog and the idle watchdog.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 
 #include "fakes/Rig.h"
 #include "ui/CommandTable.h"
+#include "ui/UrlInputDialog.h"
 
 namespace poremisu {
 namespace {
@@ -20,18 +21,19 @@ using test::Rig;
 using test::Shortcut;
 using test::WriteFile;
 
-TEST(MainWindowInit, RunsItsStepsInOrderAndStartsBare) {
+TEST(MainWindowInit, StartsBareWithTheSystemMenuItemsAndMeasuredBars) {
     Rig rig;
     EXPECT_TRUE(rig.window.OnInitDialog(ShowCommand::Normal));
-    EXPECT_EQ(rig.log, (CallLog{"AppendSystemMenuItems", "SetIcon", "Resizable(1)", "Navigate2(about:home)",
-                                "StatusBar(1)", "StartTimer(3000)", "CreateStatusBar",
-                                "AddressBarCreatedHeight", "StatusBarHeight", "ShowStatusBar(0)"}));
     EXPECT_EQ(rig.host.systemMenuItems,
               (std::vector<std::string>{test::U8(u8"URL入力 (&U)..."), "MENU SET(&V)", "HELP(&H)"}));
     EXPECT_EQ(std::tuple(rig.state.rowHeight, rig.state.addressBarHeight, rig.state.statusBarHeight,
                          rig.state.statusBarVisible, rig.state.statusBarWindow),
               std::tuple(21, 0, 19, 0, WindowId{77}));
     EXPECT_FALSE(rig.host.hasMenu || rig.host.statusBarShown);
+    // What the window sets up, in whatever order.
+    for (std::string step : {"SetIcon", "Resizable(1)", "StatusBar(1)", "StartTimer(3000)"}) {
+        EXPECT_NE(std::find(rig.log.begin(), rig.log.end(), step), rig.log.end()) << step;
+    }
 }
 
 TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlacement) {
@@ -230,6 +232,77 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         }
         EXPECT_EQ(changes, c.changes) << c.ids[0];
         EXPECT_EQ(handled, c.changes != "" || !c.system) << c.ids[0];
+    }
+}
+
+// The address dialog's fields and controls as "id=text" and "Move(id,x,y,w,h)".
+struct FakeDialogHost : UrlInputDialogHost, test::Logging {
+    explicit FakeDialogHost(CallLog& log) : Logging{log} {}
+    std::map<int, std::string> fields;
+    std::vector<DialogResult> ends;
+    void SetFieldText(int id, const std::string& text) override { fields[id] = text; }
+    std::string GetFieldText(int id, std::size_t count) override { return CutToCount(fields[id], count); }
+    void MoveDialog(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
+        Log("MoveDialog(", {x, y, w, h});
+    }
+    void MoveControl(int id, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
+        Log("Move(", {id, x, y, w, h});
+    }
+    void EndDialog(DialogResult result) override { ends.push_back(result); }
+};
+
+// GO takes the address as typed in the dialog, not the page's; Escape (the
+// hidden menu button) brings the menu bar back and keeps the dialog open.
+TEST(UrlInputDialog, ShowsThePageAndAnAnchorAndGoesToTheTypedAddress) {
+    const std::string name(2000, 'n');
+    const struct {
+        int id;
+        std::string pageName, anchor, navigated;
+        std::vector<DialogResult> ends;
+        bool menu;
+    } cases[] = {
+        {dlg::kGo, "Page", "<a href=\"http://a.example/p\">Page</a>", "http://typed.example/",
+         {DialogResult::Ok}, false},
+        {dlg::kCancel, "Page", "<a href=\"http://a.example/p\">Page</a>", "", {DialogResult::Cancel}, false},
+        {dlg::kMenu, "Page", "<a href=\"http://a.example/p\">Page</a>", "", {}, true},
+        {99, "Page", "<a href=\"http://a.example/p\">Page</a>", "", {}, false},
+        // The anchor is held to what a title may hold.
+        {99, name, ("<a href=\"http://a.example/p\">" + name).substr(0, 1023), "", {}, false},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.browser.locationUrl = "http://a.example/p";
+        rig.browser.locationName = c.pageName;
+        FakeDialogHost host{rig.log};
+        UrlInputDialog dialog{rig.state, rig.browser, rig.window, host};
+        EXPECT_TRUE(dialog.OnInitDialog());
+        EXPECT_EQ(host.fields, (std::map<int, std::string>{
+                                   {dlg::kAddress, "http://a.example/p"}, {dlg::kPageName, c.pageName},
+                                   {dlg::kAnchor, c.anchor}}));
+        host.fields[dlg::kAddress] = "http://typed.example/";
+        dialog.OnCommand(c.id);
+        EXPECT_EQ(rig.browser.navigations,
+                  c.navigated.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.navigated})
+            << c.id;
+        EXPECT_EQ(host.ends, c.ends) << c.id;
+        EXPECT_EQ(rig.host.hasMenu, c.menu) << c.id;
+    }
+}
+
+// Three rows of text above GO and cancel at the right; never higher than nine rows.
+TEST(UrlInputDialog, LaysItsRowsOutByTheAddressBarsHeight) {
+    const std::int32_t w = 300;
+    const CallLog rows = {"Move(1006,0,0,300,21)",  "Move(1007,0,21,300,21)", "Move(1008,0,42,300,21)",
+                          "Move(1,216,63,42,21)", "Move(5,258,63,42,21)"};
+    for (std::int32_t h : {100, 189, 190, 600}) {
+        Rig rig;
+        rig.state.rowHeight = 21;
+        FakeDialogHost host{rig.log};
+        UrlInputDialog dialog{rig.state, rig.browser, rig.window, host};
+        dialog.OnSize(w, h);
+        CallLog expected = rows;
+        if (h > 189) expected.insert(expected.begin(), "MoveDialog(0,0,300,189)");
+        EXPECT_EQ(rig.log, expected) << h;
     }
 }
 

@@ -1,13 +1,16 @@
 // Byte rules of the core's texts: the settings file and its placement value,
-// the extension test, the folder a file:/// address names, and the title.
+// the extension test, typed addresses, the folder a file:/// address names,
+// and the title.
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "app/Profile.h"
+#include "ui/Address.h"
 #include "browser/PageEvents.h"
 #include "fakes/Fakes.h"
 #include "pages/Shortcut.h"
@@ -29,7 +32,7 @@ std::optional<std::string> Find(std::string_view text, std::size_t chunk, std::s
 }
 
 TEST(ProfileValueFinder, FindsTheSameValueWhateverThePiecesTheTextComesIn) {
-    const std::string big(70000, 'x'), cut(59999, 'x');
+    const std::string big(70000, 'x'), cut(59999, 'x'), pad(1017, ' ');
     const struct {
         std::string name, text;
         std::optional<std::string> expected;
@@ -48,6 +51,12 @@ TEST(ProfileValueFinder, FindsTheSameValueWhateverThePiecesTheTextComesIn) {
         {"mixed quotes left alone", "[setting]\nnewurl=\"a'\n", "\"a'"},
         {"empty quotes", "[setting]\nnewurl=\"\"\n", ""},
         {"key without equals sign", "[setting]\nnewurl\nwin=1\n", ""},
+        {"other key whose bytes spell the key", "[setting]\nnew=url\nnewurl=a\n", "a"},
+        {"a lone quote", "[setting]\nnewurl=\"\n", "\""},
+        // Names are read up to 1024 bytes, blanks included; a longer one never matches.
+        {"section name at the bound", "[" + pad + "setting]\nnewurl=a\n", "a"},
+        {"section name past the bound", "[ " + pad + "setting]\nnewurl=a\n", std::nullopt},
+        {"key name past the bound", "[setting]\nnewurl " + pad + "  =a\n", std::nullopt},
         {"commented key", "[setting]\n;newurl=x\nnewurl=y\n", "y"},
         {"key outside any section", "newurl=x\n[setting]\n", std::nullopt},
         {"byte-order mark", "\xEF\xBB\xBF[setting]\nnewurl=a\n", "a"},
@@ -76,6 +85,7 @@ TEST(UpdateProfileText, ChangesOneKeyAndKeepsEveryOtherByte) {
         {"add to the section after its last line", "[setting]\r\nwin=1\r\n\r\n[other]\r\nx=1\r\n", "v",
          "[setting]\r\nwin=1\r\nnewurl=v\r\n\r\n[other]\r\nx=1\r\n"},
         {"add after an unended last line", "[setting]\r\nw=1", "v", "[setting]\r\nw=1\r\nnewurl=v\r\n"},
+        {"add after an unended header", "[setting]", "v", "[setting]\r\nnewurl=v\r\n"},
         {"add to the first section of the name", "[setting]\r\na=1\r\n[setting]\r\nnewurl=x\r\n", "v",
          "[setting]\r\na=1\r\nnewurl=v\r\n[setting]\r\nnewurl=x\r\n"},
         {"add a section", "[other]\r\nx=1", "v", "[other]\r\nx=1\r\n[setting]\r\nnewurl=v\r\n"},
@@ -152,6 +162,40 @@ TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
     }
 }
 
+TEST(ResolveAddress, TrimsThenTellsTheStartPageFilesSchemesAndHostNames) {
+    using Kind = ResolvedAddress::Kind;
+    const struct {
+        std::string text, cwd;
+        ResolvedAddress expected;
+    } cases[] = {
+        {"", "/d", {Kind::Nothing, ""}},
+        {" \t\r\n", "/d", {Kind::Nothing, ""}},
+        {"about:home", "/d", {Kind::Home, ""}},
+        {"\tabout:home \r\n", "/d", {Kind::Home, ""}},
+        {"about:homepage", "/d", {Kind::AsIs, "about:homepage"}},
+        {" /tmp/a b ", "/d", {Kind::File, "/tmp/a b"}},
+        {"http://example.com/", "/d", {Kind::AsIs, "http://example.com/"}},
+        {"mailto:a@example.com", "/d", {Kind::AsIs, "mailto:a@example.com"}},
+        {"svn+ssh.x-y:r", "/d", {Kind::AsIs, "svn+ssh.x-y:r"}},
+        {"x:", "/d", {Kind::AsIs, "x:"}},
+        {"a b/c://d", "/d", {Kind::AsIs, "a b/c://d"}},  // "://" anywhere names a scheme
+        {"localhost:8080/x", "/d", {Kind::Web, "http://localhost:8080/x"}},
+        {"1x:y", "/d", {Kind::Web, "http://1x:y"}},
+        {"a_b:c", "/d", {Kind::Web, "http://a_b:c"}},
+        {"example.com", "/d", {Kind::Web, "http://example.com"}},
+        {"page.htm", "/d", {Kind::File, "/d/page.htm"}},  // beside the current directory
+        {" page.htm\n", "/", {Kind::File, "/page.htm"}},
+        {"page.htm", "", {Kind::Web, "http://page.htm"}},
+        {"other.htm", "/d", {Kind::Web, "http://other.htm"}},
+    };
+    for (const auto& c : cases) {
+        auto exists = [](const std::string& path) { return path == "/d/page.htm" || path == "/page.htm"; };
+        auto cwd = [&] { return c.cwd; };
+        ResolvedAddress got = ResolveAddress(c.text, exists, cwd);
+        EXPECT_EQ(std::tuple(got.kind, got.text), std::tuple(c.expected.kind, c.expected.text)) << c.text;
+    }
+}
+
 TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
     const struct {
         std::string address;
@@ -159,9 +203,13 @@ TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
     } cases[] = {
         {"file:///home/a%20b", "/home/a b"},
         {"file:///C:/Dir", "C:/Dir"},
+        {"file:///C:", "C:"},  // a bare drive
+        {"file:///a:/x", "a:/x"},
+        {"file:///C", "/C"},
         {"file:///c:/Dir%5Csub", "c:/Dir\\sub"},
         {"file:///tmp/x/?q=1#f", "/tmp/x/"},
         {"file:///tmp/%zz%4", "/tmp/%zz%4"},  // not escapes: kept as written
+        {"file:///tmp/%39%61%46%2f", "/tmp/9aF/"},
         {"file:///tmp/a%00b", std::nullopt},  // would name another folder
         {"file:///", "/"},
         {"http://example.com/", std::nullopt},

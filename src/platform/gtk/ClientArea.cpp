@@ -164,8 +164,6 @@ void ClientAreaSetBar(GtkWidget* area, GtkWidget* bar) {
     gtk_widget_queue_resize(area);
 }
 
-GtkWidget* ClientAreaBar(GtkWidget* area) { return PrivateOf(area)->bar; }
-
 void ClientAreaAdd(GtkWidget* area, GtkWidget* child) { gtk_container_add(GTK_CONTAINER(area), child); }
 
 void ClientAreaPlace(GtkWidget* area, GtkWidget* child, GdkRectangle rect) {
@@ -175,11 +173,6 @@ void ClientAreaPlace(GtkWidget* area, GtkWidget* child, GdkRectangle rect) {
     found->rect = rect;
     // Inside an allocation the children are placed right after the hook.
     if (!p->allocating) gtk_widget_queue_allocate(area);
-}
-
-GdkRectangle ClientAreaChildRect(GtkWidget* area, GtkWidget* child) {
-    Child* found = FindChild(PrivateOf(area), child);
-    return found ? found->rect : GdkRectangle{0, 0, 0, 0};
 }
 
 void ClientAreaContentSize(GtkWidget* area, int& width, int& height) {

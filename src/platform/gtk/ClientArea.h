@@ -15,13 +15,11 @@ GtkWidget* ClientAreaNew();
 
 // Puts `bar` across the top, replacing (and destroying) the one before; nullptr removes it.
 void ClientAreaSetBar(GtkWidget* area, GtkWidget* bar);
-GtkWidget* ClientAreaBar(GtkWidget* area);
 
 void ClientAreaAdd(GtkWidget* area, GtkWidget* child);
 // A child with no width or height left is kept mapped but moved out of sight,
 // so it keeps the focus and its place in the tab order.
 void ClientAreaPlace(GtkWidget* area, GtkWidget* child, GdkRectangle rect);
-GdkRectangle ClientAreaChildRect(GtkWidget* area, GtkWidget* child);
 
 // The size under the bar, as the next allocation will make it.
 void ClientAreaContentSize(GtkWidget* area, int& width, int& height);

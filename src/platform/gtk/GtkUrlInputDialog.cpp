@@ -12,7 +12,7 @@ namespace {
 constexpr int kTemplateWidth = 198;
 constexpr int kTemplateHeight = 124;
 // The product's version as the template spells it.
-constexpr const char* kVersionText = "0.28.0";
+constexpr const char* kVersionText = POREMISU_VERSION;
 constexpr const char* kControlIdKey = "poremisu-control-id";
 constexpr const char* kDialogName = "poremisu-url-dialog";
 

@@ -386,8 +386,6 @@ void GtkWindowHost::AttachMainMenu() { ClientAreaSetBar(m_area, BuildMenuBar());
 
 void GtkWindowHost::DestroyMenu() { ClientAreaSetBar(m_area, nullptr); }
 
-bool GtkWindowHost::HasMenu() { return ClientAreaBar(m_area) != nullptr; }
-
 // The engine's view has no menu of its own to give.
 void GtkWindowHost::AttachBrowserMenu() {}
 
@@ -545,8 +543,6 @@ void GtkWindowHost::Show(ShowCommand command) {
         break;
     }
 }
-
-bool GtkWindowHost::IsMinimized() { return m_iconified; }
 
 bool GtkWindowHost::IsMaximized() { return m_maximized; }
 

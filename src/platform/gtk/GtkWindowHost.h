@@ -69,13 +69,11 @@ public:
     void SetStatusText(const std::string& text) override;
     void AttachMainMenu() override;
     void DestroyMenu() override;
-    bool HasMenu() override;
     void AttachBrowserMenu() override;
     void AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
                                const std::string& help) override;
     void SetIcon() override;
     void Show(ShowCommand command) override;
-    bool IsMinimized() override;
     bool IsMaximized() override;
     bool GetPlacement(WindowPlacement& placement) override;
     void SetPlacement(const WindowPlacement& placement) override;

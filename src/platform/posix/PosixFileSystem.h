@@ -21,7 +21,6 @@ public:
     bool Rename(const std::string& from, const std::string& to) override;
 
     bool SetCurrentDirectory(const std::string& path) override;
-    std::string GetCurrentDirectory() override;
     std::string FullPath(const std::string& name) override;
     bool IsDirectory(const std::string& path) override;
 
@@ -34,6 +33,9 @@ public:
     std::string ProgramUserFolder(UserFolder kind, const std::string& programName) override;
 
     std::string_view Separators() const override { return "/"; }
+
+private:
+    std::string GetCurrentDirectory();
 };
 
 }  // namespace poremisu

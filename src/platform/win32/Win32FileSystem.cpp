@@ -161,16 +161,6 @@ bool Win32FileSystem::SetCurrentDirectory(const std::string& path) {
     return SetCurrentDirectoryA(path.c_str()) != 0;
 }
 
-std::string Win32FileSystem::GetCurrentDirectory() {
-    DWORD needed = GetCurrentDirectoryA(0, nullptr);
-    if (needed == 0) return {};
-    std::string dir(needed, '\0');
-    DWORD length = GetCurrentDirectoryA(needed, dir.data());
-    if (length == 0 || length >= needed) return {};
-    dir.resize(length);
-    return dir;
-}
-
 std::string Win32FileSystem::FullPath(const std::string& name) {
     DWORD needed = GetFullPathNameA(name.c_str(), 0, nullptr, nullptr);
     if (needed == 0) return {};

@@ -427,8 +427,6 @@ void Win32MainWindow::DestroyMenu() {
     if (IsMenu(menu)) ::DestroyMenu(menu);
 }
 
-bool Win32MainWindow::HasMenu() { return GetMenu(m_hwnd) != nullptr; }
-
 void Win32MainWindow::AttachBrowserMenu() {
     // Whatever the control's window reports is passed on as it is.
     HWND control = GetDlgItem(m_hwnd, IDC_BROWSER);
@@ -452,8 +450,6 @@ void Win32MainWindow::SetIcon() {
 }
 
 void Win32MainWindow::Show(ShowCommand command) { ShowWindow(m_hwnd, static_cast<int>(command)); }
-
-bool Win32MainWindow::IsMinimized() { return IsIconic(m_hwnd) != 0; }
 
 bool Win32MainWindow::IsMaximized() { return IsZoomed(m_hwnd) != 0; }
 

@@ -58,7 +58,6 @@ public:
     bool Create(HWND parent, const RECT& rect, int controlId, BrowserEvents& events);
     // Disconnects the events and releases the control; safe to repeat.
     void Destroy();
-    bool IsCreated() const { return m_dispatch != nullptr; }
     // The control's own window (0 when there is none).
     HWND Window() const { return m_window; }
     // Gives the control the first look at a keyboard message; true when it used it.
