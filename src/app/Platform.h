@@ -71,6 +71,7 @@ public:
     // Fails when the target exists or the source is missing.
     virtual bool Rename(const std::string& from, const std::string& to) = 0;
 
+    virtual std::string GetCurrentDirectory() = 0;
     virtual bool SetCurrentDirectory(const std::string& path) = 0;
     // The name resolved against the current directory, without touching disk.
     virtual std::string FullPath(const std::string& name) = 0;

@@ -164,6 +164,8 @@ void ClientAreaSetBar(GtkWidget* area, GtkWidget* bar) {
     gtk_widget_queue_resize(area);
 }
 
+GtkWidget* ClientAreaBar(GtkWidget* area) { return PrivateOf(area)->bar; }
+
 void ClientAreaAdd(GtkWidget* area, GtkWidget* child) { gtk_container_add(GTK_CONTAINER(area), child); }
 
 void ClientAreaPlace(GtkWidget* area, GtkWidget* child, GdkRectangle rect) {

@@ -16,6 +16,8 @@ GtkWidget* ClientAreaNew();
 // Puts `bar` across the top, replacing (and destroying) the one before; nullptr removes it.
 void ClientAreaSetBar(GtkWidget* area, GtkWidget* bar);
 
+// The bar given by ClientAreaSetBar, or null.
+GtkWidget* ClientAreaBar(GtkWidget* area);
 void ClientAreaAdd(GtkWidget* area, GtkWidget* child);
 // A child with no width or height left is kept mapped but moved out of sight,
 // so it keeps the focus and its place in the tab order.

@@ -767,7 +767,7 @@ gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data
     // every program there answers with its menus: the menu bar when it is
     // shown (GTK opens it), else the system menu's items. Shift+F10 and the
     // Menu key reach the page's context menu, which carries them too.
-    if (event->keyval == GDK_KEY_F10 && modifiers == 0 && !self->HasMenu()) {
+    if (event->keyval == GDK_KEY_F10 && modifiers == 0 && !ClientAreaBar(self->m_area)) {
         self->PopupSystemMenu(reinterpret_cast<GdkEvent*>(event));
         return TRUE;
     }

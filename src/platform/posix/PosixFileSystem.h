@@ -20,6 +20,7 @@ public:
     bool Exists(const std::string& path) override;
     bool Rename(const std::string& from, const std::string& to) override;
 
+    std::string GetCurrentDirectory() override;
     bool SetCurrentDirectory(const std::string& path) override;
     std::string FullPath(const std::string& name) override;
     bool IsDirectory(const std::string& path) override;
@@ -33,9 +34,6 @@ public:
     std::string ProgramUserFolder(UserFolder kind, const std::string& programName) override;
 
     std::string_view Separators() const override { return "/"; }
-
-private:
-    std::string GetCurrentDirectory();
 };
 
 }  // namespace poremisu

@@ -157,6 +157,16 @@ bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
     return MoveFileA(from.c_str(), to.c_str()) != 0;
 }
 
+std::string Win32FileSystem::GetCurrentDirectory() {
+    DWORD needed = GetCurrentDirectoryA(0, nullptr);
+    if (needed == 0) return {};
+    std::string dir(needed, '\0');
+    DWORD length = GetCurrentDirectoryA(needed, dir.data());
+    if (length == 0 || length >= needed) return {};
+    dir.resize(length);
+    return dir;
+}
+
 bool Win32FileSystem::SetCurrentDirectory(const std::string& path) {
     return SetCurrentDirectoryA(path.c_str()) != 0;
 }
