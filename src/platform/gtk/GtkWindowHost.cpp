@@ -7,6 +7,7 @@
 #include "platform/gtk/GtkUrlInputDialog.h"
 #include "platform/gtk/MenuText.h"
 #include "platform/gtk/PageText.h"
+#include "platform/HandOff.h"
 #include "ui/CommandTable.h"
 #include "ui/MainWindow.h"
 
@@ -25,9 +26,6 @@ constexpr int kTemplateHeight = 271;
 // The address bar's template height.
 constexpr int kAddressBarUnits = 14;
 
-constexpr const char* kCommandAtom = "_POREMISU_COMMAND";
-constexpr const char* kAckAtom = "_POREMISU_ACK";
-constexpr const char* kInstanceAtom = "_POREMISU_INSTANCE";
 constexpr const char* kCommandKey = "poremisu-command";
 
 // The address bar is as high as its template row, not as the theme's entries.
@@ -235,14 +233,14 @@ GtkWindowHost::GtkWindowHost(AppState& state, const Texts& texts, const CodePage
     GdkWindow* gdkWindow = gtk_widget_get_window(m_window);
     if (GDK_IS_X11_WINDOW(gdkWindow)) {
         Display* display = GDK_WINDOW_XDISPLAY(gdkWindow);
-        m_commandAtom = XInternAtom(display, kCommandAtom, False);
-        m_ackAtom = XInternAtom(display, kAckAtom, False);
+        m_commandAtom = XInternAtom(display, kHandOffMessageType, False);
+        m_ackAtom = XInternAtom(display, kHandOffAckProperty, False);
         m_frameExtentsAtom = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
         m_state.mainWindow = GDK_WINDOW_XID(gdkWindow);
         // Later starts of this copy of the program look for this mark; a
         // copy in another folder carries another name.
         const std::string& name = m_state.instanceName;
-        XChangeProperty(display, m_state.mainWindow, XInternAtom(display, kInstanceAtom, False), XA_STRING, 8,
+        XChangeProperty(display, m_state.mainWindow, XInternAtom(display, kInstanceProperty, False), XA_STRING, 8,
                         PropModeReplace, reinterpret_cast<const unsigned char*>(name.data()),
                         static_cast<int>(name.size()));
         gdk_window_add_filter(gdkWindow, OnXEvent, this);
@@ -861,7 +859,7 @@ GdkFilterReturn GtkWindowHost::OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer d
         return GDK_FILTER_CONTINUE;
     }
     // Other processes may only hand an address over; nothing else is taken from outside.
-    if (event->xclient.format == 32 && event->xclient.data.l[0] == cmd::kHandOff && self->Live()) {
+    if (event->xclient.format == 32 && event->xclient.data.l[0] == kHandOffCommand && self->Live()) {
         long token = event->xclient.data.l[1];
         self->m_core->OnCommand(cmd::kHandOff);
         // The sender waits for this property to learn that the address was taken.

@@ -8,19 +8,9 @@
 #include <vector>
 
 #include "app/Platform.h"
+#include "platform/HandOff.h"
 
 namespace poremisu {
-
-// The hand-off message between instances: a client message of this type,
-// format 32, data.l[0] = kHandOffCommand and data.l[1] = a token; the
-// receiver answers by setting kHandOffAckProperty (CARDINAL, 32 bits) on its
-// window to the token once the command has been handled.
-inline constexpr const char* kHandOffMessageType = "_POREMISU_COMMAND";
-inline constexpr const char* kHandOffAckProperty = "_POREMISU_ACK";
-inline constexpr long kHandOffCommand = 32772;
-// The main window's mark of its copy of the program: the instance name, as
-// an 8-bit STRING property.
-inline constexpr const char* kInstanceProperty = "_POREMISU_INSTANCE";
 
 // The desktop's top-level windows through a connection of its own to the X
 // server, with Xlib alone. Without a display every answer is empty or false.

@@ -5,8 +5,6 @@
 #include <climits>
 #include <cstring>
 
-#include "ui/CommandTable.h"
-
 namespace poremisu {
 
 namespace {
@@ -66,7 +64,7 @@ bool Win32WindowSystem::SendHandOff(WindowId window, std::chrono::milliseconds t
     SetForegroundWindow(target);
     if (GetWindowThreadProcessId(target, nullptr) == GetCurrentThreadId()) SetFocus(target);
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(target, WM_COMMAND, MAKEWPARAM(cmd::kHandOff, 0), 0, SMTO_ABORTIFHUNG,
+    return SendMessageTimeoutA(target, WM_COMMAND, MAKEWPARAM(kHandOffCommand, 0), 0, SMTO_ABORTIFHUNG,
                                Milliseconds(timeout), &result) != 0;
 }
 

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "app/Platform.h"
+#include "platform/HandOff.h"
+#include "resource.h"
 
 namespace poremisu {
 
 // The class the main window's dialog template names; it tells the program's
 // own windows from any other whose title happens to hold the product word.
-inline constexpr const char* kMainWindowClass = "poremisu";
+inline constexpr const char* kMainWindowClass = POREMISU_MAIN_CLASS;
 
 // The desktop's top-level windows through the window manager of the system.
 class Win32WindowSystem : public WindowSystem {
