@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "pages/Html.h"
+
 namespace poremisu {
 
 namespace {
@@ -98,13 +100,6 @@ constexpr ErrorText kErrorTexts[] = {
 
 constexpr const char* kJapaneseFallback = "ページを読み込めませんでした。";
 
-std::string Escape(const char* text) {
-    gchar* escaped = g_markup_escape_text(text ? text : "", -1);
-    std::string result(escaped);
-    g_free(escaped);
-    return result;
-}
-
 const char* JapaneseMessage(const GError* error) {
     if (!error) return kJapaneseFallback;
     const char* domain = g_quark_to_string(error->domain);
@@ -138,12 +133,13 @@ std::string ErrorPageHtml(PageLanguage language, const char* uri, const GError* 
     bool japanese = language == PageLanguage::Japanese;
     std::string heading = japanese ? "ページを表示できません" : "This page cannot be shown";
     // Under Japanese the engine's English message gives way to the program's own.
-    std::string message = japanese ? JapaneseMessage(error) : Escape(error ? error->message : "");
+    std::string message = japanese ? JapaneseMessage(error) : EscapeHtml(error && error->message ? error->message : "");
     return std::string("<!DOCTYPE html>\n<html lang=\"") + (japanese ? "ja" : "en") +
            "\"><head><meta charset=\"utf-8\"><title>" + heading +
            "</title><style>body{font-family:\"IPAPGothic\",sans-serif;margin:2em;color:#222}"
            "h1{font-size:1.2em;font-weight:normal}code{color:#555}</style></head><body><h1>" +
-           heading + "</h1><p><code>" + Escape(uri) + "</code></p><p>" + message + "</p></body></html>\n";
+           heading + "</h1><p><code>" + EscapeHtml(uri ? uri : "") + "</code></p><p>" + message +
+           "</p></body></html>\n";
 }
 
 std::string OpeningStatusText(PageLanguage language, const std::string& address) {
