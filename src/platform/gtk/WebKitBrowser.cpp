@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <memory>
+#include <string_view>
 
-#include "platform/gtk/Address.h"
+#include "pages/StartPage.h"
 #include "platform/gtk/ClientArea.h"
 #include "platform/gtk/PageText.h"
+#include "ui/Address.h"
 #include "ui/MainWindow.h"
 
 namespace poremisu {
@@ -33,7 +35,7 @@ bool IsShowableFileUri(const char* uri) {
     return showable;
 }
 
-void ServeHtml(WebKitURISchemeRequest* request, const std::string& html) {
+void ServeHtml(WebKitURISchemeRequest* request, std::string_view html) {
     gsize size = html.size();
     GInputStream* stream = g_memory_input_stream_new_from_data(g_memdup2(html.data(), size), size, g_free);
     WebKitURISchemeResponse* response = webkit_uri_scheme_response_new(stream, static_cast<gint64>(size));
@@ -463,7 +465,7 @@ void WebKitBrowser::OnDownloadStarted(WebKitWebContext*, WebKitDownload* downloa
 
 void WebKitBrowser::ServeInternalPage(WebKitURISchemeRequest* request, gpointer) {
     if (g_strcmp0(webkit_uri_scheme_request_get_uri(request), kInternalHome) == 0) {
-        ServeHtml(request, HomePageHtml());
+        ServeHtml(request, StartPageHtml());
         return;
     }
     GError* error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "no such page");

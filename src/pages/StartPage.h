@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string_view>
+
+namespace poremisu {
+
+// The built-in start page ("about:home" to the user) for a platform whose
+// engine has none of its own: UTF-8, as its meta tag declares, in every code
+// page. The platform serves these bytes as they are.
+std::string_view StartPageHtml();
+
+}  // namespace poremisu
