@@ -39,6 +39,10 @@ TEST(HistoryLines, AreWrittenByteForByteWithTheirMarkupEscaped) {
         {false, "new", "", "new\t\r\n"},
         {false, "", "dropped", ""},
         {false, "(IE)", "<b>\"A\" & 'B'</b>", "(IE)\t&lt;b&gt;&quot;A&quot; &amp; &#39;B&#39;&lt;/b&gt;\r\n"},
+        // A line break in any text stays inside its line, so a line is never forged.
+        {true, "http://a/\r\nx", "N\n<a href=\"y\">\r",
+         "<a href=\"http://a/&#13;&#10;x\">N&#10;&lt;a href=&quot;y&quot;&gt;&#13;</a><br>\r\n"},
+        {false, "new\r\n", "T\nnew\thttp://forged/\r", "new&#13;&#10;\tT&#10;new\thttp://forged/&#13;\r\n"},
     };
     Rig rig;
     History& history = rig.window.HistoryLog();
@@ -158,6 +162,8 @@ TEST(Listing, FavoritesComeFromWinbootdirWithoutTheParentElseTheCurrentFolder) {
               (Lines{Folder("."), "<a href=\"a.htm\">a.htm</a><br>", kSelf}));
 }
 
+const std::string kLongUrl = "http://long.example/" + std::string(100 * 1024, 'u');
+
 TEST(Listing, EachKindOfFileGivesItsOwnLineOrNone) {
     const struct {
         std::string name;
@@ -175,6 +181,7 @@ TEST(Listing, EachKindOfFileGivesItsOwnLineOrNone) {
         {"s.url", Shortcut("http://x/?a=1&b=\"2\""), "<a href=\"http://x/?a=1&amp;b=&quot;2&quot;\">s</a><br>"},
         {"a&b'c.htm", "", "<a href=\"a&amp;b&#39;c.htm\">a&amp;b&#39;c.htm</a><br>"},
         {"<d&>", "/", Folder("&lt;d&amp;&gt;")},
+        {"Long.url", Shortcut(kLongUrl), "<a href=\"" + kLongUrl.substr(0, 59999) + "\">Long</a><br>"},
     };
     for (const auto& c : cases) {
         Rig rig;
