@@ -215,16 +215,6 @@ TEST(Cp932Texts, AreTheShiftJisBytesOfEachFixedText) {
                        "URL\x93\xFC\x97\xCD (&U)...", "MENU SET(&V)", "HELP(&H)"}));
 }
 
-TEST(Cp932Title, ShortFormCutsBetweenTheBytesOfACharacter) {
-    std::string nine;
-    for (int i = 0; i < 9; ++i) nine += kSjA;
-    // 19 bytes: byte 18 is the first byte of the ninth character.
-    EXPECT_EQ(FormatTitle("a" + nine, kSjWord, "7", false),
-              "a" + nine.substr(0, 17) + "..- " + kSjWord + " > 7");
-    EXPECT_EQ(FormatTitle(nine, kSjWord, "7", false), nine + " - " + kSjWord + " > 7");
-    EXPECT_EQ(FormatTitle(nine + "b", kSjWord, "", false), nine + "b - " + kSjWord + " > ");
-}
-
 TEST(Cp932Pages, ListingHistoryAndResetQuestionCarryTheShiftJisBytes) {
     Rig rig(EncodeCp932);
     std::string folder = rig.dir / "f";
