@@ -89,7 +89,8 @@ TEST(UpdateProfileText, ChangesOneKeyAndKeepsEveryOtherByte) {
         {"add to the first section of the name", "[setting]\r\na=1\r\n[setting]\r\nnewurl=x\r\n", "v",
          "[setting]\r\na=1\r\nnewurl=v\r\n[setting]\r\nnewurl=x\r\n"},
         {"add a section", "[other]\r\nx=1", "v", "[other]\r\nx=1\r\n[setting]\r\nnewurl=v\r\n"},
-        {"add after a zero byte", std::string("\0win=1", 6), "v", std::string("\0win=1", 6) + "\r\n[setting]\r\nnewurl=v\r\n"},
+        {"add after a zero byte", std::string("\0win=1", 6), "v",
+         std::string("\0win=1", 6) + "\r\n[setting]\r\nnewurl=v\r\n"},
         // Writes land where the reader looks: past a byte-order mark, never in a section it cannot name.
         {"byte-order mark", "\xEF\xBB\xBF[setting]\r\nnewurl=old\r\n", "v", "\xEF\xBB\xBF[setting]\r\nnewurl=v\r\n"},
         {"section name past the bound", "[" + std::string(1100, ' ') + "setting]\r\nnewurl=x\r\n", "v",
