@@ -72,8 +72,8 @@ public:
     SilentServer& operator=(const SilentServer&) = delete;
     std::string Url(const std::string& path) const { return m_base + path; }
 
-private:
-    int m_listener = -1;
+protected:
+    int m_listener = -1;  // listening; a server that answers takes its connections
     std::string m_base;
 };
 std::string RefusedUrl();

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "app/Profile.h"
 #include "fakes/Rig.h"
 #include "ui/CommandTable.h"
 #include "ui/UrlInputDialog.h"
@@ -43,6 +44,16 @@ TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlace
     } cases[] = {
         {"", "about:home", "2:3:-1:-1:-8:-8:10:20:330:440", true},
         {"http://example.com/", "http://example.com/", "2:3:-1:-1:-8:-8:10:20:330", false},
+        // Saturated, inverted, tiny or not wholly on the 1280 x 1024 screen: no placement.
+        {"", "about:home", "0:1:-1:-1:-1:-1:-2147483648:-2147483648:2147483647:2147483647", false},
+        {"", "about:home", "0:1:-1:-1:-1:-1:99999999999:99999999999:99999999999999:9999999999999", false},
+        {"", "about:home", "0:1:-1:-1:-1:-1:500:500:100:100", false},
+        {"", "about:home", "0:1:-1:-1:-1:-1:2147483000:2147483000:2147483600:2147483400", false},
+        {"", "about:home", "0:1:-1:-1:-1:-1:-2147483000:500:-2147482500:900", false},
+        {"", "about:home", "0:1:-1:-1:-1:-1:10:20:329:440", false},
+        {"", "about:home", "0:1:-1:-1:-1:-1:1000:10:1400:500", false},
+        {"", "about:home", "0:1:-1:-1:-1:-1:" + std::string(100000, '9') + ":0:1:1", false},
+        {"", "about:home", "2:1:-1:-1:-1:-1:0:0:1280:1024", true},
         {"\"page.htm\"", "\"page.htm\"", "", false},  // a first start keeps the quotes
         {"News.url", "http://news.example/"},  // relative to the current directory
         {"Caps.URL", "http://caps.example/"},
@@ -74,7 +85,8 @@ TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlace
         EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{c.address}) << c.argument;
         // The placement is restored with the show state of this start.
         std::vector<WindowPlacement> applied;
-        if (c.applied) applied.push_back({2, 2, -1, -1, -8, -8, 10, 20, 330, 440});
+        if (c.applied) applied.push_back(*ParsePlacement(c.win));
+        if (c.applied) applied.back().showCommand = 2;
         EXPECT_EQ(rig.host.appliedPlacements, applied) << c.win;
     }
 }

@@ -39,6 +39,10 @@ TEST(HistoryLines, AreWrittenByteForByteWithTheirMarkupEscaped) {
         {false, "new", "", "new\t\r\n"},
         {false, "", "dropped", ""},
         {false, "(IE)", "<b>\"A\" & 'B'</b>", "(IE)\t&lt;b&gt;&quot;A&quot; &amp; &#39;B&#39;&lt;/b&gt;\r\n"},
+        // A line break in any text stays inside its line, so a line is never forged.
+        {true, "http://a/\r\nx", "N\n<a href=\"y\">\r",
+         "<a href=\"http://a/&#13;&#10;x\">N&#10;&lt;a href=&quot;y&quot;&gt;&#13;</a><br>\r\n"},
+        {false, "new\r\n", "T\nnew\thttp://forged/\r", "new&#13;&#10;\tT&#10;new\thttp://forged/&#13;\r\n"},
     };
     Rig rig;
     History& history = rig.window.HistoryLog();
@@ -158,6 +162,8 @@ TEST(Listing, FavoritesComeFromWinbootdirWithoutTheParentElseTheCurrentFolder) {
               (Lines{Folder("."), "<a href=\"a.htm\">a.htm</a><br>", kSelf}));
 }
 
+const std::string kLongUrl = "http://long.example/" + std::string(100 * 1024, 'u');
+
 TEST(Listing, EachKindOfFileGivesItsOwnLineOrNone) {
     const struct {
         std::string name;
@@ -175,6 +181,7 @@ TEST(Listing, EachKindOfFileGivesItsOwnLineOrNone) {
         {"s.url", Shortcut("http://x/?a=1&b=\"2\""), "<a href=\"http://x/?a=1&amp;b=&quot;2&quot;\">s</a><br>"},
         {"a&b'c.htm", "", "<a href=\"a&amp;b&#39;c.htm\">a&amp;b&#39;c.htm</a><br>"},
         {"<d&>", "/", Folder("&lt;d&amp;&gt;")},
+        {"Long.url", Shortcut(kLongUrl), "<a href=\"" + kLongUrl.substr(0, 59999) + "\">Long</a><br>"},
     };
     for (const auto& c : cases) {
         Rig rig;
@@ -192,8 +199,8 @@ TEST(Listing, EachKindOfFileGivesItsOwnLineOrNone) {
     }
 }
 
-// In CP932: ぽれみす, あ and 履歴.
-const std::string kSjWord = "\x82\xDB\x82\xEA\x82\xDD\x82\xB7", kSjA = "\x82\xA0";
+// In CP932: ぽれみす and 履歴.
+const std::string kSjWord = "\x82\xDB\x82\xEA\x82\xDD\x82\xB7";
 const std::string kSjHistory = "\x97\x9A\x97\xF0";
 
 TEST(Cp932Texts, AreTheShiftJisBytesOfEachFixedText) {
@@ -208,16 +215,6 @@ TEST(Cp932Texts, AreTheShiftJisBytesOfEachFixedText) {
                        "URL\x93\xFC\x97\xCD (&U)...", "MENU SET(&V)", "HELP(&H)"}));
 }
 
-TEST(Cp932Title, ShortFormCutsBetweenTheBytesOfACharacter) {
-    std::string nine;
-    for (int i = 0; i < 9; ++i) nine += kSjA;
-    // 19 bytes: byte 18 is the first byte of the ninth character.
-    EXPECT_EQ(FormatTitle("a" + nine, kSjWord, "7", false),
-              "a" + nine.substr(0, 17) + "..- " + kSjWord + " > 7");
-    EXPECT_EQ(FormatTitle(nine, kSjWord, "7", false), nine + " - " + kSjWord + " > 7");
-    EXPECT_EQ(FormatTitle(nine + "b", kSjWord, "", false), nine + "b - " + kSjWord + " > ");
-}
-
 TEST(Cp932Pages, ListingHistoryAndResetQuestionCarryTheShiftJisBytes) {
     Rig rig(EncodeCp932);
     std::string folder = rig.dir / "f";
@@ -227,9 +224,7 @@ TEST(Cp932Pages, ListingHistoryAndResetQuestionCarryTheShiftJisBytes) {
 
     rig.host.answers = {Answer::Ok};
     rig.window.HistoryLog().ClearHistory(rig.host);
-    rig.window.HistoryLog().AppendHistoryLink("http://a/", kSjA + "\x83\x5C");
-    EXPECT_EQ(rig.History(), "<html><head><title>URL" + kSjHistory + "</title></head><body>\r\n"
-                             "<a href=\"http://a/\">" + kSjA + "\x83\x5C</a><br>\r\n");
+    EXPECT_EQ(rig.History(), "<html><head><title>URL" + kSjHistory + "</title></head><body>\r\n");
     EXPECT_EQ(rig.host.boxes, std::vector<std::string>{rig.texts.resetQuestion + "|" + kSjWord});
 }
 

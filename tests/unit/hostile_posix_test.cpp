@@ -1,7 +1,6 @@
 // Hostile folders and crashes on Linux: names no other system allows, files that cannot or must not
 // be read, folder paths past every bound, and a settings write killed at any moment.
 
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -77,9 +76,7 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
     // Root reads every file whatever its mode: the listing then runs in a child that gave root up.
     fs::permissions(folder, fs::perms::all);
     auto list = [&] {
-        if (::getuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            return 90;
-        }
+        if (!testing::GiveUpRoot()) return 90;
         std::int32_t listed = rig.window.Lister().WriteDirectoryPage("Favorites.htm", folder);
         return listed == static_cast<std::int32_t>(std::size(entries)) + 3 ? 0 : 100 + listed;
     };
@@ -121,7 +118,6 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
     for (const auto& c : cases) {
         const std::string what = std::to_string(int(c.page)) + "/" + std::to_string(int(c.obstacle));
         Rig rig;
-        testing::CurrentDirectoryGuard guard;
         const std::string folder = rig.dir / "f", target = rig.dir / "notes.txt";
         fs::create_directory(folder);
         for (int i = 0; i < 40; ++i) WriteFile(folder + "/page" + std::to_string(i) + ".htm", "");
@@ -139,10 +135,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         if (c.obstacle == Obstacle::ReadOnlyFolder) fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec |
                                                                                  fs::perms::others_read | fs::perms::others_exec);
         auto run = [&] {
-            if (c.obstacle == Obstacle::ReadOnlyFolder && ::getuid() == 0 &&
-                (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-                return 90;
-            }
+            if (c.obstacle == Obstacle::ReadOnlyFolder && !testing::GiveUpRoot()) return 90;
             if (c.obstacle == Obstacle::FullDisk) {
                 // Room for a few of the page's lines, or for part of a history line.
                 ::signal(SIGXFSZ, SIG_IGN);
@@ -193,7 +186,6 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
 TEST(HostileListing, AFolderPathPastTheBoundIsRefused) {
     for (std::size_t bytes : {999u, 1000u, 2000u}) {
         Rig rig;
-        testing::CurrentDirectoryGuard guard;
         std::string deep = rig.dir.Path();
         while (deep.size() < bytes) {
             std::size_t segment = std::min<std::size_t>(200, bytes - deep.size() - 1);

@@ -18,22 +18,12 @@ using testing::RunInChild;
 using test::TempDir;
 using test::WriteFile;
 
+// How a value is found is the finder's table; here the file, its absence and the default.
 TEST(ProfileRead, ReadsTheValueFromARealFile) {
-    const std::string longValue(70000, 'x');
     struct Case { std::string content, section, key, expected; std::size_t count = 60000; };
     const Case cases[] = {
         {"[s]\r\nk=one\r\nk=two\r\n", "s", "k", "one"},  // the first match, CR LF lines
-        {"[SeTTing]\nNewURL=x\n", "setting", "newurl", "x"},
-        {"  [ s ]  \n  k  =   v a l \t \n", "s", "k", "v a l"},
-        {"[s]\nk=\"quoted value\"\n", "s", "k", "quoted value"},
-        {"[s]\nk='single'\n", "s", "k", "single"},
-        {"[s]\nk=\"mixed'\n", "s", "k", "\"mixed'"},
-        {"[s]\nk=\"a\"b\"\n", "s", "k", "a\"b"},
-        {"\xEF\xBB\xBF[s]\nk=v", "s", "k", "v"},
         {"[s]\nother=1\n", "s", "k", "<default>"},
-        {"[s]\na=1\n[t]\nk=0\n[s]\nk=2\n", "s", "k", "<default>"},  // only the first section of a name
-        {"[s]\nk=" + longValue + "\n", "s", "k", longValue.substr(0, 59999)},
-        {"[s]\nk=\"" + longValue + "\"\n", "s", "k", longValue.substr(0, 59999)},
         {"[s]\nk=0123456789\n", "s", "k", "012", 4},
         {"[s]\n", "s", "k", "<de", 4},
     };

@@ -89,6 +89,12 @@ TEST(UpdateProfileText, ChangesOneKeyAndKeepsEveryOtherByte) {
         {"add to the first section of the name", "[setting]\r\na=1\r\n[setting]\r\nnewurl=x\r\n", "v",
          "[setting]\r\na=1\r\nnewurl=v\r\n[setting]\r\nnewurl=x\r\n"},
         {"add a section", "[other]\r\nx=1", "v", "[other]\r\nx=1\r\n[setting]\r\nnewurl=v\r\n"},
+        {"add after a zero byte", std::string("\0win=1", 6), "v",
+         std::string("\0win=1", 6) + "\r\n[setting]\r\nnewurl=v\r\n"},
+        // Writes land where the reader looks: past a byte-order mark, never in a section it cannot name.
+        {"byte-order mark", "\xEF\xBB\xBF[setting]\r\nnewurl=old\r\n", "v", "\xEF\xBB\xBF[setting]\r\nnewurl=v\r\n"},
+        {"section name past the bound", "[" + std::string(1100, ' ') + "setting]\r\nnewurl=x\r\n", "v",
+         "[" + std::string(1100, ' ') + "setting]\r\nnewurl=x\r\n[setting]\r\nnewurl=v\r\n"},
         {"quotes kept", "", "\"C:\\a b\"", "[setting]\r\nnewurl=\"C:\\a b\"\r\n"},
         {"cut at CR LF", "", "a\r\nb", "[setting]\r\nnewurl=a\r\n"},
         {"cut at LF", "", "a\n[x]\nnewurl=b", "[setting]\r\nnewurl=a\r\n"},
@@ -225,9 +231,11 @@ TEST(FormatTitle, HasOneFormForEachStateOfTheStatusBarAndPageNameAndNeverExceeds
     const std::string name18 = "123456789012345678", longName = "A very long page title here";
     const std::string huge(10 << 20, 'n');
     const std::size_t room = 1023 - 3 - kWord.size();  // for the name beside " - " and the word
+    std::string sjNine, sjWord = "\x82\xDB\x82\xEA\x82\xDD\x82\xB7";
+    for (int i = 0; i < 9; ++i) sjNine += "\x82\xA0";
     const struct {
         Bar bar;
-        std::string name, extra, expected;
+        std::string name, extra, expected, word = kWord;
     } cases[] = {
         {Bar::Shown, longName, "12", longName + " - " + kWord},
         {Bar::Hidden, "Example Domain", "", "Example Domain - " + kWord + " > "},
@@ -242,9 +250,13 @@ TEST(FormatTitle, HasOneFormForEachStateOfTheStatusBarAndPageNameAndNeverExceeds
         {Bar::Shown, huge, "", huge.substr(0, room) + " - " + kWord},
         {Bar::Hidden, huge, "", huge.substr(0, room - 3) + " - " + kWord + " > "},
         {Bar::Hidden, "Page", huge, "Page - " + kWord + " > " + huge.substr(0, room - 7)},
+        // In CP932 (nine times \x82\xA0, ぽれみす) the short form may cut between a character's bytes.
+        {Bar::Hidden, "a" + sjNine, "7", "a" + sjNine.substr(0, 17) + "..- " + sjWord + " > 7", sjWord},
+        {Bar::Hidden, sjNine, "7", sjNine + " - " + sjWord + " > 7", sjWord},
+        {Bar::Hidden, sjNine + "b", "", sjNine + "b - " + sjWord + " > ", sjWord},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FormatTitle(c.name, kWord, c.extra, c.bar == Bar::Shown), c.expected) << c.name.substr(0, 40);
+        EXPECT_EQ(FormatTitle(c.name, c.word, c.extra, c.bar == Bar::Shown), c.expected) << c.name.substr(0, 40);
     }
 }
 
