@@ -526,25 +526,42 @@ VARIANT ByRef(VARIANT* target) {
     return v;
 }
 
+// The "cancel" argument of the events that the host may refuse.
+VARIANT BoolRef(VARIANT_BOOL* target) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BYREF | VT_BOOL;
+    v.pboolVal = target;
+    return v;
+}
+
+VARIANT Dispatch(IDispatch* object) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_DISPATCH;
+    v.pdispVal = object;
+    return v;
+}
+
+VARIANT Int(LONG value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
 HRESULT Control::Navigate(const std::wstring& address, bool record) {
     // BeforeNavigate2 comes inside the call, the rest from the message loop.
     // A navigation under way is dropped for the new one.
     m_step = 0;
     const unsigned generation = ++m_generation;
-    VARIANT url = Bstr(SysAllocString(address.c_str())), flags, empty = Bstr(SysAllocString(L"")), none, cancelFlag;
-    VariantInit(&flags);
-    flags.vt = VT_I4;
+    VARIANT url = Bstr(SysAllocString(address.c_str())), flags = Int(0), empty = Bstr(SysAllocString(L"")), none;
     VariantInit(&none);
     VARIANT_BOOL cancel = VARIANT_FALSE;
-    VariantInit(&cancelFlag);
-    cancelFlag.vt = VT_BYREF | VT_BOOL;
-    cancelFlag.pboolVal = &cancel;
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_DISPATCH;
-    self.pdispVal = this;
     Fire(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2",
-         {cancelFlag, ByRef(&none), ByRef(&none), ByRef(&empty), ByRef(&flags), ByRef(&url), self}, address);
+         {BoolRef(&cancel), ByRef(&none), ByRef(&none), ByRef(&empty), ByRef(&flags), ByRef(&url), Dispatch(this)},
+         address);
     VariantClear(&url);
     VariantClear(&empty);
     // Cancelled, or its handler started another navigation.
@@ -566,10 +583,7 @@ void Control::Step(unsigned generation) {
     if (m_step == 0 || generation != m_generation) return;
     Page page = m_loading;
     int step = m_step++;
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_DISPATCH;
-    self.pdispVal = this;
+    VARIANT self = Dispatch(this);
     VARIANT url = Bstr(SysAllocString(page.url.c_str()));
     bool more = true;
     switch (step) {
@@ -577,17 +591,10 @@ void Control::Step(unsigned generation) {
     case 2:
         if (!page.found) {
             m_step = 4;  // DownloadComplete, and no completion
-            VARIANT code, none, frame = Bstr(SysAllocString(L"")), cancelFlag;
-            VariantInit(&code);
-            code.vt = VT_I4;
-            code.lVal = INET_E_RESOURCE_NOT_FOUND;
-            VariantInit(&none);
+            VARIANT code = Int(INET_E_RESOURCE_NOT_FOUND), frame = Bstr(SysAllocString(L""));
             VARIANT_BOOL cancel = VARIANT_FALSE;
-            VariantInit(&cancelFlag);
-            cancelFlag.vt = VT_BYREF | VT_BOOL;
-            cancelFlag.pboolVal = &cancel;
             Fire(DISPID_NAVIGATEERROR, L"NavigateError",
-                 {cancelFlag, ByRef(&code), ByRef(&frame), ByRef(&url), self}, page.url);
+                 {BoolRef(&cancel), ByRef(&code), ByRef(&frame), ByRef(&url), self}, page.url);
             VariantClear(&frame);
             break;
         }
@@ -619,14 +626,11 @@ void Control::Step(unsigned generation) {
         if (!page.popup) break;
         IDispatch* created = nullptr;
         VARIANT_BOOL cancel = VARIANT_FALSE;
-        VARIANT createdRef, cancelFlag;
+        VARIANT createdRef;
         VariantInit(&createdRef);
         createdRef.vt = VT_BYREF | VT_DISPATCH;
         createdRef.ppdispVal = &created;
-        VariantInit(&cancelFlag);
-        cancelFlag.vt = VT_BYREF | VT_BOOL;
-        cancelFlag.pboolVal = &cancel;
-        Fire(DISPID_NEWWINDOW2, L"NewWindow2", {cancelFlag, createdRef}, page.popupAddress);
+        Fire(DISPID_NEWWINDOW2, L"NewWindow2", {BoolRef(&cancel), createdRef}, page.popupAddress);
         if (created) {
             Trace(L"NewWindow2 returned a window", L"");
             created->Release();
