@@ -338,18 +338,15 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar
     // navigation completes once, when that page has finished.
     self->m_nextFinish = Finish::ErrorPage;
     self->m_errorPageUri = uri ? uri : "";
-    if (!IsShowableFileUri(uri)) {
-        // The engine shows nothing under such an address, not even a page of
-        // the program's own: the error page goes under a blank one instead.
-        GError* unreadable = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_INVALID_FILENAME, kUnreadableName);
-        self->m_errorPageUri = "about:blank";
-        webkit_web_view_load_alternate_html(view, ErrorPageHtml(CurrentPageLanguage(), uri, unreadable).c_str(),
-                                            "about:blank", nullptr);
-        g_error_free(unreadable);
-        return TRUE;
-    }
-    webkit_web_view_load_alternate_html(view, ErrorPageHtml(CurrentPageLanguage(), uri, error).c_str(), uri,
-                                        nullptr);
+    // The engine shows nothing under an address whose path is no text here,
+    // not even a page of the program's own: its error page goes under a blank one.
+    GError* unreadable = IsShowableFileUri(uri)
+                             ? nullptr
+                             : g_error_new_literal(G_IO_ERROR, G_IO_ERROR_INVALID_FILENAME, kUnreadableName);
+    if (unreadable) self->m_errorPageUri = "about:blank";
+    std::string html = ErrorPageHtml(CurrentPageLanguage(), uri, unreadable ? unreadable : error);
+    webkit_web_view_load_alternate_html(view, html.c_str(), unreadable ? "about:blank" : uri, nullptr);
+    if (unreadable) g_error_free(unreadable);
     return TRUE;
 }
 
