@@ -115,11 +115,13 @@ std::string WebKitBrowser::ToCodePage(const char* utf8) const {
 }
 
 void WebKitBrowser::GoBack() {
+    ++m_loadsAsked;
     m_reloadedAfterCrash = false;
     webkit_web_view_go_back(m_view);
 }
 
 void WebKitBrowser::GoForward() {
+    ++m_loadsAsked;
     m_reloadedAfterCrash = false;
     webkit_web_view_go_forward(m_view);
 }
@@ -131,11 +133,13 @@ void WebKitBrowser::GoSearch() { LoadHome(); }
 void WebKitBrowser::Quit() {}
 
 void WebKitBrowser::LoadHome() {
+    ++m_loadsAsked;
     m_reloadedAfterCrash = false;
     webkit_web_view_load_uri(m_view, kInternalHome);
 }
 
 void WebKitBrowser::Navigate2(const std::string& address) {
+    ++m_loadsAsked;
     m_reloadedAfterCrash = false;
     ResolvedAddress resolved = ResolveAddress(address, PathExists, CurrentDirectory);
     switch (resolved.kind) {
@@ -226,6 +230,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
                          g_strcmp0(webkit_web_view_get_uri(view), self->m_errorPageUri.c_str()) == 0;
         self->m_errorPageUri.clear();
         self->m_loadingErrorPage = errorPage;
+        if (!errorPage) self->m_loadsAskedAtStart = self->m_loadsAsked;
         if (errorPage && self->m_ownPage) self->m_nextFinish = Finish::OwnPage;
         self->m_ownPage = false;
         // The error page belongs to the navigation that failed, which has
@@ -326,6 +331,12 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar
     if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
         g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
         g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD)) {
+        self->m_nextFinish = Finish::Silent;
+        return TRUE;
+    }
+    // The failure of a load that a newer one replaces shows nothing either:
+    // an error page now would take the newer page's place.
+    if (!self->m_loadingErrorPage && self->m_loadsAsked != self->m_loadsAskedAtStart) {
         self->m_nextFinish = Finish::Silent;
         return TRUE;
     }

@@ -100,6 +100,11 @@ private:
     std::string m_errorPageUri;
     // The load under way is an error page.
     bool m_loadingErrorPage = false;
+    // Loads asked for by the window, and how many had been asked for when
+    // the load under way started: a failure that arrives after a newer one
+    // was asked for belongs to a load the newer one replaces.
+    unsigned m_loadsAsked = 0;
+    unsigned m_loadsAskedAtStart = 0;
     // The error page on its way is the program's own, which completes nothing.
     bool m_ownPage = false;
     // The link address last reported as status text ("" when none).
