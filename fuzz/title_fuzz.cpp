@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     browser.locationName = name;
     state.statusBarVisible = barShown ? 1 : 0;
     state.lastLinkUrl = "http://earlier.example/";
-    TitleComposer composer(state, texts, browser, host);
+    TitleComposer composer(state, texts, browser, host, host);
     composer.ShowStatusText(status);
 
     FUZZ_CHECK(state.lastLinkUrl.size() <= 59999);

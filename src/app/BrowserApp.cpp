@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "app/Settings.h"
-#include "pages/History.h"
 
 namespace poremisu {
 

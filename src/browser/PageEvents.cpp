@@ -3,7 +3,6 @@
 #include "app/Text.h"
 #include "pages/Listing.h"
 #include "pages/Shortcut.h"
-#include "ui/MainWindow.h"
 
 namespace poremisu {
 
@@ -47,45 +46,38 @@ std::optional<std::string> FolderPathFromFileUrl(std::string_view address) {
 }
 
 void PageEvents::OnDocumentComplete() {
-    AppState& state = m_window.State();
-    CWebBrowser2& browser = m_window.Browser();
-    state.idleTicks = 0;
-    m_window.SetAddressBarText(browser.GetLocationURL());
-    m_window.Title().ComposeTitle("");
-    if (state.recordNextPage) {
-        m_window.HistoryLog().AppendHistoryLink(browser.GetLocationURL(), browser.GetLocationName());
-    }
-    state.recordNextPage = 1;
-    state.scratchText = m_window.Host().GetAddressBarText(kWindowTextCount);
-    if (!StartsWith(state.scratchText, kFileUrlPrefix)) return;
-    if (HasExtension(state.scratchText, "htm")) return;
+    m_state.idleTicks = 0;
+    m_window.SetAddressBarText(m_browser.GetLocationURL());
+    m_window.ComposeTitle("");
+    if (m_state.recordNextPage) m_history.AppendHistoryLink(m_browser.GetLocationURL(), m_browser.GetLocationName());
+    m_state.recordNextPage = 1;
+    m_state.scratchText = m_window.GetAddressBarText(kWindowTextCount);
+    if (!StartsWith(m_state.scratchText, kFileUrlPrefix)) return;
+    if (HasExtension(m_state.scratchText, "htm")) return;
 
     // Only a folder that can be entered is listed: a local file of another
     // kind stays on screen, and no other folder's page is overwritten.
-    auto folder = FolderPathFromFileUrl(state.scratchText);
+    auto folder = FolderPathFromFileUrl(m_state.scratchText);
     if (!folder || folder->size() >= kDirectoryArgSize) return;
-    FileSystem& files = m_window.Platform().files;
-    if (!files.IsDirectory(*folder)) return;
-    std::int32_t count = m_window.Lister().WriteDirectoryPage(kListingPageName, *folder);
-    m_window.Title().ComposeTitleNumber(count);
+    if (!m_files.IsDirectory(*folder)) return;
+    std::int32_t count = m_lister.WriteDirectoryPage(kListingPageName, *folder);
+    m_window.ComposeTitleNumber(count);
     m_window.ShowListingPage();
 }
 
 void PageEvents::OnNewWindow2() {
-    AppState& state = m_window.State();
-    m_window.HistoryLog().AppendHistoryLine("new", state.lastLinkUrl);
-    m_window.SetAddressBarText(state.lastLinkUrl);
-    state.newWindowPending = 1;
+    m_history.AppendHistoryLine("new", m_state.lastLinkUrl);
+    m_window.SetAddressBarText(m_state.lastLinkUrl);
+    m_state.newWindowPending = 1;
     m_window.NavigateToAddressBar();
 }
 
 void PageEvents::OnDownloadBegin() {
-    AppState& state = m_window.State();
-    if (!state.newWindowPending) return;
-    m_window.Sweep().SweepExternalBrowsers();
-    state.newWindowPending = 0;
+    if (!m_state.newWindowPending) return;
+    m_sweep.SweepExternalBrowsers();
+    m_state.newWindowPending = 0;
 }
 
-void PageEvents::OnStatusTextChange(const std::string& text) { m_window.Title().ShowStatusText(text); }
+void PageEvents::OnStatusTextChange(const std::string& text) { m_window.ShowStatusText(text); }
 
 }  // namespace poremisu

@@ -4,21 +4,46 @@
 #include <string>
 #include <string_view>
 
+#include "app/AppState.h"
+#include "app/Platform.h"
 #include "browser/CWebBrowser2.h"
+#include "browser/Sweep.h"
+#include "pages/History.h"
+#include "pages/Listing.h"
 
 namespace poremisu {
-
-class MainWindow;
 
 // The local folder a completed "file:///" address names, as a path: the
 // escapes decoded, query and fragment dropped. "file:///home/a%20b" gives
 // "/home/a b"; "file:///C:/Dir" gives "C:/Dir".
 std::optional<std::string> FolderPathFromFileUrl(std::string_view address);
 
-// The main window's sink for the browser control's events.
+// What the page events ask of the main window around the control: its
+// address bar, its title and status text, and its own listing page.
+class PageEventsSink {
+public:
+    virtual ~PageEventsSink() = default;
+    virtual std::string GetAddressBarText(std::size_t count) = 0;
+    virtual void SetAddressBarText(const std::string& text) = 0;
+    virtual void NavigateToAddressBar() = 0;
+    virtual void ComposeTitle(std::string_view extra) = 0;
+    virtual void ComposeTitleNumber(std::int32_t number) = 0;
+    virtual void ShowStatusText(const std::string& text) = 0;
+    virtual void ShowListingPage() = 0;
+};
+
+// The main window's handler of the browser control's events.
 class PageEvents : public BrowserEvents {
 public:
-    explicit PageEvents(MainWindow& window) : m_window(window) {}
+    PageEvents(AppState& state, CWebBrowser2& browser, FileSystem& files, History& history,
+               DirectoryLister& lister, ExternalBrowserSweep& sweep, PageEventsSink& window)
+        : m_state(state),
+          m_browser(browser),
+          m_files(files),
+          m_history(history),
+          m_lister(lister),
+          m_sweep(sweep),
+          m_window(window) {}
 
     void OnDownloadBegin() override;
     void OnDocumentComplete() override;
@@ -26,7 +51,13 @@ public:
     void OnStatusTextChange(const std::string& text) override;
 
 private:
-    MainWindow& m_window;
+    AppState& m_state;
+    CWebBrowser2& m_browser;
+    FileSystem& m_files;
+    History& m_history;
+    DirectoryLister& m_lister;
+    ExternalBrowserSweep& m_sweep;
+    PageEventsSink& m_window;
 };
 
 }  // namespace poremisu

@@ -55,7 +55,7 @@ bool History::RotateHistoryFile() {
     return m_files.Rename(log, folder + m_state.scratchText);
 }
 
-void History::ClearHistory(WindowHost& owner) {
+void History::ClearHistory(MessageBoxOwner& owner) {
     if (owner.MessageBox(m_texts.resetQuestion, m_texts.productWord, Buttons::OkCancel) != Answer::Ok) return;
     bool moved = RotateHistoryFile();
     // A log that could not be moved aside keeps its lines: starting it anew

@@ -5,13 +5,12 @@
 #include <string_view>
 
 #include "app/AppState.h"
+#include "app/BrowserApp.h"
+#include "app/MessageBox.h"
 #include "app/Platform.h"
 #include "app/Text.h"
-#include "ui/WindowHost.h"
 
 namespace poremisu {
-
-inline constexpr std::string_view kHistoryFileName = "WindowTitleHis.htm";
 
 // The name with the number, zero-padded to six digits, put in front of its
 // last dot: ("WindowTitleHis.htm", 12) gives "WindowTitleHis000012.htm".
@@ -31,7 +30,7 @@ public:
     void AppendHistoryLink(std::string_view url, std::string_view name);
     // Asks, then moves the log to the first free backup and starts a new one
     // with the page header. The old log is never discarded without a backup.
-    void ClearHistory(WindowHost& owner);
+    void ClearHistory(MessageBoxOwner& owner);
     // Renames the log to the first free numbered name; true when it moved.
     bool RotateHistoryFile();
 

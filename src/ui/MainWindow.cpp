@@ -23,28 +23,29 @@ bool PlacementFits(const WindowPlacement& placement, PixelRect templateSize, con
     });
 }
 
-void IdleWatchdog(AppState& state, WindowHost& host) {
+void IdleWatchdog(AppState& state, WindowFrame& frame) {
     ++state.idleTicks;
     if (state.idleTicks <= kMinimiseAfterTicks) return;
     // Minimising a window that is not minimised yet is a size change, whose
     // handler starts the count again; re-showing a minimised one is not.
-    host.Show(ShowCommand::ShowMinimized);
-    if (state.idleTicks > kCloseAfterTicks) host.SendClose();
+    frame.Show(ShowCommand::ShowMinimized);
+    if (state.idleTicks > kCloseAfterTicks) frame.SendClose();
 }
 
 MainWindow::MainWindow(AppState& state, const Texts& texts, WindowHost& host, CWebBrowser2& browser,
-                       Services& services)
+                       Services& services, BrowserMenu* browserMenu)
     : m_state(state),
       m_texts(texts),
       m_host(host),
       m_browser(browser),
       m_services(services),
+      m_browserMenu(browserMenu),
       m_settings(state, services.profiles),
-      m_title(state, texts, browser, host),
+      m_title(state, texts, browser, host, host),
       m_history(state, texts, services.files),
       m_lister(state, texts, services.files, services.profiles),
       m_sweep(state, services.windows, m_history),
-      m_events(*this) {}
+      m_events(state, browser, services.files, m_history, m_lister, m_sweep, *this) {}
 
 bool MainWindow::OnInitDialog(ShowCommand startupShowState) {
     if (!m_texts.sysMenuUrlInput.empty()) {
@@ -62,7 +63,7 @@ bool MainWindow::OnInitDialog(ShowCommand startupShowState) {
 
     m_browser.SetStatusBar(true);
     m_host.StartTimer(kIdleTickPeriod);
-    m_state.statusBarWindow = m_host.CreateStatusBar();
+    m_host.CreateStatusBar();
     m_state.rowHeight = m_host.AddressBarCreatedHeight();
     m_state.addressBarHeight = 0;
     m_state.statusBarHeight = m_host.StatusBarHeight();
@@ -107,6 +108,8 @@ void MainWindow::NavigateToAddressBar() {
     }
     m_browser.Navigate2(m_state.scratchText);
 }
+
+std::string MainWindow::GetAddressBarText(std::size_t count) { return m_host.GetAddressBarText(count); }
 
 void MainWindow::SetAddressBarText(const std::string& text) { m_host.SetAddressBarText(text); }
 
@@ -225,7 +228,9 @@ void MainWindow::OnCommand(int id) {
     case cmd::kPath: m_host.MessageBox(m_browser.GetPath(), m_texts.pathCaption, Buttons::OkCancel); break;
     case cmd::kFavorites: ShowFavorites(); break;
     case cmd::kToggleAddressBar: ToggleAddressBar(); break;
-    case cmd::kMenuIe: m_host.AttachBrowserMenu(); break;
+    case cmd::kMenuIe:
+        if (m_browserMenu) m_browserMenu->AttachBrowserMenu();
+        break;
     case cmd::kHideAll: HideAll(); break;
     case cmd::kToggleStatusBar: ToggleStatusBar(); break;
     case cmd::kShowAll: ShowAll(); break;

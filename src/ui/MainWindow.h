@@ -22,11 +22,12 @@ inline constexpr std::chrono::milliseconds kIdleTickPeriod{3000};
 
 // What the main window decides: start address, navigation, layout, view
 // state, commands, close paths. The platform's window calls these handlers
-// and carries out what they ask of it through WindowHost.
-class MainWindow {
+// and carries out what they ask of it through WindowHost. `browserMenu` is
+// the control's own menu where the toolkit has one, else null.
+class MainWindow final : public PageEventsSink {
 public:
     MainWindow(AppState& state, const Texts& texts, WindowHost& host, CWebBrowser2& browser,
-               Services& services);
+               Services& services, BrowserMenu* browserMenu = nullptr);
 
     // Initialisation, once, before the window is first shown.
     bool OnInitDialog(ShowCommand startupShowState);
@@ -44,12 +45,16 @@ public:
     void OnInput();
     void OnTimer();
 
-    void NavigateToAddressBar();
-    void SetAddressBarText(const std::string& text);
+    void NavigateToAddressBar() override;
+    std::string GetAddressBarText(std::size_t count) override;
+    void SetAddressBarText(const std::string& text) override;
     void ReceiveHandOff();
     // Shows the listing page just written into the current directory, or the
     // program's own page saying why it could not be written whole.
-    void ShowListingPage();
+    void ShowListingPage() override;
+    void ComposeTitle(std::string_view extra) override { m_title.ComposeTitle(extra); }
+    void ComposeTitleNumber(std::int32_t number) override { m_title.ComposeTitleNumber(number); }
+    void ShowStatusText(const std::string& text) override { m_title.ShowStatusText(text); }
 
     void ShowAll();
     void HideAll();
@@ -59,14 +64,9 @@ public:
     void RelayoutMainWindow();
 
     BrowserEvents& Events() { return m_events; }
-    TitleComposer& Title() { return m_title; }
     History& HistoryLog() { return m_history; }
     DirectoryLister& Lister() { return m_lister; }
     ExternalBrowserSweep& Sweep() { return m_sweep; }
-    WindowHost& Host() { return m_host; }
-    CWebBrowser2& Browser() { return m_browser; }
-    AppState& State() { return m_state; }
-    Services& Platform() { return m_services; }
 
 private:
     void OpenReadme();
@@ -77,6 +77,7 @@ private:
     WindowHost& m_host;
     CWebBrowser2& m_browser;
     Services& m_services;
+    BrowserMenu* m_browserMenu;
     Settings m_settings;
     TitleComposer m_title;
     History m_history;
@@ -87,7 +88,7 @@ private:
 
 // One tick of the idle timer: minimise once the count passes 55, ask to
 // close once it passes 60.
-void IdleWatchdog(AppState& state, WindowHost& host);
+void IdleWatchdog(AppState& state, WindowFrame& frame);
 
 // Whether a stored placement's normal rectangle is at least the template's
 // size and wholly on one screen.

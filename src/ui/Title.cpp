@@ -30,7 +30,7 @@ std::string FormatTitle(std::string_view pageName, std::string_view productWord,
 void TitleComposer::ComposeTitle(std::string_view extra) {
     m_state.scratchText = FormatTitle(m_browser.GetLocationName(), m_texts.productWord, extra,
                                       m_state.statusBarVisible != 0);
-    m_host.SetTitle(m_state.scratchText);
+    m_frame.SetTitle(m_state.scratchText);
 }
 
 void TitleComposer::ComposeTitleNumber(std::int32_t number) { ComposeTitle(std::to_string(number)); }
@@ -38,7 +38,7 @@ void TitleComposer::ComposeTitleNumber(std::int32_t number) { ComposeTitle(std::
 void TitleComposer::ShowStatusText(const std::string& text) {
     if (Contains(text, "http")) m_state.lastLinkUrl = CutToCount(text, kScratchSize);
     if (m_state.statusBarVisible) {
-        m_host.SetStatusText(text);
+        m_statusBar.SetStatusText(text);
     } else {
         ComposeTitle(text);
     }

@@ -22,8 +22,9 @@ std::string FormatTitle(std::string_view pageName, std::string_view productWord,
 // Composes and sets the main window's title and routes status texts.
 class TitleComposer {
 public:
-    TitleComposer(AppState& state, const Texts& texts, CWebBrowser2& browser, WindowHost& host)
-        : m_state(state), m_texts(texts), m_browser(browser), m_host(host) {}
+    TitleComposer(AppState& state, const Texts& texts, CWebBrowser2& browser, WindowFrame& frame,
+                  StatusBar& statusBar)
+        : m_state(state), m_texts(texts), m_browser(browser), m_frame(frame), m_statusBar(statusBar) {}
 
     void ComposeTitle(std::string_view extra);
     void ComposeTitleNumber(std::int32_t number);
@@ -33,7 +34,8 @@ private:
     AppState& m_state;
     const Texts& m_texts;
     CWebBrowser2& m_browser;
-    WindowHost& m_host;
+    WindowFrame& m_frame;
+    StatusBar& m_statusBar;
 };
 
 }  // namespace poremisu

@@ -35,7 +35,7 @@ void UrlInputDialog::OnCommand(int id) {
     case dlg::kCancel: m_host.EndDialog(DialogResult::Cancel); break;
     case dlg::kMenu:
         // Escape brings the menu bar back and leaves the dialog open.
-        m_mainWindow.Host().AttachMainMenu();
+        m_menus.AttachMainMenu();
         break;
     default: break;
     }

@@ -5,6 +5,7 @@
 
 #include "app/AppState.h"
 #include "browser/CWebBrowser2.h"
+#include "ui/WindowHost.h"
 
 namespace poremisu {
 
@@ -41,8 +42,9 @@ public:
 // an anchor for the page; GO navigates the main window.
 class UrlInputDialog {
 public:
-    UrlInputDialog(AppState& state, CWebBrowser2& browser, MainWindow& mainWindow, UrlInputDialogHost& host)
-        : m_state(state), m_browser(browser), m_mainWindow(mainWindow), m_host(host) {}
+    UrlInputDialog(AppState& state, CWebBrowser2& browser, MainWindow& mainWindow, Menus& menus,
+                   UrlInputDialogHost& host)
+        : m_state(state), m_browser(browser), m_mainWindow(mainWindow), m_menus(menus), m_host(host) {}
 
     // Fills the three fields; true so that the focus goes to GO.
     bool OnInitDialog();
@@ -60,6 +62,7 @@ private:
     AppState& m_state;
     CWebBrowser2& m_browser;
     MainWindow& m_mainWindow;
+    Menus& m_menus;
     UrlInputDialogHost& m_host;
 };
 

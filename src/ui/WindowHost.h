@@ -6,44 +6,16 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "app/MessageBox.h"
 #include "app/Placement.h"
 
 namespace poremisu {
 
-enum class Buttons { Ok, OkCancel };
-enum class Answer { Ok, Cancel };
-
-// What the main window's logic asks of the toolkit window that carries it:
-// its controls, title, menu, status bar, show states and timer.
-class WindowHost {
+// The toolkit window itself: its title, icon, show states, placement and end.
+class WindowFrame {
 public:
-    virtual ~WindowHost() = default;
-
+    virtual ~WindowFrame() = default;
     virtual void SetTitle(const std::string& title) = 0;
-
-    // The address bar (a one-line edit).
-    virtual std::string GetAddressBarText(std::size_t count) = 0;
-    virtual void SetAddressBarText(const std::string& text) = 0;
-    virtual std::int32_t AddressBarCreatedHeight() = 0;
-    virtual void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) = 0;
-
-    // The status bar (a simple status window).
-    virtual WindowId CreateStatusBar() = 0;
-    virtual std::int32_t StatusBarHeight() = 0;
-    virtual void ShowStatusBar(bool visible) = 0;
-    virtual void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) = 0;
-    virtual void SetStatusText(const std::string& text) = 0;
-
-    // The menu bar "MAINMENU", loaded afresh each time it is attached.
-    virtual void AttachMainMenu() = 0;
-    virtual void DestroyMenu() = 0;
-    // Gives the window the menu the browser control's own window reports.
-    virtual void AttachBrowserMenu() = 0;
-
-    // The system menu's three items (or what stands in for it).
-    virtual void AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
-                                       const std::string& help) = 0;
-
     virtual void SetIcon() = 0;
     virtual void Show(ShowCommand command) = 0;
     virtual bool IsMaximized() = 0;
@@ -53,16 +25,72 @@ public:
     virtual std::vector<PixelRect> ScreenAreas() = 0;
     // The outer size the window has from its template.
     virtual PixelRect TemplateSize() = 0;
-
-    virtual void StartTimer(std::chrono::milliseconds period) = 0;
     // A close request as the close box sends it, handled before returning.
     virtual void SendClose() = 0;
     // Ends the main window's run.
     virtual void EndWindow() = 0;
+};
 
-    virtual Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) = 0;
+// The address bar: a one-line edit.
+class AddressBar {
+public:
+    virtual ~AddressBar() = default;
+    virtual std::string GetAddressBarText(std::size_t count) = 0;
+    virtual void SetAddressBarText(const std::string& text) = 0;
+    virtual std::int32_t AddressBarCreatedHeight() = 0;
+    virtual void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) = 0;
+};
+
+// The status bar: a simple status window.
+class StatusBar {
+public:
+    virtual ~StatusBar() = default;
+    // Creates the bar visible and empty.
+    virtual void CreateStatusBar() = 0;
+    virtual std::int32_t StatusBarHeight() = 0;
+    virtual void ShowStatusBar(bool visible) = 0;
+    virtual void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) = 0;
+    virtual void SetStatusText(const std::string& text) = 0;
+};
+
+// The menu bar "MAINMENU", loaded afresh each time it is attached, and the
+// system menu's three items (or what stands in for it).
+class Menus {
+public:
+    virtual ~Menus() = default;
+    virtual void AttachMainMenu() = 0;
+    virtual void DestroyMenu() = 0;
+    virtual void AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
+                                       const std::string& help) = 0;
+};
+
+// Where the browser control's own window reports a menu: gives the main
+// window that menu. Toolkits whose control has none offer no such thing.
+class BrowserMenu {
+public:
+    virtual ~BrowserMenu() = default;
+    virtual void AttachBrowserMenu() = 0;
+};
+
+// The modal boxes the main window owns: message boxes and the address dialog.
+class ModalBoxes : public MessageBoxOwner {
+public:
     // Runs the address dialog modally over the disabled main window.
     virtual void RunUrlInputDialog() = 0;
 };
+
+class IdleTimer {
+public:
+    virtual ~IdleTimer() = default;
+    virtual void StartTimer(std::chrono::milliseconds period) = 0;
+};
+
+// The toolkit window that carries the main window, as the main window holds it.
+class WindowHost : public WindowFrame,
+                   public AddressBar,
+                   public StatusBar,
+                   public Menus,
+                   public ModalBoxes,
+                   public IdleTimer {};
 
 }  // namespace poremisu

@@ -59,7 +59,7 @@ public:
 // The toolkit window as the main window's logic sees it. Like the real one it
 // calls the window's size handler on every real change of size or show state
 // (and only then), and handles a close request before SendClose returns.
-class FakeHost : public WindowHost, Logging {
+class FakeHost : public WindowHost, public BrowserMenu, Logging {
 public:
     explicit FakeHost(CallLog& log) : Logging{log} {}
 
@@ -81,7 +81,7 @@ public:
     void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
         Log("MoveAddressBar(", {x, y, w, h});
     }
-    WindowId CreateStatusBar() override { return Log("CreateStatusBar"), 77; }
+    void CreateStatusBar() override { Log("CreateStatusBar"); }
     std::int32_t StatusBarHeight() override { return Log("StatusBarHeight"), 19; }
     void ShowStatusBar(bool visible) override { Log("ShowStatusBar(", {statusBarShown = visible}); }
     void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {

@@ -85,7 +85,7 @@ struct Rig {
     CallLog log;
     FakeHost host{log};
     FakeBrowser browser{log};
-    MainWindow window{state, texts, host, browser, services};
+    MainWindow window{state, texts, host, browser, services, &host};
 };
 
 }  // namespace poremisu::test

@@ -1,6 +1,8 @@
 # Fails when a file of the portable core names a header other than a standard
 # C++ one or the core's own, or holds conditional compilation: either would
-# tie the core to one platform.
+# tie the core to one platform. Fails too on an include that goes up the
+# core's layers (app, then pages, then browser, then ui): each folder builds
+# only on those before it, so none can be taken out without the ones above.
 #   cmake -DSOURCE_DIR=<repo>/src -P check_core_includes.cmake
 
 cmake_minimum_required(VERSION 3.25)
@@ -19,11 +21,14 @@ set(STANDARD_HEADERS
   shared_mutex source_location span sstream stack stdexcept stop_token streambuf string string_view
   syncstream system_error thread tuple type_traits typeindex typeinfo unordered_map unordered_set
   utility valarray variant vector version)
-set(CORE_FOLDERS app ui browser pages)
+# In layer order: a folder may include its own headers and those of the
+# folders before it.
+set(CORE_FOLDERS app pages browser ui)
 
 set(failures "")
 set(checked 0)
 foreach(folder IN LISTS CORE_FOLDERS)
+  list(FIND CORE_FOLDERS "${folder}" layer)
   file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*")
   foreach(path IN LISTS files)
     math(EXPR checked "${checked} + 1")
@@ -45,6 +50,12 @@ foreach(folder IN LISTS CORE_FOLDERS)
         set(name "${CMAKE_MATCH_1}")
         if(NOT name MATCHES "^(app|ui|browser|pages)/[^.][^\"]*$" OR name MATCHES "\\.\\.")
           string(APPEND failures "${path}:${number}: not a core header: \"${name}\"\n")
+        else()
+          string(REGEX MATCH "^[a-z]+" top "${name}")
+          list(FIND CORE_FOLDERS "${top}" included)
+          if(included GREATER layer)
+            string(APPEND failures "${path}:${number}: ${folder}/ includes \"${name}\" from a layer above it\n")
+          endif()
         endif()
       elseif(line MATCHES "^[ \t]*#[ \t]*include")
         string(APPEND failures "${path}:${number}: include of a computed name\n")
@@ -59,6 +70,6 @@ if(checked EQUAL 0)
   message(FATAL_ERROR "no core files found under ${SOURCE_DIR}")
 endif()
 if(failures)
-  message(FATAL_ERROR "The core must name only standard headers and its own:\n${failures}")
+  message(FATAL_ERROR "The core must name only standard headers and its own, each from its own layer or one below:\n${failures}")
 endif()
 message(STATUS "${checked} core files checked")

@@ -38,7 +38,7 @@ struct LaterStart : MainWindowRunner {
 // The rig's window runs, titled as it titles itself, and takes hand-offs.
 void RunWindow(Rig& rig) {
     rig.process.instance = InstanceResult::AlreadyExists;
-    rig.window.Title().ComposeTitle("");
+    rig.window.ComposeTitle("");
     rig.windows.Add(test::kMainWindowId, rig.host.titles.back(), true);
     rig.windows.onHandOff = [&](WindowId) { rig.window.OnCommand(cmd::kHandOff); };
 }

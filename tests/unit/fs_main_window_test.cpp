@@ -28,8 +28,8 @@ TEST(MainWindowInit, StartsBareWithTheSystemMenuItemsAndMeasuredBars) {
     EXPECT_EQ(rig.host.systemMenuItems,
               (std::vector<std::string>{test::U8(u8"URL入力 (&U)..."), "MENU SET(&V)", "HELP(&H)"}));
     EXPECT_EQ(std::tuple(rig.state.rowHeight, rig.state.addressBarHeight, rig.state.statusBarHeight,
-                         rig.state.statusBarVisible, rig.state.statusBarWindow),
-              std::tuple(21, 0, 19, 0, WindowId{77}));
+                         rig.state.statusBarVisible),
+              std::tuple(21, 0, 19, 0));
     EXPECT_FALSE(rig.host.hasMenu || rig.host.statusBarShown);
     // What the window sets up, in whatever order.
     for (std::string step : {"SetIcon", "Resizable(1)", "StatusBar(1)", "StartTimer(3000)"}) {
@@ -286,7 +286,7 @@ TEST(UrlInputDialog, ShowsThePageAndAnAnchorAndGoesToTheTypedAddress) {
         rig.browser.locationUrl = "http://a.example/p";
         rig.browser.locationName = c.pageName;
         FakeDialogHost host{rig.log};
-        UrlInputDialog dialog{rig.state, rig.browser, rig.window, host};
+        UrlInputDialog dialog{rig.state, rig.browser, rig.window, rig.host, host};
         EXPECT_TRUE(dialog.OnInitDialog());
         EXPECT_EQ(host.fields, (std::map<int, std::string>{
                                    {dlg::kAddress, "http://a.example/p"}, {dlg::kPageName, c.pageName},
@@ -310,7 +310,7 @@ TEST(UrlInputDialog, LaysItsRowsOutByTheAddressBarsHeight) {
         Rig rig;
         rig.state.rowHeight = 21;
         FakeDialogHost host{rig.log};
-        UrlInputDialog dialog{rig.state, rig.browser, rig.window, host};
+        UrlInputDialog dialog{rig.state, rig.browser, rig.window, rig.host, host};
         dialog.OnSize(w, h);
         CallLog expected = rows;
         if (h > 189) expected.insert(expected.begin(), "MoveDialog(0,0,300,189)");

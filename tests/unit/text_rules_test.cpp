@@ -267,7 +267,7 @@ struct TitleRig {
     Texts texts = Texts::Make(test::Identity);
     test::FakeBrowser browser{log};
     test::FakeHost host{log};
-    TitleComposer title{state, texts, browser, host};
+    TitleComposer title{state, texts, browser, host, host};
 };
 
 TEST(ShowStatusText, KeepsTheLastTextWithHttpAndShowsEachInTheBarOrElseTheTitle) {

@@ -296,11 +296,9 @@ void GtkWindowHost::MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t 
     ClientAreaPlace(m_area, m_addressBar, GdkRectangle{x, y, std::max(w, 0), std::max(h, 0)});
 }
 
-WindowId GtkWindowHost::CreateStatusBar() {
+void GtkWindowHost::CreateStatusBar() {
     gtk_statusbar_remove_all(GTK_STATUSBAR(m_statusBar), m_statusContext);
     gtk_widget_show(m_statusBar);
-    // The bar has no window of its own; its control id stands for it.
-    return 1;
 }
 
 std::int32_t GtkWindowHost::StatusBarHeight() {
@@ -383,9 +381,6 @@ GtkWidget* GtkWindowHost::BuildMenuBar() {
 void GtkWindowHost::AttachMainMenu() { ClientAreaSetBar(m_area, BuildMenuBar()); }
 
 void GtkWindowHost::DestroyMenu() { ClientAreaSetBar(m_area, nullptr); }
-
-// The engine's view has no menu of its own to give.
-void GtkWindowHost::AttachBrowserMenu() {}
 
 void GtkWindowHost::AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
                                           const std::string& help) {
@@ -739,7 +734,7 @@ Answer GtkWindowHost::MessageBox(const std::string& text, const std::string& cap
 void GtkWindowHost::RunUrlInputDialog() {
     if (!Live()) return;
     GtkUrlInputDialog dialog(GTK_WINDOW(m_window), m_codePage, m_texts, m_units);
-    UrlInputDialog core(m_state, *m_browser, *m_core, dialog);
+    UrlInputDialog core(m_state, *m_browser, *m_core, *this, dialog);
     m_modalBoxes.push_back({dialog.Window(), [&dialog] { dialog.End(); }});
     // The result changes nothing here: GO has navigated already.
     dialog.Run(core);

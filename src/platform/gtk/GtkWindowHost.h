@@ -62,14 +62,13 @@ public:
     void SetAddressBarText(const std::string& text) override;
     std::int32_t AddressBarCreatedHeight() override;
     void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
-    WindowId CreateStatusBar() override;
+    void CreateStatusBar() override;
     std::int32_t StatusBarHeight() override;
     void ShowStatusBar(bool visible) override;
     void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
     void SetStatusText(const std::string& text) override;
     void AttachMainMenu() override;
     void DestroyMenu() override;
-    void AttachBrowserMenu() override;
     void AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
                                const std::string& help) override;
     void SetIcon() override;

@@ -71,7 +71,7 @@ BOOL CALLBACK EndOwnedBox(HWND window, LPARAM owner) {
 class Win32MainWindow::UrlInputWindow final : public UrlInputDialogHost {
 public:
     UrlInputWindow(Win32MainWindow& owner)
-        : m_logic(owner.m_state, owner.m_browser, *owner.m_window, *this) {}
+        : m_logic(owner.m_state, owner.m_browser, *owner.m_window, owner, *this) {}
 
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         UrlInputWindow* self = nullptr;
@@ -173,7 +173,7 @@ void Win32MainWindow::RunMainWindow(ShowCommand startupShowState) {
     if (!RegisterWindowClass(m_instance)) return;
     m_startupShowState = startupShowState;
     m_ended = false;
-    m_window = std::make_unique<MainWindow>(m_state, m_texts, *this, m_browser, m_services);
+    m_window = std::make_unique<MainWindow>(m_state, m_texts, *this, m_browser, m_services, this);
     g_inputTarget = this;
     m_inputHook = SetWindowsHookExA(WH_GETMESSAGE, InputHook, nullptr, GetCurrentThreadId());
 
@@ -389,9 +389,9 @@ void Win32MainWindow::MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_
     MoveWindow(m_addressBar, x, y, w, h, TRUE);
 }
 
-WindowId Win32MainWindow::CreateStatusBar() {
+void Win32MainWindow::CreateStatusBar() {
     m_statusBar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "", m_hwnd, IDC_STATUS_BAR);
-    return IdOf(m_statusBar);
+    m_state.statusBarWindow = IdOf(m_statusBar);
 }
 
 std::int32_t Win32MainWindow::StatusBarHeight() { return HeightOf(m_statusBar); }

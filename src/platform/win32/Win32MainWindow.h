@@ -16,7 +16,7 @@ namespace poremisu {
 // web-browser control, the address bar and a status window, run modally by
 // a message loop of its own. The window's logic lives in MainWindow; this
 // class carries it out with the window functions of the system.
-class Win32MainWindow final : public WindowHost, public MainWindowRunner {
+class Win32MainWindow final : public WindowHost, public BrowserMenu, public MainWindowRunner {
 public:
     Win32MainWindow(HINSTANCE instance, AppState& state, const Texts& texts, Services& services);
     ~Win32MainWindow() override;
@@ -33,7 +33,7 @@ public:
     void SetAddressBarText(const std::string& text) override;
     std::int32_t AddressBarCreatedHeight() override;
     void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
-    WindowId CreateStatusBar() override;
+    void CreateStatusBar() override;
     std::int32_t StatusBarHeight() override;
     void ShowStatusBar(bool visible) override;
     void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
