@@ -1,6 +1,6 @@
 // Byte rules of the core's texts: the settings file and its placement value,
 // the extension test, typed addresses, the folder a file:/// address names,
-// and the title.
+// the title and the page for a failed load.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 #include "ui/Address.h"
 #include "browser/PageEvents.h"
 #include "fakes/Fakes.h"
+#include "pages/ErrorPage.h"
 #include "pages/Shortcut.h"
 #include "ui/Title.h"
 
@@ -224,6 +225,33 @@ TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
         {"file://host/share", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(FolderPathFromFileUrl(c.address), c.expected) << c.address;
+}
+
+TEST(ErrorPage, SaysWhyInTheLocalesLanguageAndEscapesTheEnginesTexts) {
+    using enum LoadFailure;
+    const std::string ja(Utf8(u8"ページを表示できません")), en("This page cannot be shown");
+    const struct {
+        PageLanguage language;
+        LoadFailure failure;
+        std::string head, message;
+    } cases[] = {
+        {PageLanguage::Japanese, Refused, ja, std::string(Utf8(u8"サーバーに接続できません (接続を拒否されました)。"))},
+        {PageLanguage::Japanese, UnreadableName, ja,
+         std::string(Utf8(u8"この名前は、この環境の文字として読めないため開けません。"))},
+        {PageLanguage::Japanese, Other, ja, std::string(Utf8(u8"ページを読み込めませんでした。"))},
+        {PageLanguage::English, Refused, en, "&lt;b&gt; &amp; &quot;it&#39;s&quot;"},
+        {PageLanguage::English, UnreadableName, en, "The name is not readable as text here, so it cannot be opened."},
+    };
+    for (const auto& c : cases) {
+        std::string page = ErrorPageHtml(c.language, "http://a/?q=<s>&x=\"y\"", c.failure, "<b> & \"it's\"");
+        bool japanese = c.language == PageLanguage::Japanese;
+        EXPECT_NE(page.find(japanese ? "<html lang=\"ja\">" : "<html lang=\"en\">"), std::string::npos) << page;
+        EXPECT_NE(page.find("<title>" + c.head + "</title>"), std::string::npos) << page;
+        EXPECT_NE(page.find("<h1>" + c.head + "</h1><p><code>http://a/?q=&lt;s&gt;&amp;x=&quot;y&quot;</code></p><p>" +
+                            c.message + "</p>"),
+                  std::string::npos)
+            << page;
+    }
 }
 
 using test::kWord;
