@@ -128,6 +128,7 @@ TEST(Placement, ReadsWhatTheScanfFamilyReadsAndWritesTenSignedDecimals) {
         {"-0x80000000:00000000000000000000017:3:4:5:6:7:8:9:0b1", WindowPlacement{INT32_MIN, 15, 3, 4, 5, 6, 7, 8, 9, 0}},
         {"1:2:3:4:5:6:7:8:9", std::nullopt},
         {"1:2:3:4:5:6:7:8:x:10", std::nullopt},
+        {"1:0b1:3:4:5:6:7:8:9:10", std::nullopt},  // a zero, then a letter
         {"1 :2:3:4:5:6:7:8:9:10", std::nullopt},
         {"08:2:3:4:5:6:7:8:9:10", std::nullopt},  // octal: the 8 is no digit
         {"", std::nullopt},
@@ -245,6 +246,7 @@ TEST(ErrorPage, SaysWhyInTheLocalesLanguageAndEscapesTheEnginesTexts) {
     for (const auto& c : cases) {
         std::string page = ErrorPageHtml(c.language, "http://a/?q=<s>&x=\"y\"", c.failure, "<b> & \"it's\"");
         bool japanese = c.language == PageLanguage::Japanese;
+        EXPECT_EQ(DoneStatusText(c.language), japanese ? std::string(Utf8(u8"完了")) : "Done");
         EXPECT_NE(page.find(japanese ? "<html lang=\"ja\">" : "<html lang=\"en\">"), std::string::npos) << page;
         EXPECT_NE(page.find("<title>" + c.head + "</title>"), std::string::npos) << page;
         EXPECT_NE(page.find("<h1>" + c.head + "</h1><p><code>http://a/?q=&lt;s&gt;&amp;x=&quot;y&quot;</code></p><p>" +
