@@ -229,29 +229,26 @@ TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
 
 TEST(ErrorPage, SaysWhyInTheLocalesLanguageAndEscapesTheEnginesTexts) {
     using enum LoadFailure;
-    const std::string ja(Utf8(u8"ページを表示できません")), en("This page cannot be shown");
     const struct {
         PageLanguage language;
         LoadFailure failure;
-        std::string head, message;
+        std::string message;
     } cases[] = {
-        {PageLanguage::Japanese, Refused, ja, std::string(Utf8(u8"サーバーに接続できません (接続を拒否されました)。"))},
-        {PageLanguage::Japanese, UnreadableName, ja,
-         std::string(Utf8(u8"この名前は、この環境の文字として読めないため開けません。"))},
-        {PageLanguage::Japanese, Other, ja, std::string(Utf8(u8"ページを読み込めませんでした。"))},
-        {PageLanguage::English, Refused, en, "&lt;b&gt; &amp; &quot;it&#39;s&quot;"},
-        {PageLanguage::English, UnreadableName, en, "The name is not readable as text here, so it cannot be opened."},
+        {PageLanguage::Japanese, Refused, std::string(Utf8(u8"サーバーに接続できません (接続を拒否されました)。"))},
+        {PageLanguage::Japanese, UnreadableName, std::string(Utf8(u8"この名前は、この環境の文字として読めないため開けません。"))},
+        {PageLanguage::English, Refused, "&lt;b&gt; &amp; &quot;it&#39;s&quot;"},
+        {PageLanguage::English, UnreadableName, "The name is not readable as text here, so it cannot be opened."},
     };
     for (const auto& c : cases) {
-        std::string page = ErrorPageHtml(c.language, "http://a/?q=<s>&x=\"y\"", c.failure, "<b> & \"it's\"");
         bool japanese = c.language == PageLanguage::Japanese;
-        EXPECT_EQ(DoneStatusText(c.language), japanese ? std::string(Utf8(u8"完了")) : "Done");
+        std::string head = japanese ? std::string(Utf8(u8"ページを表示できません")) : "This page cannot be shown";
+        std::string page = ErrorPageHtml(c.language, "http://a/?q=<s>&x=\"y\"", c.failure, "<b> & \"it's\"");
         EXPECT_NE(page.find(japanese ? "<html lang=\"ja\">" : "<html lang=\"en\">"), std::string::npos) << page;
-        EXPECT_NE(page.find("<title>" + c.head + "</title>"), std::string::npos) << page;
-        EXPECT_NE(page.find("<h1>" + c.head + "</h1><p><code>http://a/?q=&lt;s&gt;&amp;x=&quot;y&quot;</code></p><p>" +
+        EXPECT_NE(page.find("<h1>" + head + "</h1><p><code>http://a/?q=&lt;s&gt;&amp;x=&quot;y&quot;</code></p><p>" +
                             c.message + "</p>"),
                   std::string::npos)
             << page;
+        EXPECT_EQ(DoneStatusText(c.language), japanese ? std::string(Utf8(u8"完了")) : "Done");
     }
 }
 
