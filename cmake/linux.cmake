@@ -24,8 +24,8 @@ set_target_properties(poremisu_window PROPERTIES PREFIX "" OUTPUT_NAME poremisu-
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} CXX_VISIBILITY_PRESET hidden)
 
 # The program links the GTK front end as needed only: of it the program uses
-# the code page and the X11 window list, so a start that hands its address
-# over loads neither GTK nor WebKit.
+# the X11 window list alone, so a start that hands its address over loads
+# neither GTK nor WebKit.
 function(poremisu_program target)
   target_link_libraries(${target} PRIVATE poremisu_gtk)
   target_link_options(${target} PRIVATE -Wl,--as-needed)

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "app/Profile.h"
+#include "app/Placement.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace poremisu;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace poremisu {
 
@@ -23,6 +26,14 @@ struct WindowPlacement {
     friend bool operator==(const WindowPlacement&, const WindowPlacement&) = default;
 };
 inline constexpr std::int32_t kPlacementRestoreToMaximized = 2;
+
+// The placement as the settings file stores it, "%i:%i:%i:%i:%i:%i:%i:%i:%i:%i",
+// both ways. The reader takes what the scanf family takes for %i (leading
+// blanks, a sign, decimal, 0x hexadecimal or 0 octal digits), holds a value
+// beyond 32 bits at the nearest bound, and succeeds only when all ten fields
+// were converted.
+std::string FormatPlacement(const WindowPlacement& placement);
+std::optional<WindowPlacement> ParsePlacement(std::string_view text);
 
 // A rectangle in the placement's pixels: a screen's area, or a size alone.
 struct PixelRect {

@@ -1,8 +1,6 @@
 #include "app/Profile.h"
 
 #include <array>
-#include <climits>
-#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -325,88 +323,6 @@ std::string UpdateProfileText(std::string_view text, std::string_view section, s
     out += keyLine(key);
     out += text.substr(insertAt);
     return out;
-}
-
-std::string FormatPlacement(const WindowPlacement& p) {
-    const std::int32_t fields[] = {p.flags, p.showCommand, p.minX, p.minY,  p.maxX,
-                                   p.maxY,  p.left,        p.top,  p.right, p.bottom};
-    std::string out;
-    for (std::int32_t field : fields) {
-        if (!out.empty()) out += ':';
-        out += std::to_string(field);
-    }
-    return out;
-}
-
-namespace {
-
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 99;
-}
-
-// One "%i" conversion at `pos`; advances `pos` past what it consumed.
-std::optional<std::int32_t> ScanInteger(std::string_view text, std::size_t& pos) {
-    while (pos < text.size() && IsSpace(text[pos])) ++pos;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    int base = 10;
-    if (pos < text.size() && text[pos] == '0') {
-        base = 8;
-        if (pos + 2 < text.size() && (text[pos + 1] == 'x' || text[pos + 1] == 'X') &&
-            DigitValue(text[pos + 2]) < 16) {
-            base = 16;
-            pos += 2;
-        }
-    }
-    std::size_t start = pos;
-    std::uint64_t magnitude = 0;
-    constexpr std::uint64_t kCap = std::uint64_t{1} << 32;
-    while (pos < text.size() && DigitValue(text[pos]) < base) {
-        magnitude = magnitude * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(DigitValue(text[pos]));
-        if (magnitude > kCap) magnitude = kCap;  // saturate: no overflow, whatever the length
-        ++pos;
-    }
-    if (pos == start) return std::nullopt;
-    std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
-    if (value > INT32_MAX) value = INT32_MAX;
-    if (value < INT32_MIN) value = INT32_MIN;
-    return static_cast<std::int32_t>(value);
-}
-
-}  // namespace
-
-std::optional<WindowPlacement> ParsePlacement(std::string_view text) {
-    std::array<std::int32_t, 10> fields{};
-    std::size_t pos = 0;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) {
-            if (pos >= text.size() || text[pos] != ':') return std::nullopt;
-            ++pos;
-        }
-        auto value = ScanInteger(text, pos);
-        if (!value) return std::nullopt;
-        fields[i] = *value;
-    }
-    WindowPlacement p;
-    p.flags = fields[0];
-    p.showCommand = fields[1];
-    p.minX = fields[2];
-    p.minY = fields[3];
-    p.maxX = fields[4];
-    p.maxY = fields[5];
-    p.left = fields[6];
-    p.top = fields[7];
-    p.right = fields[8];
-    p.bottom = fields[9];
-    return p;
 }
 
 }  // namespace poremisu

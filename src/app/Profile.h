@@ -5,8 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "app/Placement.h"
-
 namespace poremisu {
 
 // Finds one value of an initialisation file while the bytes stream past, in
@@ -66,12 +64,5 @@ private:
 // so that no value can add lines of its own to the file.
 std::string UpdateProfileText(std::string_view text, std::string_view section, std::string_view key,
                               std::string_view value);
-
-// "%i:%i:%i:%i:%i:%i:%i:%i:%i:%i" both ways. The reader takes what the
-// scanf family takes for %i (sign, decimal, 0x hexadecimal, 0 octal, leading
-// blanks), saturating values beyond 32 bits, and succeeds only when all ten
-// fields were converted.
-std::string FormatPlacement(const WindowPlacement& placement);
-std::optional<WindowPlacement> ParsePlacement(std::string_view text);
 
 }  // namespace poremisu

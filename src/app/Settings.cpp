@@ -1,6 +1,6 @@
 #include "app/Settings.h"
 
-#include "app/Profile.h"
+#include "app/Placement.h"
 
 namespace poremisu {
 

@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "fakes/PlatformServices.h"
-#include "platform/posix/PosixCodePage.h"
+#include "platform/posix/CodePage.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProfileStore.h"
 
@@ -23,6 +23,6 @@ void SetEnvironment(const std::string& name, const std::optional<std::string>& v
 }
 
 // A character that is not in CP932 comes out as '?', which the tests' expected bytes then catch.
-std::string EncodeCp932(std::string_view utf8) { return Utf8ToCharset(utf8, "CP932", utf8.size() * 2); }
+std::string EncodeCp932(std::string_view utf8) { return CodePage("CP932").FromUtf8(utf8); }
 
 }  // namespace poremisu::test

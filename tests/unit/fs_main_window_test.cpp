@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "app/Profile.h"
+#include "app/Placement.h"
 #include "fakes/Rig.h"
 #include "ui/CommandTable.h"
 #include "ui/UrlInputDialog.h"

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <clocale>
 #include <type_traits>
 
 #include "app/Text.h"
@@ -20,6 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+const CodePage kUtf8("UTF-8");  // titles pass unchanged
 
 template <typename Condition>
 bool Eventually(Condition condition, std::chrono::milliseconds timeout = 5s) {
@@ -108,7 +108,7 @@ struct XServer {
         });
         // Ready once it manages a window.
         Display* display = XOpenDisplay(name.c_str());
-        X11WindowSystem windows(name);
+        X11WindowSystem windows(kUtf8, name);
         Window probe = display ? MakeWindow(display, {}) : 0;
         if (!Eventually([&] { return Position(windows.TopLevelWindows(), probe) >= 0; }, 15s)) name.clear();
         if (display) XCloseDisplay(display);
@@ -173,19 +173,16 @@ class X11 : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         XInitThreads();
-        s_locale = std::setlocale(LC_ALL, nullptr);
-        std::setlocale(LC_ALL, "C.UTF-8");  // titles then pass unchanged
         s_server = std::make_unique<XServer>(Managed::value);
     }
     static void TearDownTestSuite() {
         s_server.reset();
-        std::setlocale(LC_ALL, s_locale.c_str());
     }
     void SetUp() override {
         if (s_server->name.empty()) GTEST_SKIP() << "no X server could be started";
         m_driver = XOpenDisplay(s_server->name.c_str());
         ASSERT_NE(m_driver, nullptr);
-        m_windows = std::make_unique<X11WindowSystem>(s_server->name);
+        m_windows = std::make_unique<X11WindowSystem>(kUtf8, s_server->name);
     }
     void TearDown() override {
         m_windows.reset();
@@ -219,7 +216,6 @@ protected:
     }
 
     static inline std::unique_ptr<XServer> s_server;
-    static inline std::string s_locale;
     Display* m_driver = nullptr;
     std::unique_ptr<X11WindowSystem> m_windows;
 };

@@ -1,6 +1,6 @@
 // Byte rules of the core's texts: the settings file and its placement value,
 // the extension test, typed addresses, the folder a file:/// address names,
-// and the title.
+// the title and the page for a failed load.
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,12 @@
 #include <string>
 #include <tuple>
 
+#include "app/Placement.h"
 #include "app/Profile.h"
 #include "ui/Address.h"
 #include "browser/PageEvents.h"
 #include "fakes/Fakes.h"
+#include "pages/ErrorPage.h"
 #include "pages/Shortcut.h"
 #include "ui/Title.h"
 
@@ -125,6 +127,7 @@ TEST(Placement, ReadsWhatTheScanfFamilyReadsAndWritesTenSignedDecimals) {
                          0, 0}},
         {"1:2:3:4:5:6:7:8:9", std::nullopt},
         {"1:2:3:4:5:6:7:8:x:10", std::nullopt},
+        {"1:0b1:3:4:5:6:7:8:9:10", std::nullopt},  // a zero, then a letter
         {"1 :2:3:4:5:6:7:8:9:10", std::nullopt},
         {"08:2:3:4:5:6:7:8:9:10", std::nullopt},  // octal: the 8 is no digit
         {"", std::nullopt},
@@ -222,6 +225,31 @@ TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
         {"file://host/share", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(FolderPathFromFileUrl(c.address), c.expected) << c.address;
+}
+
+TEST(ErrorPage, SaysWhyInTheLocalesLanguageAndEscapesTheEnginesTexts) {
+    using enum LoadFailure;
+    const struct {
+        PageLanguage language;
+        LoadFailure failure;
+        std::string message;
+    } cases[] = {
+        {PageLanguage::Japanese, Refused, std::string(Utf8(u8"サーバーに接続できません (接続を拒否されました)。"))},
+        {PageLanguage::Japanese, UnreadableName, std::string(Utf8(u8"この名前は、この環境の文字として読めないため開けません。"))},
+        {PageLanguage::English, Refused, "&lt;b&gt; &amp; &quot;it&#39;s&quot;"},
+        {PageLanguage::English, UnreadableName, "The name is not readable as text here, so it cannot be opened."},
+    };
+    for (const auto& c : cases) {
+        bool japanese = c.language == PageLanguage::Japanese;
+        std::string head = japanese ? std::string(Utf8(u8"ページを表示できません")) : "This page cannot be shown";
+        std::string page = ErrorPageHtml(c.language, "http://a/?q=<s>&x=\"y\"", c.failure, "<b> & \"it's\"");
+        EXPECT_NE(page.find(japanese ? "<html lang=\"ja\">" : "<html lang=\"en\">"), std::string::npos) << page;
+        EXPECT_NE(page.find("<h1>" + head + "</h1><p><code>http://a/?q=&lt;s&gt;&amp;x=&quot;y&quot;</code></p><p>" +
+                            c.message + "</p>"),
+                  std::string::npos)
+            << page;
+        EXPECT_EQ(DoneStatusText(c.language), japanese ? std::string(Utf8(u8"完了")) : "Done");
+    }
 }
 
 using test::kWord;

@@ -10,7 +10,7 @@
 #include "app/BrowserApp.h"
 #include "app/Platform.h"
 #include "app/Text.h"
-#include "platform/gtk/CodePage.h"
+#include "platform/posix/CodePage.h"
 
 namespace poremisu {
 

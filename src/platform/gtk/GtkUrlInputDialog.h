@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/Text.h"
-#include "platform/gtk/CodePage.h"
 #include "platform/gtk/GtkWindowHost.h"
+#include "platform/posix/CodePage.h"
 #include "ui/UrlInputDialog.h"
 
 namespace poremisu {

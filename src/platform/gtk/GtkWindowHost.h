@@ -13,7 +13,7 @@
 #include "app/AppState.h"
 #include "app/Text.h"
 #include "browser/CWebBrowser2.h"
-#include "platform/gtk/CodePage.h"
+#include "platform/posix/CodePage.h"
 #include "ui/WindowHost.h"
 
 namespace poremisu {

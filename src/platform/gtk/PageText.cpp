@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "pages/Html.h"
-
 namespace poremisu {
 
 namespace {
@@ -69,47 +67,34 @@ constexpr MenuLabel kMenuLabels[] = {
     {WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT, "テキストとして貼り付け(_X)", "Paste as Plain Te_xt"},
 };
 
-struct ErrorText {
+struct EngineFailure {
     const char* domain;  // the error domain's quark name, as the engine reports it
     int code;            // -1: any code of the domain
-    const char* japanese;
+    LoadFailure failure;
 };
 
 // The failures a user meets, as the engine reports them; the domains are
 // named by their quark strings, which is how errors from the engine's
 // network process arrive.
-constexpr ErrorText kErrorTexts[] = {
-    {"g-resolver-error-quark", -1, "サーバーが見つかりません。アドレスを確かめてください。"},
-    {"g-io-error-quark", G_IO_ERROR_CONNECTION_REFUSED, "サーバーに接続できません (接続を拒否されました)。"},
-    {"g-io-error-quark", G_IO_ERROR_TIMED_OUT, "サーバーから時間内に応答がありません。"},
-    {"g-io-error-quark", G_IO_ERROR_HOST_UNREACHABLE, "サーバーに到達できません。"},
-    {"g-io-error-quark", G_IO_ERROR_NETWORK_UNREACHABLE, "ネットワークに接続できません。"},
-    {"g-io-error-quark", G_IO_ERROR_NOT_FOUND, "ファイルが見つかりません。"},
-    {"g-io-error-quark", G_IO_ERROR_PERMISSION_DENIED, "ファイルを読む権限がありません。"},
-    {"g-io-error-quark", G_IO_ERROR_INVALID_FILENAME, "この名前は、この環境の文字として読めないため開けません。"},
-    {"g-io-error-quark", G_IO_ERROR_CONNECTION_CLOSED, "サーバーが接続を切りました。"},
-    {"g-io-error-quark", G_IO_ERROR_BROKEN_PIPE, "サーバーが接続を切りました。"},
-    {"g-tls-error-quark", -1, "安全な接続を確立できません。"},
-    {"WebKitNetworkError", WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL, "この種類のアドレスは開けません。"},
-    {"WebKitNetworkError", WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST, "ファイルが見つかりません。"},
-    {"WebKitNetworkError", WEBKIT_NETWORK_ERROR_TRANSPORT, "通信に失敗しました。"},
-    {"WebKitPolicyError", WEBKIT_POLICY_ERROR_CANNOT_SHOW_MIME_TYPE, "この種類のファイルは表示できません。"},
-    {"WebKitPolicyError", WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI, "このアドレスは表示できません。"},
-    {"WebKitPolicyError", WEBKIT_POLICY_ERROR_CANNOT_USE_RESTRICTED_PORT, "このポートには接続できません。"},
+constexpr EngineFailure kEngineFailures[] = {
+    {"g-resolver-error-quark", -1, LoadFailure::HostNotFound},
+    {"g-io-error-quark", G_IO_ERROR_CONNECTION_REFUSED, LoadFailure::Refused},
+    {"g-io-error-quark", G_IO_ERROR_TIMED_OUT, LoadFailure::TimedOut},
+    {"g-io-error-quark", G_IO_ERROR_HOST_UNREACHABLE, LoadFailure::HostUnreachable},
+    {"g-io-error-quark", G_IO_ERROR_NETWORK_UNREACHABLE, LoadFailure::NetworkUnreachable},
+    {"g-io-error-quark", G_IO_ERROR_NOT_FOUND, LoadFailure::FileNotFound},
+    {"g-io-error-quark", G_IO_ERROR_PERMISSION_DENIED, LoadFailure::Denied},
+    {"g-io-error-quark", G_IO_ERROR_INVALID_FILENAME, LoadFailure::BadFileName},
+    {"g-io-error-quark", G_IO_ERROR_CONNECTION_CLOSED, LoadFailure::ConnectionClosed},
+    {"g-io-error-quark", G_IO_ERROR_BROKEN_PIPE, LoadFailure::ConnectionClosed},
+    {"g-tls-error-quark", -1, LoadFailure::Insecure},
+    {"WebKitNetworkError", WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL, LoadFailure::UnknownScheme},
+    {"WebKitNetworkError", WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST, LoadFailure::FileNotFound},
+    {"WebKitNetworkError", WEBKIT_NETWORK_ERROR_TRANSPORT, LoadFailure::Transport},
+    {"WebKitPolicyError", WEBKIT_POLICY_ERROR_CANNOT_SHOW_MIME_TYPE, LoadFailure::CannotShowType},
+    {"WebKitPolicyError", WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI, LoadFailure::CannotShowAddress},
+    {"WebKitPolicyError", WEBKIT_POLICY_ERROR_CANNOT_USE_RESTRICTED_PORT, LoadFailure::RestrictedPort},
 };
-
-constexpr const char* kJapaneseFallback = "ページを読み込めませんでした。";
-
-const char* JapaneseMessage(const GError* error) {
-    if (!error) return kJapaneseFallback;
-    const char* domain = g_quark_to_string(error->domain);
-    for (const ErrorText& text : kErrorTexts) {
-        if (std::strcmp(domain, text.domain) == 0 && (text.code < 0 || text.code == error->code)) {
-            return text.japanese;
-        }
-    }
-    return kJapaneseFallback;
-}
 
 }  // namespace
 
@@ -129,23 +114,15 @@ const char* ContextMenuLabel(PageLanguage language, WebKitContextMenuAction acti
     return nullptr;
 }
 
-std::string ErrorPageHtml(PageLanguage language, const char* uri, const GError* error) {
-    bool japanese = language == PageLanguage::Japanese;
-    std::string heading = japanese ? "ページを表示できません" : "This page cannot be shown";
-    // Under Japanese the engine's English message gives way to the program's own.
-    std::string message = japanese ? JapaneseMessage(error) : EscapeHtml(error && error->message ? error->message : "");
-    return std::string("<!DOCTYPE html>\n<html lang=\"") + (japanese ? "ja" : "en") +
-           "\"><head><meta charset=\"utf-8\"><title>" + heading +
-           "</title><style>body{font-family:\"IPAPGothic\",sans-serif;margin:2em;color:#222}"
-           "h1{font-size:1.2em;font-weight:normal}code{color:#555}</style></head><body><h1>" +
-           heading + "</h1><p><code>" + EscapeHtml(uri ? uri : "") + "</code></p><p>" + message +
-           "</p></body></html>\n";
+LoadFailure FailureOf(const GError* error) {
+    if (!error) return LoadFailure::Other;
+    const char* domain = g_quark_to_string(error->domain);
+    for (const EngineFailure& known : kEngineFailures) {
+        if (std::strcmp(domain, known.domain) == 0 && (known.code < 0 || known.code == error->code)) {
+            return known.failure;
+        }
+    }
+    return LoadFailure::Other;
 }
-
-std::string OpeningStatusText(PageLanguage language, const std::string& address) {
-    return language == PageLanguage::Japanese ? address + " を開いています..." : "Opening " + address + "...";
-}
-
-std::string DoneStatusText(PageLanguage language) { return language == PageLanguage::Japanese ? "完了" : "Done"; }
 
 }  // namespace poremisu

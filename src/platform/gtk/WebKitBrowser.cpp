@@ -22,9 +22,6 @@ namespace {
 constexpr const char* kInternalScheme = "poremisu";
 constexpr const char* kInternalHome = "poremisu:home";
 
-// The engine's own words for the error; the Japanese page has its own.
-constexpr const char* kUnreadableName = "The name is not readable as text here, so it cannot be opened.";
-
 // A local address whose path is no UTF-8 text: the engine loads nothing
 // under it, not even a page given as text.
 bool IsShowableFileUri(const char* uri) {
@@ -351,13 +348,12 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar
     self->m_errorPageUri = uri ? uri : "";
     // The engine shows nothing under an address whose path is no text here,
     // not even a page of the program's own: its error page goes under a blank one.
-    GError* unreadable = IsShowableFileUri(uri)
-                             ? nullptr
-                             : g_error_new_literal(G_IO_ERROR, G_IO_ERROR_INVALID_FILENAME, kUnreadableName);
+    bool unreadable = !IsShowableFileUri(uri);
     if (unreadable) self->m_errorPageUri = "about:blank";
-    std::string html = ErrorPageHtml(CurrentPageLanguage(), uri, unreadable ? unreadable : error);
+    std::string html = ErrorPageHtml(CurrentPageLanguage(), uri ? uri : "",
+                                     unreadable ? LoadFailure::UnreadableName : FailureOf(error),
+                                     error && error->message ? error->message : "");
     webkit_web_view_load_alternate_html(view, html.c_str(), unreadable ? "about:blank" : uri, nullptr);
-    if (unreadable) g_error_free(unreadable);
     return TRUE;
 }
 

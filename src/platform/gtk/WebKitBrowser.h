@@ -8,8 +8,8 @@
 #include <string>
 
 #include "browser/CWebBrowser2.h"
-#include "platform/gtk/CodePage.h"
 #include "platform/gtk/Downloads.h"
+#include "platform/posix/CodePage.h"
 
 namespace poremisu {
 

@@ -12,7 +12,7 @@
 #include "app/Placement.h"
 #include "app/Platform.h"
 #include "app/Text.h"
-#include "platform/gtk/CodePage.h"
+#include "platform/posix/CodePage.h"
 
 namespace poremisu {
 

@@ -12,7 +12,6 @@
 #include <string_view>
 
 #include "app/Text.h"
-#include "platform/posix/PosixCodePage.h"
 
 namespace poremisu {
 
@@ -250,11 +249,12 @@ struct X11WindowSystem::Connection {
     }
 };
 
-X11WindowSystem::X11WindowSystem() {
+X11WindowSystem::X11WindowSystem(const CodePage& codePage) : m_codePage(codePage) {
     if (Display* display = XOpenDisplay(nullptr)) m_x = std::make_unique<Connection>(display);
 }
 
-X11WindowSystem::X11WindowSystem(const std::string& displayName) {
+X11WindowSystem::X11WindowSystem(const CodePage& codePage, const std::string& displayName)
+    : m_codePage(codePage) {
     if (Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str())) {
         m_x = std::make_unique<Connection>(display);
     }
@@ -311,7 +311,7 @@ std::string X11WindowSystem::Title(WindowId window, std::size_t count) {
     std::size_t maxBytes = std::min(count - 1, kMaxTitleBytes);
     // Every character takes at least one byte in any code page and at most
     // four in UTF-8: that much of a long title is enough.
-    bool identity = IsUtf8Charset(LocaleCharset());
+    bool identity = m_codePage.IsUtf8();
     std::size_t utf8Needed = identity ? maxBytes + 4 : 4 * maxBytes + 4;
 
     ErrorTrap trap(display);
@@ -339,7 +339,7 @@ std::string X11WindowSystem::Title(WindowId window, std::size_t count) {
     }
     // The title ends at a zero byte, as it would in a C buffer.
     utf8 = CutToCount(utf8, utf8.size() + 1);
-    return Utf8ToCodePage(utf8, maxBytes);
+    return m_codePage.FromUtf8(utf8, maxBytes);
 }
 
 bool X11WindowSystem::IsProgramWindow(WindowId window, const std::string& instanceName) {

@@ -9,6 +9,7 @@
 
 #include "app/Platform.h"
 #include "platform/HandOff.h"
+#include "platform/posix/CodePage.h"
 
 namespace poremisu {
 
@@ -16,9 +17,9 @@ namespace poremisu {
 // server, with Xlib alone. Without a display every answer is empty or false.
 class X11WindowSystem : public WindowSystem {
 public:
-    // The display named by $DISPLAY.
-    X11WindowSystem();
-    explicit X11WindowSystem(const std::string& displayName);
+    // The display named by $DISPLAY; titles come in the given code page.
+    explicit X11WindowSystem(const CodePage& codePage);
+    X11WindowSystem(const CodePage& codePage, const std::string& displayName);
     ~X11WindowSystem() override;
     X11WindowSystem(const X11WindowSystem&) = delete;
     X11WindowSystem& operator=(const X11WindowSystem&) = delete;
@@ -37,6 +38,7 @@ public:
 
 private:
     struct Connection;
+    const CodePage& m_codePage;
     std::unique_ptr<Connection> m_x;
 };
 

@@ -4,7 +4,6 @@
 // window loads them with the window module.
 
 #include <dlfcn.h>
-#include <langinfo.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -17,9 +16,9 @@
 #include "app/AppState.h"
 #include "app/BrowserApp.h"
 #include "app/Text.h"
-#include "platform/gtk/CodePage.h"
 #include "platform/gtk/WindowModule.h"
 #include "platform/gtk/X11WindowSystem.h"
+#include "platform/posix/CodePage.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcessServices.h"
 #include "platform/posix/PosixProfileStore.h"
@@ -102,19 +101,15 @@ private:
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    std::string_view productWord = Utf8(u8"ぽれみす");
-    CodePage codePage = CodePage::ForLocale(productWord);
-    if (codePage.IsUtf8() && !CodePage(nl_langinfo(CODESET)).IsUtf8()) {
-        // The locale cannot spell the program's texts: run the whole process
-        // in UTF-8, so every part converts to the same code page.
-        std::setlocale(LC_CTYPE, "C.UTF-8");
-    }
+    // Fixed once: the toolkit sets the locale again when it opens, and every
+    // part must go on converting to the code page the texts were made in.
+    const CodePage codePage = CodePage::ForLocale(Utf8(u8"ぽれみす"));
     Texts texts = Texts::Make([&codePage](std::string_view utf8) { return codePage.FromUtf8(utf8); });
 
     PosixFileSystem files;
     PosixProfileStore profiles;
     PosixProcessServices process;
-    X11WindowSystem windows;
+    X11WindowSystem windows(codePage);
     Services services{files, profiles, process, windows};
     AppState state;
 
