@@ -9,6 +9,7 @@
 #include "platform/gtk/PageText.h"
 #include "platform/HandOff.h"
 #include "ui/CommandTable.h"
+#include "ui/DialogTemplates.h"
 #include "ui/MainWindow.h"
 
 // Last: Xlib's macros (None, Status, ...) must not reach the headers above.
@@ -20,11 +21,10 @@ namespace poremisu {
 
 namespace {
 
-// The main window's template size, in dialog units.
-constexpr int kTemplateWidth = 306;
-constexpr int kTemplateHeight = 271;
-// The address bar's template height.
-constexpr int kAddressBarUnits = 14;
+// The main window's template size and its address bar's height, in dialog units.
+constexpr int kTemplateWidth = main_template::kSize.width;
+constexpr int kTemplateHeight = main_template::kSize.height;
+constexpr int kAddressBarUnits = main_template::kAddressBar.height;
 
 constexpr const char* kCommandKey = "poremisu-command";
 
