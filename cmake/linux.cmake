@@ -11,6 +11,9 @@ target_link_libraries(poremisu_posix PUBLIC poremisu_core)
 file(GLOB POREMISU_GTK_SOURCES CONFIGURE_DEPENDS src/platform/gtk/*.cpp)
 list(FILTER POREMISU_GTK_SOURCES EXCLUDE REGEX "/(main|WindowModule)\\.cpp$")
 add_library(poremisu_gtk STATIC ${POREMISU_GTK_SOURCES})
+# The window icon's PNG images, compiled in.
+add_dependencies(poremisu_gtk poremisu_icon)
+target_include_directories(poremisu_gtk PRIVATE ${POREMISU_ICON_DIR})
 target_link_libraries(poremisu_gtk PUBLIC poremisu_posix PkgConfig::GTK PkgConfig::WEBKIT PkgConfig::X11 ${CMAKE_DL_LIBS})
 # These also go into the window module, a shared object.
 set_target_properties(poremisu_core poremisu_posix poremisu_gtk PROPERTIES POSITION_INDEPENDENT_CODE ON)
@@ -58,7 +61,7 @@ install(TARGETS poremisu RUNTIME DESTINATION ${POREMISU_INSTALL_DIR})
 install(TARGETS poremisu_window LIBRARY DESTINATION ${POREMISU_INSTALL_DIR})
 install(FILES resources/readme.txt DESTINATION ${POREMISU_INSTALL_DIR})
 foreach(size 16 32 48)
-  install(FILES resources/poremisu-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+  install(FILES ${POREMISU_ICON_DIR}/poremisu-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
           RENAME poremisu.png)
 endforeach()
 file(RELATIVE_PATH POREMISU_LINK_TARGET /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${POREMISU_INSTALL_DIR}/poremisu)

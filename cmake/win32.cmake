@@ -21,10 +21,13 @@ add_executable(poremisu WIN32 src/platform/win32/main.cpp resources/poremisu.rc)
 target_link_libraries(poremisu PRIVATE poremisu_win32)
 target_link_options(poremisu PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
 set_target_properties(poremisu PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-# The resource compiler reads the UTF-8 script; the icon is found beside it.
+# The resource compiler reads the UTF-8 script; the icon, drawn by the build,
+# is found on the include path.
 set_source_files_properties(resources/poremisu.rc PROPERTIES COMPILE_FLAGS "-c 65001")
 set_property(SOURCE resources/poremisu.rc APPEND PROPERTY OBJECT_DEPENDS
-             ${CMAKE_CURRENT_SOURCE_DIR}/resources/poremisu.ico ${CMAKE_CURRENT_SOURCE_DIR}/resources/resource.h)
+             ${POREMISU_ICON_DIR}/poremisu.ico ${CMAKE_CURRENT_SOURCE_DIR}/resources/resource.h)
+add_dependencies(poremisu poremisu_icon)
+target_include_directories(poremisu PRIVATE ${POREMISU_ICON_DIR})
 
 # The dialog's version text comes from project(VERSION) through a generated header.
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/poremisu_version.h

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/ResourceTexts.h"
+
 namespace poremisu {
 
 std::string CutToCount(std::string_view text, std::size_t count) {
@@ -38,11 +40,11 @@ Texts Texts::Make(const Encoder& encode) {
     t.historyHeader = encode(Utf8(u8"<html><head><title>URL履歴</title></head><body>"));
     t.resetQuestion = encode(Utf8(u8"履歴を初期化する"));
     t.pathCaption = encode(Utf8(u8"パス"));
-    t.urlInputCaption = encode(Utf8(u8"URL入力"));
-    t.versionLabel = encode(Utf8(u8"ぽれみす　Version"));
-    t.sysMenuUrlInput = encode(Utf8(u8"URL入力 (&U)..."));
-    t.sysMenuMenuSet = encode(Utf8(u8"MENU SET(&V)"));
-    t.sysMenuHelp = encode(Utf8(u8"HELP(&H)"));
+    t.urlInputCaption = encode(Utf8(u8"" POREMISU_TEXT_URL_INPUT_CAPTION));
+    t.versionLabel = encode(Utf8(u8"" POREMISU_TEXT_VERSION_LABEL));
+    t.sysMenuUrlInput = encode(Utf8(u8"" POREMISU_TEXT_SYSMENU_URL_INPUT));
+    t.sysMenuMenuSet = encode(Utf8(u8"" POREMISU_TEXT_SYSMENU_MENU_SET));
+    t.sysMenuHelp = encode(Utf8(u8"" POREMISU_TEXT_SYSMENU_HELP));
     t.listingFailedTitle = encode(Utf8(u8"フォルダの一覧を書き込めません"));
     t.listingFailedNotAFile = encode(Utf8(
         u8"このフォルダの「Favorites.htm」はリンクなど、ふつうのファイルではありません。"

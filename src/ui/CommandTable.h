@@ -6,7 +6,7 @@
 
 namespace poremisu {
 
-// Command ids shared by the menu resource, the system menu and other processes.
+// Command ids shared by the menu bar, the system menu and other processes.
 namespace cmd {
 inline constexpr int kOk = 1;
 inline constexpr int kCancel = 2;
@@ -49,7 +49,7 @@ inline constexpr int kHelp = 103;
 
 enum class MenuRowKind { Popup, Item, Separator };
 
-// One row of the menu "MAINMENU", in resource order. A popup holds the rows
+// One row of the menu bar "MAINMENU", in menu order. A popup holds the rows
 // that follow it one level deeper, up to the next row at its own level or above.
 struct MenuRow {
     int level;            // 0 on the bar
@@ -58,9 +58,8 @@ struct MenuRow {
     int id;               // 0 for popups and separators
 };
 
-// The menu bar's rows, the single source of truth for captions and ids.
+// The menu bar's rows, the single source of its captions and ids: both front
+// ends build their menu bar from them.
 std::span<const MenuRow> MainMenuRows();
-
-inline constexpr std::u8string_view kMainMenuName = u8"MAINMENU";
 
 }  // namespace poremisu

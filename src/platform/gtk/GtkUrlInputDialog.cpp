@@ -3,14 +3,12 @@
 #include <algorithm>
 
 #include "platform/gtk/ClientArea.h"
+#include "ui/DialogTemplates.h"
 
 namespace poremisu {
 
 namespace {
 
-// The template's client size, in dialog units.
-constexpr int kTemplateWidth = 198;
-constexpr int kTemplateHeight = 124;
 // The product's version as the template spells it.
 constexpr const char* kVersionText = POREMISU_VERSION;
 constexpr const char* kControlIdKey = "poremisu-control-id";
@@ -60,7 +58,8 @@ GtkUrlInputDialog::GtkUrlInputDialog(GtkWindow* owner, const CodePage& codePage,
     gtk_window_set_skip_taskbar_hint(GTK_WINDOW(m_window), TRUE);
     gtk_window_set_type_hint(GTK_WINDOW(m_window), GDK_WINDOW_TYPE_HINT_NORMAL);
     gtk_window_set_position(GTK_WINDOW(m_window), GTK_WIN_POS_CENTER_ON_PARENT);
-    gtk_window_set_default_size(GTK_WINDOW(m_window), m_units.X(kTemplateWidth), m_units.Y(kTemplateHeight));
+    gtk_window_set_default_size(GTK_WINDOW(m_window), m_units.X(url_template::kSize.width),
+                                m_units.Y(url_template::kSize.height));
     if (GList* icons = gtk_window_get_icon_list(owner)) {
         gtk_window_set_icon_list(GTK_WINDOW(m_window), icons);
         g_list_free(icons);
@@ -75,24 +74,24 @@ GtkUrlInputDialog::GtkUrlInputDialog(GtkWindow* owner, const CodePage& codePage,
     g_object_unref(pixbuf);
     ClientAreaAdd(m_area, icon);
     gtk_widget_show(icon);
-    PlaceAtTemplate(icon, 55, 87, 20, 20);
-    PlaceAtTemplate(AddStatic(m_area, codePage.ToUtf8(texts.versionLabel).c_str()), 94, 86, 55, 8);
-    m_go = AddButton("GO", dlg::kGo);
-    PlaceAtTemplate(m_go, 127, 38, 32, 14);
-    PlaceAtTemplate(AddStatic(m_area, kVersionText), 151, 85, 17, 8);
+    PlaceAtTemplate(icon, url_template::kIcon);
+    PlaceAtTemplate(AddStatic(m_area, codePage.ToUtf8(texts.versionLabel).c_str()), url_template::kVersionLabel);
+    m_go = AddButton(POREMISU_URL_GO_TEXT, dlg::kGo);
+    PlaceAtTemplate(m_go, url_template::kGo);
+    PlaceAtTemplate(AddStatic(m_area, kVersionText), url_template::kVersion);
     m_address = AddEntry(true);
-    PlaceAtTemplate(m_address, 7, 16, 177, 14);
+    PlaceAtTemplate(m_address, url_template::kAddress);
     // Escape stands for this button's id; the button itself can never be used.
-    m_menu = AddButton("menu", dlg::kMenu);
+    m_menu = AddButton(POREMISU_URL_MENU_TEXT, dlg::kMenu);
     gtk_widget_set_sensitive(m_menu, FALSE);
     gtk_widget_hide(m_menu);
-    PlaceAtTemplate(m_menu, 7, 103, 32, 14);
-    m_cancel = AddButton("cancel", dlg::kCancel);
-    PlaceAtTemplate(m_cancel, 162, 38, 30, 14);
+    PlaceAtTemplate(m_menu, url_template::kMenu);
+    m_cancel = AddButton(POREMISU_URL_CANCEL_TEXT, dlg::kCancel);
+    PlaceAtTemplate(m_cancel, url_template::kCancel);
     m_pageName = AddEntry(false);
-    PlaceAtTemplate(m_pageName, 7, 38, 116, 14);
+    PlaceAtTemplate(m_pageName, url_template::kPageName);
     m_anchor = AddEntry(false);
-    PlaceAtTemplate(m_anchor, 7, 59, 184, 14);
+    PlaceAtTemplate(m_anchor, url_template::kAnchor);
 
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     GList* chain = nullptr;
@@ -140,9 +139,9 @@ GtkWidget* GtkUrlInputDialog::AddButton(const char* label, int id) {
     return button;
 }
 
-void GtkUrlInputDialog::PlaceAtTemplate(GtkWidget* widget, int x, int y, int width, int height) {
+void GtkUrlInputDialog::PlaceAtTemplate(GtkWidget* widget, const DialogUnitRect& rect) {
     ClientAreaPlace(m_area, widget,
-                    GdkRectangle{m_units.X(x), m_units.Y(y), m_units.X(width), m_units.Y(height)});
+                    GdkRectangle{m_units.X(rect.x), m_units.Y(rect.y), m_units.X(rect.width), m_units.Y(rect.height)});
 }
 
 GtkWidget* GtkUrlInputDialog::Control(int id) const {

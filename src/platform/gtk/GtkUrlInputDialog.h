@@ -8,6 +8,7 @@
 #include "app/Text.h"
 #include "platform/gtk/GtkWindowHost.h"
 #include "platform/posix/CodePage.h"
+#include "ui/DialogTemplates.h"
 #include "ui/UrlInputDialog.h"
 
 namespace poremisu {
@@ -41,7 +42,7 @@ private:
     GtkWidget* AddEntry(bool editable);
     GtkWidget* AddButton(const char* label, int id);
     // Puts a control at its template rectangle, in dialog units.
-    void PlaceAtTemplate(GtkWidget* widget, int x, int y, int width, int height);
+    void PlaceAtTemplate(GtkWidget* widget, const DialogUnitRect& rect);
     void OnClientSize(int width, int height);
     void CentreOverOwner();
 

@@ -9,6 +9,7 @@
 #include "platform/gtk/PageText.h"
 #include "platform/HandOff.h"
 #include "ui/CommandTable.h"
+#include "ui/DialogTemplates.h"
 #include "ui/MainWindow.h"
 
 // Last: Xlib's macros (None, Status, ...) must not reach the headers above.
@@ -20,11 +21,10 @@ namespace poremisu {
 
 namespace {
 
-// The main window's template size, in dialog units.
-constexpr int kTemplateWidth = 306;
-constexpr int kTemplateHeight = 271;
-// The address bar's template height.
-constexpr int kAddressBarUnits = 14;
+// The main window's template size and its address bar's height, in dialog units.
+constexpr int kTemplateWidth = main_template::kSize.width;
+constexpr int kTemplateHeight = main_template::kSize.height;
+constexpr int kAddressBarUnits = main_template::kAddressBar.height;
 
 constexpr const char* kCommandKey = "poremisu-command";
 
@@ -113,41 +113,6 @@ void RelabelEngineItems(WebKitContextMenu* menu, PageLanguage language) {
 }
 
 }  // namespace
-
-// The program's icon: a blue tile with a white page, drawn rather than shipped.
-GdkPixbuf* MakeProgramIcon(int size) {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
-    cairo_t* cr = cairo_create(surface);
-    double s = size;
-    double r = s * 0.18;
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, s - r, r, r, -G_PI / 2, 0);
-    cairo_arc(cr, s - r, s - r, r, 0, G_PI / 2);
-    cairo_arc(cr, r, s - r, r, G_PI / 2, G_PI);
-    cairo_arc(cr, r, r, r, G_PI, 3 * G_PI / 2);
-    cairo_close_path(cr);
-    cairo_pattern_t* gradient = cairo_pattern_create_linear(0, 0, 0, s);
-    cairo_pattern_add_color_stop_rgb(gradient, 0, 0.35, 0.55, 0.95);
-    cairo_pattern_add_color_stop_rgb(gradient, 1, 0.10, 0.25, 0.65);
-    cairo_set_source(cr, gradient);
-    cairo_fill(cr);
-    cairo_pattern_destroy(gradient);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_rectangle(cr, s * 0.25, s * 0.2, s * 0.5, s * 0.6);
-    cairo_fill(cr);
-    cairo_set_source_rgb(cr, 0.10, 0.25, 0.65);
-    cairo_set_line_width(cr, std::max(1.0, s / 24));
-    for (int line = 0; line < 4; ++line) {
-        double y = s * (0.32 + 0.12 * line);
-        cairo_move_to(cr, s * 0.32, y);
-        cairo_line_to(cr, s * (line == 3 ? 0.55 : 0.68), y);
-    }
-    cairo_stroke(cr);
-    cairo_destroy(cr);
-    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_surface(surface, 0, 0, size, size);
-    cairo_surface_destroy(surface);
-    return pixbuf;
-}
 
 int DialogBaseUnits::X(int units) const { return MulDiv(units, charWidth, 4); }
 int DialogBaseUnits::Y(int units) const { return MulDiv(units, charHeight, 8); }

@@ -13,6 +13,7 @@
 #include "app/AppState.h"
 #include "app/Text.h"
 #include "browser/CWebBrowser2.h"
+#include "platform/gtk/ProgramIcon.h"
 #include "platform/posix/CodePage.h"
 #include "ui/WindowHost.h"
 
@@ -33,8 +34,6 @@ struct DialogBaseUnits {
 };
 DialogBaseUnits MeasureDialogBaseUnits(GtkWidget* widget, const char* font);
 
-// The program's icon at `size` pixels square (the caller owns the reference).
-GdkPixbuf* MakeProgramIcon(int size);
 
 // The main window in GTK: a toplevel with the menu bar, the address bar, the
 // status bar and the browser's view, all placed by the core's layout.

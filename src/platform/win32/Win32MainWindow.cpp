@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/win32/Win32Menu.h"
 #include "platform/win32/Win32WindowSystem.h"
 #include "resource.h"
 #include "ui/CommandTable.h"
@@ -409,7 +410,7 @@ void Win32MainWindow::SetStatusText(const std::string& text) {
 }
 
 void Win32MainWindow::AttachMainMenu() {
-    HMENU menu = LoadMenuA(m_instance, "MAINMENU");
+    HMENU menu = BuildMainMenu();
     if (!menu) return;
     HMENU previous = GetMenu(m_hwnd);
     if (!SetMenu(m_hwnd, menu)) {

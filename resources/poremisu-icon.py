@@ -1,13 +1,20 @@
 #!/usr/bin/env python3
-"""Draws the program's icon (a globe in a window frame) and writes it as a
-Windows .ico with 16, 32 and 48 pixel images, 32 bits with alpha.
+"""The program's icon, a globe in a window frame, drawn here and nowhere else.
+The build runs this to write, into one folder:
 
-    scripts/make-win32-icon [output]    (default resources/poremisu.ico)
+    poremisu.ico          16, 32 and 48 pixel images, 32 bits with alpha (Windows)
+    poremisu-N.png        the same images one by one (Linux: the hicolor theme)
+    ProgramIconImages.inc the PNG images as C++ table rows (Linux: the window icon)
+
+    resources/poremisu-icon.py OUTPUT_DIR
 """
 import math
 import os
 import struct
 import sys
+import zlib
+
+SIZES = (16, 32, 48)
 
 SUPERSAMPLE = 4
 
@@ -80,8 +87,8 @@ def render(size):
     return pixels
 
 
-def bitmap(size):
-    pixels = render(size)
+def bitmap(pixels):
+    size = len(pixels)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
     colour = bytearray()
     for row in reversed(pixels):  # bottom-up
@@ -98,20 +105,54 @@ def bitmap(size):
     return header + bytes(colour) + bytes(mask)
 
 
-def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "..", "resources", "poremisu.ico")
-    sizes = (16, 32, 48)
-    images = [bitmap(s) for s in sizes]
+def ico(images):
     data = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for s, img in zip(sizes, images):
+    bitmaps = [bitmap(pixels) for pixels in images]
+    for pixels, img in zip(images, bitmaps):
+        s = len(pixels)
         data += struct.pack("<BBBBHHII", s % 256, s % 256, 0, 0, 1, 32, len(img), offset)
         offset += len(img)
-    for img in images:
-        data += img
-    with open(out, "wb") as f:
+    return data + b"".join(bitmaps)
+
+
+def png(pixels):
+    size = len(pixels)
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    rows = b"".join(b"\0" + bytes(v for p in row for v in p) for row in pixels)  # filter 0: none
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+
+
+def cpp_rows(pngs):
+    lines = ["// Written by resources/poremisu-icon.py; rows of {size, PNG bytes}."]
+    for size, data in pngs:
+        text = "".join("\\x%02x" % b for b in data)
+        lines.append('{%d, std::string_view("%s", %d)},' % (size, text, len(data)))
+    return "\n".join(lines) + "\n"
+
+
+def write(path, data):
+    # Written beside and renamed, so that an interrupted run leaves no half file.
+    with open(path + ".tmp", "wb") as f:
         f.write(data)
+    os.replace(path + ".tmp", path)
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit("usage: poremisu-icon.py OUTPUT_DIR")
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    images = [render(s) for s in SIZES]
+    pngs = [(s, png(pixels)) for s, pixels in zip(SIZES, images)]
+    for s, data in pngs:
+        write(os.path.join(out, "poremisu-%d.png" % s), data)
+    write(os.path.join(out, "poremisu.ico"), ico(images))
+    write(os.path.join(out, "ProgramIconImages.inc"), cpp_rows(pngs).encode("ascii"))
 
 
 if __name__ == "__main__":
