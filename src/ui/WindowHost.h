@@ -63,6 +63,13 @@ public:
     virtual Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) = 0;
     // Runs the address dialog modally over the disabled main window.
     virtual void RunUrlInputDialog() = 0;
+
+    // Lays the main window out again in its normal show state: the size
+    // handler runs with the client size, whether or not it changed.
+    virtual void RelayoutMainWindow() = 0;
+    // Ends the boxes open over the main window (each as its Cancel); their
+    // loops return once control gets back to them.
+    virtual void EndBoxes() = 0;
 };
 
 }  // namespace poremisu

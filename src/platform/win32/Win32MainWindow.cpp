@@ -184,12 +184,10 @@ void Win32MainWindow::RunMainWindow(ShowCommand startupShowState) {
         // size in the middle of the screen.
         // The first showing counts as a size change: a window that no
         // placement has moved lays its controls out before it appears.
-        if (!m_sized) {
-            RECT client = {};
-            GetClientRect(window, &client);
-            WPARAM kind = IsIconic(window) ? SIZE_MINIMIZED : IsZoomed(window) ? SIZE_MAXIMIZED : SIZE_RESTORED;
-            OnSizeMessage(kind, MAKELPARAM(client.right, client.bottom));
-        }
+        RECT client = {};
+        GetClientRect(window, &client);
+        WPARAM kind = IsIconic(window) ? SIZE_MINIMIZED : IsZoomed(window) ? SIZE_MAXIMIZED : SIZE_RESTORED;
+        OnSizeMessage(kind, MAKELPARAM(client.right, client.bottom));
         if (!IsWindowVisible(window)) {
             CentreOver(window, nullptr);
             ShowWindow(window, SW_SHOWNORMAL);
@@ -234,7 +232,7 @@ void Win32MainWindow::RunMessageLoop() {
 LRESULT CALLBACK Win32MainWindow::InputHook(int code, WPARAM wParam, LPARAM lParam) {
     // Input anywhere inside the main window, the page's own windows included,
     // shows that someone is there. Boxes and the address dialog are other
-    // windows and do not count.
+    // windows, not looked at here.
     if (code == HC_ACTION && wParam == PM_REMOVE && g_inputTarget && g_inputTarget->m_window) {
         const MSG* message = reinterpret_cast<const MSG*>(lParam);
         if (message && IsInputMessage(message->message) && g_inputTarget->IsInsideMainWindow(message->hwnd)) {
@@ -300,7 +298,7 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         return FALSE;
-    case WM_CLOSE: OnCloseRequest(); return TRUE;
+    case WM_CLOSE: m_window->OnClose(); return TRUE;
     case WM_MOUSEMOVE:
     case WM_KEYDOWN:
     case WM_MOUSEWHEEL:
@@ -337,32 +335,24 @@ bool Win32MainWindow::OnInitDialog() {
 
 void Win32MainWindow::OnSizeMessage(WPARAM kind, LPARAM size) {
     if (!m_controlsAttached) return;
-    if (kind != SIZE_RESTORED && kind != SIZE_MINIMIZED && kind != SIZE_MAXIMIZED) return;
-    if (m_sized && kind == m_lastSizeKind && size == m_lastSize) return;
-    m_sized = true;
-    m_lastSizeKind = kind;
-    m_lastSize = size;
-    m_window->OnSize(LOWORD(size), HIWORD(size));
-}
-
-void Win32MainWindow::OnCloseRequest() {
-    if (m_openBoxes > 0) {
-        // The box ends first; the close follows when its loop has returned.
-        m_closePending = true;
-        EndOwnedBoxes();
-        return;
+    SizeKind sizeKind = SizeKind::Restored;
+    switch (kind) {
+    case SIZE_RESTORED: break;
+    case SIZE_MINIMIZED: sizeKind = SizeKind::Minimized; break;
+    case SIZE_MAXIMIZED: sizeKind = SizeKind::Maximized; break;
+    default: return;  // another window's change, not this one's
     }
-    m_window->OnClose();
+    m_window->OnSizeNotification(sizeKind, LOWORD(size), HIWORD(size));
 }
 
-void Win32MainWindow::EndOwnedBoxes() {
+void Win32MainWindow::EndBoxes() {
     EnumThreadWindows(GetCurrentThreadId(), EndOwnedBox, reinterpret_cast<LPARAM>(m_hwnd));
 }
 
-void Win32MainWindow::AfterBox() {
-    if (m_openBoxes > 0 || !m_closePending) return;
-    m_closePending = false;
-    if (!m_ended) m_window->OnClose();
+// Minimised, then shown normal: the restore's size notification runs the layout.
+void Win32MainWindow::RelayoutMainWindow() {
+    ShowWindow(m_hwnd, SW_MINIMIZE);
+    ShowWindow(m_hwnd, SW_SHOWNORMAL);
 }
 
 void Win32MainWindow::PaintIcon() {
@@ -529,20 +519,14 @@ void Win32MainWindow::EndWindow() {
 }
 
 Answer Win32MainWindow::MessageBox(const std::string& text, const std::string& caption, Buttons buttons) {
-    ++m_openBoxes;
     int answer = MessageBoxA(m_hwnd, text.c_str(), caption.c_str(), buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK);
-    --m_openBoxes;
-    AfterBox();
     return answer == IDOK ? Answer::Ok : Answer::Cancel;
 }
 
 void Win32MainWindow::RunUrlInputDialog() {
     UrlInputWindow dialog(*this);
-    ++m_openBoxes;
     DialogBoxParamA(m_instance, MAKEINTRESOURCEA(IDD_URL_INPUT), m_hwnd, UrlInputWindow::DialogProc,
                     reinterpret_cast<LPARAM>(&dialog));
-    --m_openBoxes;
-    AfterBox();
 }
 
 }  // namespace poremisu
