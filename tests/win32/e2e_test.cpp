@@ -205,6 +205,11 @@ protected:
 
 TEST_F(E2E, OpensBareThenTheAddressDialogShowsTheAnchorTakesEscapeAndGo) {
     EXPECT_EQ(GetMenu(m_main), nullptr);
+    // Commands sent by another process, "全部表示" and Cancel, do nothing.
+    DWORD_PTR sent = 0;
+    for (WPARAM id : {32787, IDCANCEL}) SendMessageTimeoutA(m_main, WM_COMMAND, id, 0, SMTO_ABORTIFHUNG, 3000, &sent);
+    Sleep(300);
+    EXPECT_TRUE(IsWindow(m_main) && GetMenu(m_main) == nullptr) << "a foreign command was carried out";
     HWND status = GetDlgItem(m_main, 1);
     EXPECT_TRUE(status && !IsWindowVisible(status)) << "the status bar is hidden";
     EXPECT_TRUE(WaitUntil([&] {

@@ -278,6 +278,13 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_INITDIALOG: return OnInitDialog() ? TRUE : FALSE;
     case WM_SIZE: OnSizeMessage(wParam, lParam); return FALSE;
     case WM_COMMAND:
+        // Sent from another thread: another process's command, of which the
+        // hand-off alone is taken. The window's own menus, keys and controls
+        // send or post on this thread.
+        if (InSendMessage()) {
+            m_window->OnExternalCommand(LOWORD(wParam));
+            return TRUE;
+        }
         if (m_addressBar && reinterpret_cast<HWND>(lParam) == m_addressBar) {
             // Leaving the address bar navigates to its text; its other
             // notifications do nothing.
