@@ -15,6 +15,22 @@ namespace {
 // The one main window of the process, for the thread's input hook.
 Win32MainWindow* g_inputTarget = nullptr;
 
+// A command message taken from the main window's queue. The window's own
+// menus notify by position (WM_MENUCOMMAND) and its keys and controls send
+// on this thread, so a queued WM_COMMAND was posted by another process.
+constexpr UINT kQueuedCommand = WM_APP + 1;
+
+// Whether `menu` is `root` or one of its submenus, at any depth.
+bool ContainsMenu(HMENU root, HMENU menu) {
+    if (!root || !menu) return false;
+    if (root == menu) return true;
+    int count = GetMenuItemCount(root);
+    for (int i = 0; i < count; ++i) {
+        if (ContainsMenu(GetSubMenu(root, i), menu)) return true;
+    }
+    return false;
+}
+
 WindowId IdOf(HWND window) { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(window)); }
 
 int Clamp(std::size_t count) { return count > INT_MAX ? INT_MAX : static_cast<int>(count); }
@@ -234,9 +250,13 @@ LRESULT CALLBACK Win32MainWindow::InputHook(int code, WPARAM wParam, LPARAM lPar
     // shows that someone is there. Boxes and the address dialog are other
     // windows, not looked at here.
     if (code == HC_ACTION && wParam == PM_REMOVE && g_inputTarget && g_inputTarget->m_window) {
-        const MSG* message = reinterpret_cast<const MSG*>(lParam);
+        MSG* message = reinterpret_cast<MSG*>(lParam);
         if (message && IsInputMessage(message->message) && g_inputTarget->IsInsideMainWindow(message->hwnd)) {
             g_inputTarget->m_window->OnInput();
+        }
+        // Whichever loop takes it (the window's, a box's), it arrives marked.
+        if (message && message->message == WM_COMMAND && message->hwnd && message->hwnd == g_inputTarget->m_hwnd) {
+            message->message = kQueuedCommand;
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -279,8 +299,8 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE: OnSizeMessage(wParam, lParam); return FALSE;
     case WM_COMMAND:
         // Sent from another thread: another process's command, of which the
-        // hand-off alone is taken. The window's own menus, keys and controls
-        // send or post on this thread.
+        // hand-off alone is taken. The window's own keys and controls send on
+        // this thread.
         if (InSendMessage()) {
             m_window->OnExternalCommand(LOWORD(wParam));
             return TRUE;
@@ -299,6 +319,15 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         m_window->OnCommand(LOWORD(wParam));
         return TRUE;
+    case kQueuedCommand: m_window->OnExternalCommand(LOWORD(wParam)); return TRUE;
+    case WM_MENUCOMMAND: {
+        // An item of the window's own menu bar, by its place in its menu.
+        auto menu = reinterpret_cast<HMENU>(lParam);
+        if (!ContainsMenu(GetMenu(m_hwnd), menu)) return TRUE;
+        UINT id = GetMenuItemID(menu, static_cast<int>(wParam));
+        if (id != static_cast<UINT>(-1)) m_window->OnCommand(static_cast<int>(id));
+        return TRUE;
+    }
     case WM_SYSCOMMAND:
         if (m_window->OnSysCommand(static_cast<int>(wParam))) {
             SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, 0);
@@ -408,6 +437,12 @@ void Win32MainWindow::SetStatusText(const std::string& text) {
 void Win32MainWindow::AttachMainMenu() {
     HMENU menu = LoadMenuA(m_instance, "MAINMENU");
     if (!menu) return;
+    // Its items notify by position: a plain command message is not theirs.
+    MENUINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_STYLE | MIM_APPLYTOSUBMENUS;
+    info.dwStyle = MNS_NOTIFYBYPOS;
+    SetMenuInfo(menu, &info);
     HMENU previous = GetMenu(m_hwnd);
     if (!SetMenu(m_hwnd, menu)) {
         ::DestroyMenu(menu);
