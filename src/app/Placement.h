@@ -16,6 +16,9 @@ enum class ShowCommand : std::int32_t {
     Minimize = 6,
 };
 
+// The show state a size notification reports along with the client size.
+enum class SizeKind { Restored, Minimized, Maximized };
+
 // The window's placement, in the order the settings file stores it.
 struct WindowPlacement {
     std::int32_t flags = 0;

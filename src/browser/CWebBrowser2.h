@@ -21,6 +21,8 @@ public:
     // place of the current one and under its address. It raises no events:
     // nothing is logged or listed for it.
     virtual void ShowPage(const std::string& html) = 0;
+    // Loads the current page again.
+    virtual void Refresh() = 0;
 
     // Geometry in pixels of the main window's client area.
     virtual void SetLeft(std::int32_t value) = 0;

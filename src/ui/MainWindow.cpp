@@ -59,6 +59,7 @@ bool MainWindow::OnInitDialog(ShowCommand startupShowState) {
     } else if (HasExtension(m_state.scratchText, "url")) {
         m_state.scratchText = ReadShortcutUrl(m_services.files, m_services.profiles, m_state.scratchText);
     }
+    LoadAsked();
     m_browser.Navigate2(m_state.scratchText);
 
     m_browser.SetStatusBar(true);
@@ -79,6 +80,13 @@ bool MainWindow::OnInitDialog(ShowCommand startupShowState) {
     return true;
 }
 
+void MainWindow::OnSizeNotification(SizeKind kind, std::int32_t width, std::int32_t height) {
+    SizeNotice notice{kind, width, height};
+    if (m_lastSize == notice) return;
+    m_lastSize = notice;
+    OnSize(width, height);
+}
+
 void MainWindow::OnSize(std::int32_t width, std::int32_t height) {
     std::int32_t statusHeight = m_state.statusBarVisible ? m_state.statusBarHeight : 0;
     m_state.idleTicks = 0;
@@ -91,7 +99,30 @@ void MainWindow::OnSize(std::int32_t width, std::int32_t height) {
     m_host.MoveAddressBar(0, 0, width, m_state.addressBarHeight);
 }
 
+template <typename Box>
+void MainWindow::RunBox(Box box) {
+    ++m_openBoxes;
+    try {
+        box();
+    } catch (...) {
+        --m_openBoxes;
+        throw;
+    }
+    --m_openBoxes;
+    // A close request that came meanwhile has ended the box; it is carried
+    // out now that the box's loop has returned.
+    if (m_openBoxes > 0 || !m_closePending) return;
+    m_closePending = false;
+    OnClose();
+}
+
 void MainWindow::OnClose() {
+    if (m_openBoxes > 0) {
+        // The box goes first, so no box outlives the window it belongs to.
+        m_closePending = true;
+        m_host.EndBoxes();
+        return;
+    }
     WindowPlacement placement;
     if (m_host.GetPlacement(placement)) {
         if (m_host.IsMaximized()) placement.flags |= kPlacementRestoreToMaximized;
@@ -106,6 +137,7 @@ void MainWindow::NavigateToAddressBar() {
     if (HasExtension(m_state.scratchText, "url")) {
         m_state.scratchText = ReadShortcutUrl(m_services.files, m_services.profiles, m_state.scratchText);
     }
+    LoadAsked();
     m_browser.Navigate2(m_state.scratchText);
 }
 
@@ -125,15 +157,33 @@ void MainWindow::OnAddressBarFocusOut() { NavigateToAddressBar(); }
 
 void MainWindow::OnAddressBarActivate() { NavigateToAddressBar(); }
 
-void MainWindow::OnInput() { m_state.idleTicks = 0; }
+void MainWindow::OnInput() {
+    if (m_openBoxes == 0) m_state.idleTicks = 0;
+}
+
+void MainWindow::OnDownloadActivity() { m_state.idleTicks = 0; }
+
+bool MainWindow::OnEscape(bool inPage) {
+    // The page keeps its own Escape.
+    if (inPage) return false;
+    OnCommand(cmd::kCancel);
+    return true;
+}
+
+void MainWindow::OnEngineCrashed() {
+    if (m_reloadedAfterCrash) return;
+    m_reloadedAfterCrash = true;
+    m_browser.Refresh();
+}
 
 void MainWindow::OnTimer() {
     IdleWatchdog(m_state, m_host);
 }
 
 void MainWindow::RelayoutMainWindow() {
-    m_host.Show(ShowCommand::Minimize);
-    m_host.Show(ShowCommand::Normal);
+    // The layout runs even if the size and state stay as they were.
+    m_lastSize.reset();
+    m_host.RelayoutMainWindow();
 }
 
 void MainWindow::ToggleAddressBar() {
@@ -184,6 +234,7 @@ void MainWindow::ShowListingPage() {
     if (m_lister.Failure() != FileError::Ok) {
         // Whatever page stood there before would pass for this folder's
         // listing: the reason is shown instead, and nothing is logged.
+        LoadAsked();
         m_browser.ShowPage(ListingFailedPage(m_texts, files.GetCurrentDirectory(), m_lister.Failure()));
         return;
     }
@@ -205,16 +256,18 @@ void MainWindow::OnCommand(int id) {
     case cmd::kBack:
         m_state.idleTicks = 0;
         m_state.recordNextPage = 0;
+        LoadAsked();
         m_browser.GoBack();
         break;
     case cmd::kForward:
         m_state.idleTicks = 0;
         m_state.recordNextPage = 0;
+        LoadAsked();
         m_browser.GoForward();
         break;
     case cmd::kNavigate: NavigateToAddressBar(); break;
     case cmd::kQuit: m_browser.Quit(); break;
-    case cmd::kSearch: m_browser.GoSearch(); break;
+    case cmd::kSearch: LoadAsked(), m_browser.GoSearch(); break;
     case cmd::kHelp: OpenReadme(); break;
     case cmd::kHandOff: ReceiveHandOff(); break;
     case cmd::kRemoveMenu: RemoveMenu(); break;
@@ -224,8 +277,10 @@ void MainWindow::OnCommand(int id) {
         NavigateToAddressBar();
         break;
     case cmd::kCloseIe: m_sweep.SweepExternalBrowsers(); break;
-    case cmd::kResetHistory: m_history.ClearHistory(m_host); break;
-    case cmd::kPath: m_host.MessageBox(m_browser.GetPath(), m_texts.pathCaption, Buttons::OkCancel); break;
+    case cmd::kResetHistory: RunBox([&] { m_history.ClearHistory(m_host); }); break;
+    case cmd::kPath:
+        RunBox([&] { m_host.MessageBox(m_browser.GetPath(), m_texts.pathCaption, Buttons::OkCancel); });
+        break;
     case cmd::kFavorites: ShowFavorites(); break;
     case cmd::kToggleAddressBar: ToggleAddressBar(); break;
     case cmd::kMenuIe:
@@ -240,9 +295,17 @@ void MainWindow::OnCommand(int id) {
     }
 }
 
+bool MainWindow::OnExternalCommand(std::int64_t id) {
+    // The hand-off only loads what the settings file holds; every other
+    // command stays with the window's own menus and keys.
+    if (id != cmd::kHandOff) return false;
+    OnCommand(cmd::kHandOff);
+    return true;
+}
+
 bool MainWindow::OnSysCommand(int id) {
     switch (id & ~0xF) {
-    case syscmd::kUrlInput: m_host.RunUrlInputDialog(); return true;
+    case syscmd::kUrlInput: RunBox([&] { m_host.RunUrlInputDialog(); }); return true;
     case syscmd::kMenuSet: ShowAll(); return true;
     case syscmd::kHelp: OpenReadme(); return true;
     default: return false;

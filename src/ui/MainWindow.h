@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/AppState.h"
@@ -31,18 +32,37 @@ public:
 
     // Initialisation, once, before the window is first shown.
     bool OnInitDialog(ShowCommand startupShowState);
-    // Every real change of the client size or of the show state.
+    // The platform's word on the client size and show state, at every
+    // change it sees and whenever it is unsure: a notice that repeats the
+    // last one is no size change (re-showing a minimised window minimised)
+    // and leaves the layout and the idle count alone.
+    void OnSizeNotification(SizeKind kind, std::int32_t width, std::int32_t height);
+    // The layout, with the client size of a real change.
     void OnSize(std::int32_t width, std::int32_t height);
-    // A close request: the placement is saved, then the window ends.
+    // A close request: the placement is saved, then the window ends. While a
+    // box is open the box ends first and the close follows when it has.
     void OnClose();
     void OnCommand(int id);
+    // A command another process sent: only the hand-off is taken from
+    // outside. Returns whether it was.
+    bool OnExternalCommand(std::int64_t id);
     // Returns false when the platform's default handling should run.
     bool OnSysCommand(int id);
     void OnAddressBarFocusOut();
     // Enter in the address bar navigates to its text.
     void OnAddressBarActivate();
-    // Pointer motion, buttons, wheel and keys anywhere in the window.
+    // Pointer motion, buttons, wheel and keys anywhere in the window; while
+    // a box is open input goes to the box and does not count as activity.
     void OnInput();
+    // A download moving on counts as activity, box or none.
+    void OnDownloadActivity();
+    // Escape pressed in the window, in the page or outside it: outside, it is
+    // the window's Cancel. Returns whether the key was taken.
+    bool OnEscape(bool inPage);
+    // The engine lost the page with its process: shown again once, and not
+    // again until the next navigation asked here, so that a page that takes
+    // every new process down with it cannot loop.
+    void OnEngineCrashed();
     void OnTimer();
 
     void NavigateToAddressBar() override;
@@ -70,6 +90,11 @@ public:
 
 private:
     void OpenReadme();
+    // Runs a box (a message box, the address dialog) over the window.
+    template <typename Box>
+    void RunBox(Box box);
+    // A new page was asked of the control: a crash may reload it once more.
+    void LoadAsked() { m_reloadedAfterCrash = false; }
     void ShowFavorites();
 
     AppState& m_state;
@@ -84,6 +109,16 @@ private:
     DirectoryLister m_lister;
     ExternalBrowserSweep m_sweep;
     PageEvents m_events;
+
+    struct SizeNotice {
+        SizeKind kind;
+        std::int32_t width, height;
+        bool operator==(const SizeNotice&) const = default;
+    };
+    std::optional<SizeNotice> m_lastSize;
+    int m_openBoxes = 0;
+    bool m_closePending = false;
+    bool m_reloadedAfterCrash = false;
 };
 
 // One tick of the idle timer: minimise once the count passes 55, ask to

@@ -42,6 +42,9 @@ void UrlInputDialog::OnCommand(int id) {
 }
 
 void UrlInputDialog::OnSize(std::int32_t width, std::int32_t height) {
+    if (width == m_lastWidth && height == m_lastHeight) return;
+    m_lastWidth = width;
+    m_lastHeight = height;
     const std::int32_t row = m_state.rowHeight;
     if (kUrlDialogMaxRows * row < height) {
         m_host.MoveDialog(0, 0, width, kUrlDialogMaxRows * row);

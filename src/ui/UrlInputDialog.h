@@ -50,6 +50,8 @@ public:
     bool OnInitDialog();
     // Commands 1 (GO), 2 (Escape: attach a fresh menu bar) and 5 (cancel).
     void OnCommand(int id);
+    // The client size, at every size notice the platform has; one that
+    // repeats the last is no size change and lays nothing out.
     void OnSize(std::int32_t width, std::int32_t height);
 
     // "<a href="url">name</a>", cut to the title bound, nothing escaped:
@@ -64,6 +66,7 @@ private:
     MainWindow& m_mainWindow;
     Menus& m_menus;
     UrlInputDialogHost& m_host;
+    std::int32_t m_lastWidth = -1, m_lastHeight = -1;
 };
 
 }  // namespace poremisu

@@ -29,6 +29,9 @@ public:
     virtual void SendClose() = 0;
     // Ends the main window's run.
     virtual void EndWindow() = 0;
+    // Lays the main window out again in its normal show state: the size
+    // handler runs with the client size, whether or not it changed.
+    virtual void RelayoutMainWindow() = 0;
 };
 
 // The address bar: a one-line edit.
@@ -53,7 +56,7 @@ public:
     virtual void SetStatusText(const std::string& text) = 0;
 };
 
-// The menu bar "MAINMENU", loaded afresh each time it is attached, and the
+// The menu bar, built afresh from the command table each time it is attached, and the
 // system menu's three items (or what stands in for it).
 class Menus {
 public:
@@ -77,6 +80,10 @@ class ModalBoxes : public MessageBoxOwner {
 public:
     // Runs the address dialog modally over the disabled main window.
     virtual void RunUrlInputDialog() = 0;
+
+    // Ends the boxes open over the main window (each as its Cancel); their
+    // loops return once control gets back to them.
+    virtual void EndBoxes() = 0;
 };
 
 class IdleTimer {

@@ -37,7 +37,7 @@ public:
     std::string locationName, locationUrl, path;
     std::vector<std::string> navigations, shownPages;
     std::int32_t top = -1, height = -1;
-    int backs = 0, forwards = 0, searches = 0, quits = 0;
+    int backs = 0, forwards = 0, searches = 0, quits = 0, refreshes = 0;
 
     void GoBack() override { ++backs; }
     void GoForward() override { ++forwards; }
@@ -45,6 +45,7 @@ public:
     void Quit() override { ++quits; }
     void Navigate2(const std::string& to) override { navigations.push_back(to), Log("Navigate2(" + to + ")"); }
     void ShowPage(const std::string& html) override { shownPages.push_back(html), Log("ShowPage"); }
+    void Refresh() override { ++refreshes; }
     void SetLeft(std::int32_t v) override { Log("Left(", {v}); }
     void SetTop(std::int32_t v) override { Log("Top(", {top = v}); }
     void SetWidth(std::int32_t v) override { Log("Width(", {v}); }
@@ -56,9 +57,9 @@ public:
     void SetResizable(bool v) override { Log("Resizable(", {v}); }
 };
 
-// The toolkit window as the main window's logic sees it. Like the real one it
-// calls the window's size handler on every real change of size or show state
-// (and only then), and handles a close request before SendClose returns.
+// The toolkit window as the main window's logic sees it. Like the real ones it
+// tells the window its size and show state at every show command, changed or
+// not, and handles a close request before SendClose returns.
 class FakeHost : public WindowHost, public BrowserMenu, Logging {
 public:
     explicit FakeHost(CallLog& log) : Logging{log} {}
@@ -68,7 +69,9 @@ public:
     std::string addressBar;
     bool statusBarShown = true;  // the status window is created visible
     bool hasMenu = false, minimized = false, maximized = false;
-    int menuDestroys = 0, browserMenus = 0, sendCloses = 0, endWindows = 0, urlDialogRuns = 0;
+    int menuDestroys = 0, browserMenus = 0, sendCloses = 0, endWindows = 0, urlDialogRuns = 0, relayouts = 0;
+    int boxesEnded = 0;
+    std::function<void()> whileBoxOpen;  // runs inside each box's loop
     std::vector<ShowCommand> shows;
     std::optional<WindowPlacement> placement;  // what GetPlacement reads; none fails
     std::vector<WindowPlacement> appliedPlacements;
@@ -98,11 +101,16 @@ public:
     void Show(ShowCommand command) override {
         shows.push_back(command);
         if (command == ShowCommand::Minimize || command == ShowCommand::ShowMinimized) {
-            if (!minimized) minimized = true, window->OnSize(0, 0);
-        } else if (command == ShowCommand::Normal && (minimized || maximized)) {
-            minimized = maximized = false, window->OnSize(800, 600);
+            minimized = true, window->OnSizeNotification(SizeKind::Minimized, 0, 0);
+        } else if (command == ShowCommand::Normal) {
+            minimized = maximized = false, window->OnSizeNotification(SizeKind::Restored, 800, 600);
         }
     }
+    // As a toolkit that lays out in place: the same size told again.
+    void RelayoutMainWindow() override {
+        ++relayouts, minimized = maximized = false, window->OnSizeNotification(SizeKind::Restored, 800, 600);
+    }
+    void EndBoxes() override { ++boxesEnded; }
     bool IsMaximized() override { return maximized; }
     bool GetPlacement(WindowPlacement& out) override { return placement && (out = *placement, true); }
     void SetPlacement(const WindowPlacement& p) override { appliedPlacements.push_back(p); }
@@ -113,11 +121,15 @@ public:
     void EndWindow() override { ++endWindows; }
     Answer MessageBox(const std::string& text, const std::string& caption, Buttons) override {
         boxes.push_back(text + "|" + caption);
+        if (whileBoxOpen) whileBoxOpen();
         Answer answer = answers.empty() ? Answer::Cancel : answers.front();
         if (!answers.empty()) answers.pop_front();
         return answer;
     }
-    void RunUrlInputDialog() override { ++urlDialogRuns; }
+    void RunUrlInputDialog() override {
+        ++urlDialogRuns;
+        if (whileBoxOpen) whileBoxOpen();
+    }
 };
 
 struct FakeProcessServices : ProcessServices {

@@ -121,18 +121,24 @@ TEST(MainWindowClose, SavesThePlacementOnlyOnACloseRequest) {
         bool readable, maximized;
         int command;  // 0: a close request
         std::string win;  // empty: not saved
+        bool inBox = false;  // the request comes while the path box is open
     } cases[] = {
         {"close", true, false, 0, "1:1:-1:-1:-8:-8:10:20:330:440"},
         {"close maximised", true, true, 0, "3:1:-1:-1:-8:-8:10:20:330:440"},
         {"placement unreadable", false, false, 0, ""},
         {"OK", true, false, cmd::kOk, ""},
         {"Cancel", true, true, cmd::kCancel, ""},
+        // The box ends first; the window ends once the box's loop has returned.
+        {"close over a box", true, false, 0, "1:1:-1:-1:-8:-8:10:20:330:440", true},
     };
     for (const auto& c : cases) {
         Rig rig;
         if (c.readable) rig.host.placement = WindowPlacement{1, 1, -1, -1, -8, -8, 10, 20, 330, 440};
         rig.host.maximized = c.maximized;
-        c.command ? rig.window.OnCommand(c.command) : rig.window.OnClose();
+        int endsInBox = -1;
+        rig.host.whileBoxOpen = [&] { rig.window.OnClose(), endsInBox = rig.host.endWindows; };
+        c.inBox ? rig.window.OnCommand(cmd::kPath) : c.command ? rig.window.OnCommand(c.command) : rig.window.OnClose();
+        EXPECT_EQ(std::pair(endsInBox, rig.host.boxesEnded), c.inBox ? std::pair(0, 1) : std::pair(-1, 0)) << c.name;
         EXPECT_EQ(rig.host.endWindows, 1) << c.name;
         std::string saved = c.win.empty() ? "" : "[setting]\r\nwin=" + c.win + "\r\n";
         EXPECT_EQ(test::ReadFile(rig.state.settingsPath), saved) << c.name;
@@ -158,7 +164,8 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
              {"record", s.recordNextPage}, {"ticks", s.idleTicks}, {"menu", h.hasMenu},
              {"destroys", h.menuDestroys}, {"menuIe", h.browserMenus}, {"status", s.statusBarVisible},
              {"shown", h.statusBarShown}, {"height", s.addressBarHeight}, {"shows", int(h.shows.size())},
-             {"dialog", h.urlDialogRuns}, {"end", h.endWindows},
+             {"dialog", h.urlDialogRuns}, {"end", h.endWindows}, {"relayout", h.relayouts},
+             {"refresh", b.refreshes},
              {"closed", int(rig.windows.closeRequests.size())}}) {
         snapshot[key] = std::to_string(n);
     }
@@ -172,6 +179,9 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
 }
 
 // Each command, or short run of commands, from the bare view of a fresh window.
+// Below zero: Escape outside the page or in it, and a crash of the engine;
+// kOutside marks a command sent by another process.
+constexpr int kEscapeOutside = -1, kEscapeInPage = -2, kCrash = -3, kOutside = 1 << 20;
 TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
     const std::string full = "Page - " + test::kWord, bare = full + " > ";
     using cmd::kShowAll, cmd::kToggleStatusBar;
@@ -204,24 +214,35 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
          "nav=about:home|$/win/favorites/Favorites.htm text=$/win/favorites/Favorites.htm ticks=0"},
         {false, {cmd::kMenuIe}, "menuIe=1"},
         {false, {99999}, ""},
-        // The view: every change but the menu's ends in the minimise-and-restore
-        // relayout, which reaches the page; only the status bar's recomposes the title.
-        {false, {cmd::kToggleAddressBar}, "height=21 page=21,579 shows=2 ticks=0"},
-        {false, {cmd::kToggleAddressBar, cmd::kToggleAddressBar}, "page=0,600 shows=4 ticks=0"},
-        {false, {cmd::kToggleStatusBar}, "page=0,581 shown=1 shows=2 status=1 ticks=0 title=" + full},
-        {false, {cmd::kToggleStatusBar, cmd::kToggleStatusBar}, "page=0,600 shows=4 ticks=0 title=" + bare},
-        {false, {cmd::kShowAll}, "height=21 menu=1 page=21,560 shown=1 shows=2 status=1 ticks=0"},
-        {false, {kShowAll, kToggleStatusBar}, "height=21 menu=1 page=21,579 shows=4 ticks=0 title=" + bare},
+        // The view: every change but the menu's ends in a relayout, which
+        // reaches the page even at an unchanged size; only the status bar's recomposes the title.
+        {false, {cmd::kToggleAddressBar}, "height=21 page=21,579 relayout=1 ticks=0"},
+        {false, {cmd::kToggleAddressBar, cmd::kToggleAddressBar}, "page=0,600 relayout=2 ticks=0"},
+        {false, {cmd::kToggleStatusBar}, "page=0,581 relayout=1 shown=1 status=1 ticks=0 title=" + full},
+        {false, {cmd::kToggleStatusBar, cmd::kToggleStatusBar}, "page=0,600 relayout=2 ticks=0 title=" + bare},
+        {false, {cmd::kShowAll}, "height=21 menu=1 page=21,560 relayout=1 shown=1 status=1 ticks=0"},
+        {false, {kShowAll, kToggleStatusBar}, "height=21 menu=1 page=21,579 relayout=2 ticks=0 title=" + bare},
         {false, {kShowAll, cmd::kRemoveMenu},
-         "destroys=1 height=21 page=21,560 shown=1 shows=2 status=1 ticks=0"},
-        {false, {cmd::kHideAll}, "destroys=1 page=0,600 shows=2 ticks=0"},
-        {false, {cmd::kShowAll, cmd::kHideAll}, "destroys=1 page=0,600 shows=4 ticks=0"},
+         "destroys=1 height=21 page=21,560 relayout=1 shown=1 status=1 ticks=0"},
+        {false, {cmd::kHideAll}, "destroys=1 page=0,600 relayout=1 ticks=0"},
+        {false, {cmd::kShowAll, cmd::kHideAll}, "destroys=1 page=0,600 relayout=2 ticks=0"},
         // System commands are compared with their low four bits cleared.
         {true, {16}, "dialog=1"},
         {true, {16 | 0xF}, "dialog=1"},
-        {true, {32 | 3}, "height=21 menu=1 page=21,560 shown=1 shows=2 status=1 ticks=0"},
+        {true, {32 | 3}, "height=21 menu=1 page=21,560 relayout=1 shown=1 status=1 ticks=0"},
         {true, {48}, "doc=$/readme.txt"},
         {true, {0xF060}, ""},
+        // Escape is the window's Cancel outside the page, the page's own in it.
+        {true, {kEscapeOutside}, "end=1"},
+        {true, {kEscapeInPage}, ""},
+        // A page lost with the engine's process is shown again once per navigation.
+        {false, {kCrash, kCrash}, "refresh=1"},
+        {false, {kCrash, cmd::kNavigate, kCrash, kCrash}, "nav=about:home|http://go.example/ refresh=2 ticks=0"},
+        {false, {kCrash, cmd::kBack, kCrash}, "back=1 record=0 refresh=2 ticks=0"},
+        // From another process only the hand-off is taken.
+        {true, {kOutside | cmd::kHandOff}, "nav=about:home| text= ticks=0"},
+        {true, {kOutside | cmd::kShowAll}, ""},
+        {true, {kOutside | cmd::kOk}, ""},
     };
     for (const auto& c : cases) {
         Rig rig;
@@ -237,7 +258,12 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         rig.state.idleTicks = 9;
         auto before = Snapshot(rig);
         bool handled = true;
-        for (int id : c.ids) c.system ? handled = rig.window.OnSysCommand(id) : (rig.window.OnCommand(id), 1);
+        for (int id : c.ids) {
+            if (id == kCrash) rig.window.OnEngineCrashed();
+            else if (id < 0) handled = rig.window.OnEscape(id == kEscapeInPage);
+            else if (id & kOutside) handled = rig.window.OnExternalCommand(id & ~kOutside);
+            else c.system ? handled = rig.window.OnSysCommand(id) : (rig.window.OnCommand(id), 1);
+        }
         std::string changes;
         for (const auto& [key, value] : Snapshot(rig)) {
             if (before[key] != value) changes += (changes.empty() ? "" : " ") + key + "=" + value;
@@ -312,6 +338,7 @@ TEST(UrlInputDialog, LaysItsRowsOutByTheAddressBarsHeight) {
         FakeDialogHost host{rig.log};
         UrlInputDialog dialog{rig.state, rig.browser, rig.window, rig.host, host};
         dialog.OnSize(w, h);
+        dialog.OnSize(w, h);  // the same size again is no size change
         CallLog expected = rows;
         if (h > 189) expected.insert(expected.begin(), "MoveDialog(0,0,300,189)");
         EXPECT_EQ(rig.log, expected) << h;
@@ -329,6 +356,9 @@ TEST(IdleWatchdog, MinimisesAtTick56AndClosesAt61TicksAfterTheMinimisation) {
         {"no reset", [](Rig&) {}, 56 + 61 - 40},
         {"a status text is none", [](Rig& r) { r.window.Events().OnStatusTextChange("x"); }, 56 + 61 - 40},
         {"input", [](Rig& r) { r.window.OnInput(); }, 56 + 61},
+        {"input to a box is none",
+         [](Rig& r) { r.host.whileBoxOpen = [&r] { r.window.OnInput(); }, r.window.OnCommand(cmd::kPath); },
+         56 + 61 - 40},
         {"the user minimises", [](Rig& r) { r.host.Show(ShowCommand::Minimize); }, 61},
     };
     for (const auto& c : cases) {

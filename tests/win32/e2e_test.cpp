@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -189,7 +190,33 @@ private:
     std::vector<HANDLE> m_processes;
 };
 
-void PostCommand(HWND window, int id) { PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+// Runs a command of the menu bar with the keys a user presses: the bar is
+// attached first when the window has none (the address dialog's Escape
+// attaches it and changes nothing else), then the keys walk from the bar's
+// first entry to the item.
+void MenuCommand(HWND main, int id) {
+    if (!GetMenu(main)) {
+        PostMessageA(main, WM_SYSCOMMAND, 16, 0);
+        HWND dialog = WaitBox(main, L"URL\u5165\u529b");
+        ASSERT_TRUE(dialog);
+        PostMessageA(GetDlgItem(dialog, 1), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        ASSERT_TRUE(WaitUntil([&] { return GetMenu(main) != nullptr; }));
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(5, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 5)));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog) && IsWindowEnabled(main); }));
+    }
+    const WORD R = VK_RIGHT, D = VK_DOWN;
+    const std::map<int, std::vector<WORD>> keys = {
+        {32780, {D}}, {2, {D, D}},                                        // the first popup
+        {32786, {R, D, D}},                                               // the view popup
+        {32776, {R, R, D}}, {32778, {R, R, D, D}},                        // the history popup
+        {3, {R, R, R}}, {4, {R, R, R, R, R}}, {6, {R, R, R, R, R, R}}, {7, {R, R, R, R, R, R, R}},
+        {32779, {R, R, R, R, R, R, R, R, D, D}},                          // the help popup
+        {32777, {R, R, R, R, R, R, R, R, D, D, D, D, R, D}},              // the help popup, then its nested popup
+    };
+    PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, 0);
+    for (WORD key : keys.at(id)) PostMessageA(main, WM_KEYDOWN, key, 0);
+    PostMessageA(main, WM_KEYDOWN, VK_RETURN, 0);
+}
 
 class E2E : public ::testing::Test {
 protected:
@@ -205,6 +232,14 @@ protected:
 
 TEST_F(E2E, OpensBareThenTheAddressDialogShowsTheAnchorTakesEscapeAndGo) {
     EXPECT_EQ(GetMenu(m_main), nullptr);
+    // Commands sent or posted by another process, show all and Cancel, do nothing.
+    DWORD_PTR sent = 0;
+    for (WPARAM id : {32787, IDCANCEL}) {
+        SendMessageTimeoutA(m_main, WM_COMMAND, id, 0, SMTO_ABORTIFHUNG, 3000, &sent);
+        PostMessageA(m_main, WM_COMMAND, id, 0);
+    }
+    Sleep(300);
+    EXPECT_TRUE(IsWindow(m_main) && GetMenu(m_main) == nullptr) << "a foreign command was carried out";
     HWND status = GetDlgItem(m_main, 1);
     EXPECT_TRUE(status && !IsWindowVisible(status)) << "the status bar is hidden";
     EXPECT_TRUE(WaitUntil([&] {
@@ -263,7 +298,7 @@ TEST_F(E2E, PlacementIsSavedOnCloseAndRestoredButNotOnExit) {
     // The menu's exit (command 2) ends the program without saving.
     SetWindowPos(main, nullptr, 10, 20, 300, 300, SWP_NOZORDER | SWP_NOACTIVATE);
     WaitUntil([&] { return GetWindowRect(main, &now) && now.left == 10; });
-    PostCommand(main, 2);
+    MenuCommand(main, 2);
     ASSERT_TRUE(WaitExit(again));
     EXPECT_EQ(m_box.Setting("win"), win);
 }
@@ -271,7 +306,7 @@ TEST_F(E2E, PlacementIsSavedOnCloseAndRestoredButNotOnExit) {
 TEST_F(E2E, ALaterStartHandsItsArgumentToTheRunningWindow) {
     // The later start finds the window by the product word in its title, which the status toggle composes.
     auto titled = [&] { return TextOf(m_main).find(kProductWord) != std::wstring::npos; };
-    if (!WaitUntil(titled, 3000)) PostCommand(m_main, 32786);
+    if (!WaitUntil(titled, 3000)) MenuCommand(m_main, 32786);
     ASSERT_TRUE(WaitUntil(titled));
     const std::pair<std::string, std::wstring> cases[] = {
         {"http://example.invalid/handed-off", L"http://example.invalid/handed-off"},
@@ -313,7 +348,7 @@ TEST_F(E2E, TheSweepLogsAndClosesStrayBrowserWindows) {
     const std::string stuckLine = "(IE)\tStuck - Internet Explorer\r\n";
     auto done = [&] { return !Running(stray) && m_box.History().find(stuckLine) != std::string::npos; };
     for (int sweep = 0; sweep < 3 && !done(); ++sweep) {
-        PostCommand(m_main, 32777);
+        MenuCommand(m_main, 32777);
         WaitUntil(done, 3000);
     }
     EXPECT_TRUE(WaitExit(stray)) << "the stray window was closed";
@@ -336,7 +371,7 @@ TEST(E2EFavorites, AreWrittenAsAListingPageAndShown) {
     HWND main = box.Launch().second;
     SetEnvironmentVariableA("winbootdir", nullptr);
     ASSERT_TRUE(main);
-    PostCommand(main, 32780);
+    MenuCommand(main, 32780);
 
     const std::string page = favorites + "Favorites.htm";
     HWND bar = GetDlgItem(main, 1002);
@@ -368,7 +403,7 @@ TEST(E2EHistory, ResetAsksThenRotatesTheLog) {
         // The start page is logged first.
         const std::string old = "old line\r\n" + LinkLine(L"about:home", L"about:home");
         ASSERT_TRUE(WaitUntil([&] { return box.History() == old; })) << box.History();
-        PostCommand(main, 32778);
+        MenuCommand(main, 32778);
         HWND question = WaitBox(main, kProductWord);
         ASSERT_TRUE(question) << "the confirmation box";
         EXPECT_TRUE(HasChildText(question, L"\u5c65\u6b74\u3092\u521d\u671f\u5316\u3059\u308b")) << "it asks";
@@ -548,9 +583,9 @@ TEST(E2EPages, BackAndForwardAreNotLogged) {
     ASSERT_TRUE(b.WaitTitle(L"One"));
     const std::pair<std::function<void()>, std::wstring> steps[] = {
         {[&] { WaitExit(b.box.Start(Ansi(two)), 20000); }, L"Two"},  // handed off by a later start
-        {[&] { PostCommand(b.main, 3); }, L"One"},                   // "<"
-        {[&] { PostCommand(b.main, 4); }, L"Two"},                   // ">"
-        {[&] { PostCommand(b.main, 32776); }, Wide(b.box / "WindowTitleHis.htm")},
+        {[&] { MenuCommand(b.main, 3); }, L"One"},                   // "<"
+        {[&] { MenuCommand(b.main, 4); }, L"Two"},                   // ">"
+        {[&] { MenuCommand(b.main, 32776); }, Wide(b.box / "WindowTitleHis.htm")},
         {[&] { WaitExit(b.box.Start(Ansi(one)), 20000); }, L"One"},
     };
     for (const auto& [step, name] : steps) {
@@ -566,15 +601,17 @@ TEST(E2EPages, TheOtherCallsReachTheControl) {
     Browsing b;
     ASSERT_TRUE(b.Open(L""));
     ASSERT_TRUE(b.WaitTitle(L"about:home"));
-    PostCommand(b.main, 32779);  // "path": the control's Path in a box
+    MenuCommand(b.main, 32779);  // "path": the control's Path in a box
     HWND box = WaitBox(b.main, L"\u30d1\u30b9");
     ASSERT_TRUE(box);
     EXPECT_TRUE(HasChildText(box, Wide(ModuleDir()))) << "the stand-in's folder";
     PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
-    PostCommand(b.main, 7);  // "?"
-    PostCommand(b.main, 6);  // "x"
-    for (const char* call : {"\nStatusBar\ttrue\t", "\nResizable\ttrue\t", "\nGoSearch\t", "\nQuit\t"}) {
+    // Then "?" and "x", each once the one before has reached the control.
+    const std::pair<int, const char*> calls[] = {
+        {0, "\nStatusBar\ttrue\t"}, {0, "\nResizable\ttrue\t"}, {7, "\nGoSearch\t"}, {6, "\nQuit\t"}};
+    for (const auto& [id, call] : calls) {
+        if (id) MenuCommand(b.main, id);
         EXPECT_TRUE(WaitUntil([&] { return b.box.Events().find(call) != std::string::npos; }, 3000))
             << call << b.box.Events();
     }

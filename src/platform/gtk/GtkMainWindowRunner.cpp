@@ -65,7 +65,8 @@ void GtkMainWindowRunner::RunMainWindow(ShowCommand startupShowState) {
     EventsTap tap(window.Events(), host.Window(), m_options.afterDocumentComplete);
     browser.SetEvents(&tap);
     // The idle watchdog leaves a window alone while it downloads.
-    browser.SetDownloadActivity([&window] { window.OnInput(); });
+    browser.SetDownloadActivity([&window] { window.OnDownloadActivity(); });
+    browser.SetCrashHandler([&window] { window.OnEngineCrashed(); });
     host.Attach(window, browser, browser.Widget());
 
     // SIGTERM is a close request like the close box's: the placement is
@@ -84,6 +85,7 @@ void GtkMainWindowRunner::RunMainWindow(ShowCommand startupShowState) {
     g_source_remove(terminate);
     browser.SetEvents(nullptr);
     browser.SetDownloadActivity({});
+    browser.SetCrashHandler({});
 }
 
 }  // namespace poremisu

@@ -238,12 +238,9 @@ void GtkUrlInputDialog::EndDialog(DialogResult result) {
 }
 
 void GtkUrlInputDialog::OnClientSize(int width, int height) {
-    // Every allocation comes here; only a new size is a size change. The
-    // nine-row cap's move arrives later as an allocation of its own.
-    if (!m_core || (width == m_reportedWidth && height == m_reportedHeight)) return;
-    m_reportedWidth = width;
-    m_reportedHeight = height;
-    m_core->OnSize(width, height);
+    // Every allocation comes here. The nine-row cap's move arrives later as
+    // an allocation of its own.
+    if (m_core) m_core->OnSize(width, height);
 }
 
 gboolean GtkUrlInputDialog::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {

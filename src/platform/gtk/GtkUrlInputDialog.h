@@ -66,8 +66,6 @@ private:
     GMainLoop* m_loop = nullptr;
     bool m_ended = false;
     DialogResult m_result = DialogResult::Cancel;
-    // The client size the core was last told about.
-    int m_reportedWidth = -1, m_reportedHeight = -1;
 };
 
 }  // namespace poremisu

@@ -180,12 +180,8 @@ GtkWindowHost::GtkWindowHost(AppState& state, const Texts& texts, const CodePage
 
     ClientAreaSetSizeHook(m_area, [this](int width, int height) {
         if (!Live() || !m_shown) return;
-        if (width == m_reportedWidth && height == m_reportedHeight) return;
-        m_reportedWidth = width;
-        m_reportedHeight = height;
-        m_reportedIconified = m_iconified;
-        m_reportedMaximized = m_maximized;
-        m_core->OnSize(width, height);
+        m_sizeReported = true;
+        m_core->OnSizeNotification(CurrentSizeKind(), width, height);
     });
 
     // Input anywhere in the window, the page included, restarts the idle
@@ -216,7 +212,6 @@ GtkWindowHost::~GtkWindowHost() {
     gdk_event_handler_set([](GdkEvent* event, gpointer) { gtk_main_do_event(event); }, nullptr, nullptr);
     if (GdkWindow* gdkWindow = gtk_widget_get_window(m_window)) gdk_window_remove_filter(gdkWindow, OnXEvent, this);
     if (m_timer) g_source_remove(m_timer);
-    CancelPendingMinimize();
     for (PendingCommand* pending : m_pending) {
         g_source_remove(pending->source);
         delete pending;
@@ -423,74 +418,52 @@ void GtkWindowHost::SetIcon() {
     g_list_free_full(icons, g_object_unref);
 }
 
-void GtkWindowHost::CancelPendingMinimize() {
-    if (m_minimizeIdle) g_source_remove(m_minimizeIdle);
-    m_minimizeIdle = 0;
+SizeKind GtkWindowHost::CurrentSizeKind() const {
+    // A minimise asked for counts from the asking: the window manager may
+    // take its time, or (with none running) never answer.
+    if (m_iconified || m_iconifyRequested) return SizeKind::Minimized;
+    return m_maximized ? SizeKind::Maximized : SizeKind::Restored;
 }
 
 void GtkWindowHost::ReportSize() {
     if (!Live()) return;
     int width = 0, height = 0;
-    if (m_reportedWidth >= 0) {
+    if (m_sizeReported) {
         ClientAreaContentSize(m_area, width, height);
     } else {
         // Not laid out yet: the size it will open with.
         width = m_units.X(kTemplateWidth);
         height = m_units.Y(kTemplateHeight);
     }
-    m_reportedWidth = width;
-    m_reportedHeight = height;
-    m_reportedIconified = m_iconified;
-    m_reportedMaximized = m_maximized;
-    m_core->OnSize(width, height);
+    m_sizeReported = true;
+    m_core->OnSizeNotification(CurrentSizeKind(), width, height);
 }
+
+// The client area is laid out in place; a minimised or maximised window
+// comes back to its normal state first, as the layout's commands expect.
+void GtkWindowHost::RelayoutMainWindow() { Show(ShowCommand::Normal); }
 
 void GtkWindowHost::Show(ShowCommand command) {
     GtkWindow* window = GTK_WINDOW(m_window);
     switch (command) {
     case ShowCommand::Hide:
-        CancelPendingMinimize();
         gtk_widget_hide(m_window);
         break;
     case ShowCommand::Minimize:
-        // Minimise and restore in a row is the core's way to force a layout:
-        // the minimise waits for idle and the restore that follows cancels it,
-        // so the window never visibly goes away.
-        if (!m_minimizeIdle) {
-            m_minimizeIdle = g_idle_add(
-                [](gpointer data) -> gboolean {
-                    auto* self = static_cast<GtkWindowHost*>(data);
-                    self->m_minimizeIdle = 0;
-                    self->Show(ShowCommand::ShowMinimized);
-                    return G_SOURCE_REMOVE;
-                },
-                this);
-        }
-        break;
     case ShowCommand::ShowMinimized:
-        CancelPendingMinimize();
-        // A window that is minimised already stays as it is: no new
-        // notification, so the idle count is not restarted by it.
         if (!m_iconified && !m_iconifyRequested) {
             m_iconifyRequested = true;
             gtk_window_iconify(window);
-            // Minimising is a change of state, and the core hears of it now,
-            // as it would from the platform's size notification: the window
-            // manager may take its time, or (with none running) never answer.
-            if (Live() && m_reportedWidth >= 0) {
-                ReportSize();
-                m_reportedIconified = true;
-            }
         }
+        // The core hears of it now, as from the platform's size notification.
+        if (m_sizeReported) ReportSize();
         break;
     case ShowCommand::Maximized:
-        CancelPendingMinimize();
         if (m_shown) gtk_widget_show(m_window);
         gtk_window_maximize(window);
         break;
     case ShowCommand::Normal:
     default:
-        CancelPendingMinimize();
         if (m_shown) gtk_widget_show(m_window);
         if (m_iconified || m_iconifyRequested) {
             m_iconifyRequested = false;
@@ -646,13 +619,10 @@ gboolean GtkWindowHost::OnTick(gpointer data) {
 void GtkWindowHost::SendClose() { Close(); }
 
 void GtkWindowHost::Close() {
-    if (!Live()) return;
-    // A box open over the window ends first, so a closed window never leaves
-    // a modal box behind it (hidden with the minimised window, say); then the
-    // placement is saved and the window ends as at any close.
-    EndModalBoxes();
-    m_core->OnClose();
+    if (Live()) m_core->OnClose();
 }
+
+void GtkWindowHost::EndBoxes() { EndModalBoxes(); }
 
 void GtkWindowHost::EndModalBoxes() {
     // Each box's loop returns once control gets back to it; its window goes now.
@@ -667,7 +637,6 @@ void GtkWindowHost::EndWindow() {
     m_ended = true;
     if (m_timer) g_source_remove(m_timer);
     m_timer = 0;
-    CancelPendingMinimize();
     EndModalBoxes();
     // The window itself goes when the run is over: this may be called from
     // inside one of its own handlers.
@@ -733,11 +702,7 @@ gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data
         GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->m_window));
         bool inPage = focus && self->m_browserView &&
                       (focus == self->m_browserView || gtk_widget_is_ancestor(focus, self->m_browserView));
-        // The page keeps its own Escape; elsewhere it is the window's Cancel.
-        if (!inPage) {
-            self->m_core->OnCommand(cmd::kCancel);
-            return TRUE;
-        }
+        return self->m_core->OnEscape(inPage) ? TRUE : FALSE;
     }
     return FALSE;
 }
@@ -747,10 +712,7 @@ gboolean GtkWindowHost::OnWindowState(GtkWidget*, GdkEventWindowState* event, gp
     self->m_iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
     self->m_maximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
     if (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) self->m_iconifyRequested = false;
-    // Only a real change of state is a size notification: minimising a
-    // window that is minimised already must not restart the idle count.
-    if (self->Live() && self->m_reportedWidth >= 0 &&
-        (self->m_iconified != self->m_reportedIconified || self->m_maximized != self->m_reportedMaximized)) {
+    if (self->m_sizeReported && (event->changed_mask & (GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_MAXIMIZED))) {
         self->ReportSize();
     }
     return FALSE;
@@ -802,9 +764,7 @@ void GtkWindowHost::OnEvent(GdkEvent* event, gpointer data) {
         self->Close();
         return;
     }
-    // While a box is open the main window takes no input, and input to the
-    // box does not count as activity.
-    if (forWindow && IsInput(event->type) && self->m_modalBoxes.empty()) self->m_core->OnInput();
+    if (forWindow && IsInput(event->type)) self->m_core->OnInput();
     gtk_main_do_event(event);
 }
 
@@ -818,10 +778,8 @@ GdkFilterReturn GtkWindowHost::OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer d
     if (event->type != ClientMessage || event->xclient.message_type != self->m_commandAtom) {
         return GDK_FILTER_CONTINUE;
     }
-    // Other processes may only hand an address over; nothing else is taken from outside.
-    if (event->xclient.format == 32 && event->xclient.data.l[0] == kHandOffCommand && self->Live()) {
+    if (event->xclient.format == 32 && self->Live() && self->m_core->OnExternalCommand(event->xclient.data.l[0])) {
         long token = event->xclient.data.l[1];
-        self->m_core->OnCommand(cmd::kHandOff);
         // The sender waits for this property to learn that the address was taken.
         XChangeProperty(event->xclient.display, event->xclient.window, self->m_ackAtom, XA_CARDINAL, 32,
                         PropModeReplace, reinterpret_cast<unsigned char*>(&token), 1);

@@ -82,6 +82,8 @@ public:
     void EndWindow() override;
     Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
     void RunUrlInputDialog() override;
+    void RelayoutMainWindow() override;
+    void EndBoxes() override;
 
 private:
     enum class Route { Command, SysCommand };
@@ -102,9 +104,9 @@ private:
     void BuildSystemMenu();
     void PopupSystemMenu(const GdkEvent* trigger);
 
-    // Tells the core the content size now, as a size notification would.
+    // Tells the core the content size and show state now, as a size notification would.
     void ReportSize();
-    void CancelPendingMinimize();
+    SizeKind CurrentSizeKind() const;
     GdkRectangle FrameRect() const;
     // The window manager's decorations (left, right, top, bottom), when it has said.
     std::optional<std::array<long, 4>> FrameExtents() const;
@@ -149,12 +151,10 @@ private:
     GSimpleActionGroup* m_systemActions = nullptr;
     std::vector<PendingCommand*> m_pending;
 
-    // What the core was last told by OnSize.
-    int m_reportedWidth = -1, m_reportedHeight = -1;
-    bool m_reportedIconified = false, m_reportedMaximized = false;
+    // Whether the core has been told a size yet.
+    bool m_sizeReported = false;
     bool m_iconified = false, m_maximized = false;
     bool m_iconifyRequested = false;
-    guint m_minimizeIdle = 0;
 
     // The outer frame of the window while it was last neither minimised nor maximised.
     std::optional<GdkRectangle> m_normalRect;

@@ -113,13 +113,11 @@ std::string WebKitBrowser::ToCodePage(const char* utf8) const {
 
 void WebKitBrowser::GoBack() {
     ++m_loadsAsked;
-    m_reloadedAfterCrash = false;
     webkit_web_view_go_back(m_view);
 }
 
 void WebKitBrowser::GoForward() {
     ++m_loadsAsked;
-    m_reloadedAfterCrash = false;
     webkit_web_view_go_forward(m_view);
 }
 
@@ -131,13 +129,11 @@ void WebKitBrowser::Quit() {}
 
 void WebKitBrowser::LoadHome() {
     ++m_loadsAsked;
-    m_reloadedAfterCrash = false;
     webkit_web_view_load_uri(m_view, kInternalHome);
 }
 
 void WebKitBrowser::Navigate2(const std::string& address) {
     ++m_loadsAsked;
-    m_reloadedAfterCrash = false;
     ResolvedAddress resolved = ResolveAddress(address, PathExists, CurrentDirectory);
     switch (resolved.kind) {
     case ResolvedAddress::Kind::Nothing: return;
@@ -157,7 +153,6 @@ void WebKitBrowser::Navigate2(const std::string& address) {
 }
 
 void WebKitBrowser::ShowPage(const std::string& html) {
-    m_reloadedAfterCrash = false;
     const char* uri = webkit_web_view_get_uri(m_view);
     // Shown the way an error page is, under the current address.
     m_errorPageUri = uri ? uri : "";
@@ -290,15 +285,16 @@ void WebKitBrowser::FlushPendingComplete() {
     RaiseComplete();
 }
 
-void WebKitBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
+void WebKitBrowser::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                            gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
-    // The page died with its process and the view is left empty: a new
-    // process shows it again, and its completion is reported as any other.
-    if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || self->m_reloadedAfterCrash) return;
-    self->m_reloadedAfterCrash = true;
-    webkit_web_view_reload(view);
+    // The page died with its process and the view is left empty; an end
+    // asked for through the engine's own interface is no crash.
+    if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || !self->m_crashed) return;
+    self->m_crashed();
 }
+
+void WebKitBrowser::Refresh() { webkit_web_view_reload(m_view); }
 
 void WebKitBrowser::RaiseComplete() {
     // Done is said before the completion, which then titles the page plainly.
@@ -452,7 +448,6 @@ void WebKitBrowser::CompleteFolder() {
     FlushPendingComplete();
     m_folder = std::move(m_pendingFolder);
     m_pendingFolder.reset();
-    m_reloadedAfterCrash = false;
     // As for a page: its start, then its completion.
     if (m_events) m_events->OnDownloadBegin();
     if (m_events) m_events->OnDocumentComplete();

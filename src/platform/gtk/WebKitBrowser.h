@@ -27,6 +27,8 @@ public:
     void SetEvents(BrowserEvents* events) { m_events = events; }
     // What a running download or its save dialog reports as the user's activity.
     void SetDownloadActivity(std::function<void()> activity) { m_downloads.SetActivity(std::move(activity)); }
+    // Called when the engine's process died under the page.
+    void SetCrashHandler(std::function<void()> crashed) { m_crashed = std::move(crashed); }
     GtkWidget* Widget() const { return GTK_WIDGET(m_view); }
 
     void GoBack() override;
@@ -35,6 +37,7 @@ public:
     void Quit() override;
     void Navigate2(const std::string& address) override;
     void ShowPage(const std::string& html) override;
+    void Refresh() override;
 
     void SetLeft(std::int32_t value) override;
     void SetTop(std::int32_t value) override;
@@ -131,10 +134,7 @@ private:
     std::string m_answeredTitle;
     // Ends the questions still out when the browser goes.
     GCancellable* m_cancellable = nullptr;
-    // The page has been shown again once since its process died; it is not
-    // again until the core navigates, so that a page that takes every new
-    // process down with it cannot loop.
-    bool m_reloadedAfterCrash = false;
+    std::function<void()> m_crashed;
     bool m_statusBar = false;
     bool m_resizable = false;
     Downloads m_downloads;

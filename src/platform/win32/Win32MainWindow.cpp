@@ -16,6 +16,22 @@ namespace {
 // The one main window of the process, for the thread's input hook.
 Win32MainWindow* g_inputTarget = nullptr;
 
+// A command message taken from the main window's queue. The window's own
+// menus notify by position (WM_MENUCOMMAND) and its keys and controls send
+// on this thread, so a queued WM_COMMAND was posted by another process.
+constexpr UINT kQueuedCommand = WM_APP + 1;
+
+// Whether `menu` is `root` or one of its submenus, at any depth.
+bool ContainsMenu(HMENU root, HMENU menu) {
+    if (!root || !menu) return false;
+    if (root == menu) return true;
+    int count = GetMenuItemCount(root);
+    for (int i = 0; i < count; ++i) {
+        if (ContainsMenu(GetSubMenu(root, i), menu)) return true;
+    }
+    return false;
+}
+
 WindowId IdOf(HWND window) { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(window)); }
 
 int Clamp(std::size_t count) { return count > INT_MAX ? INT_MAX : static_cast<int>(count); }
@@ -185,12 +201,10 @@ void Win32MainWindow::RunMainWindow(ShowCommand startupShowState) {
         // size in the middle of the screen.
         // The first showing counts as a size change: a window that no
         // placement has moved lays its controls out before it appears.
-        if (!m_sized) {
-            RECT client = {};
-            GetClientRect(window, &client);
-            WPARAM kind = IsIconic(window) ? SIZE_MINIMIZED : IsZoomed(window) ? SIZE_MAXIMIZED : SIZE_RESTORED;
-            OnSizeMessage(kind, MAKELPARAM(client.right, client.bottom));
-        }
+        RECT client = {};
+        GetClientRect(window, &client);
+        WPARAM kind = IsIconic(window) ? SIZE_MINIMIZED : IsZoomed(window) ? SIZE_MAXIMIZED : SIZE_RESTORED;
+        OnSizeMessage(kind, MAKELPARAM(client.right, client.bottom));
         if (!IsWindowVisible(window)) {
             CentreOver(window, nullptr);
             ShowWindow(window, SW_SHOWNORMAL);
@@ -235,11 +249,15 @@ void Win32MainWindow::RunMessageLoop() {
 LRESULT CALLBACK Win32MainWindow::InputHook(int code, WPARAM wParam, LPARAM lParam) {
     // Input anywhere inside the main window, the page's own windows included,
     // shows that someone is there. Boxes and the address dialog are other
-    // windows and do not count.
+    // windows, not looked at here.
     if (code == HC_ACTION && wParam == PM_REMOVE && g_inputTarget && g_inputTarget->m_window) {
-        const MSG* message = reinterpret_cast<const MSG*>(lParam);
+        MSG* message = reinterpret_cast<MSG*>(lParam);
         if (message && IsInputMessage(message->message) && g_inputTarget->IsInsideMainWindow(message->hwnd)) {
             g_inputTarget->m_window->OnInput();
+        }
+        // Whichever loop takes it (the window's, a box's), it arrives marked.
+        if (message && message->message == WM_COMMAND && message->hwnd && message->hwnd == g_inputTarget->m_hwnd) {
+            message->message = kQueuedCommand;
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -281,6 +299,13 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_INITDIALOG: return OnInitDialog() ? TRUE : FALSE;
     case WM_SIZE: OnSizeMessage(wParam, lParam); return FALSE;
     case WM_COMMAND:
+        // Sent from another thread: another process's command, of which the
+        // hand-off alone is taken. The window's own keys and controls send on
+        // this thread.
+        if (InSendMessage()) {
+            m_window->OnExternalCommand(LOWORD(wParam));
+            return TRUE;
+        }
         if (m_addressBar && reinterpret_cast<HWND>(lParam) == m_addressBar) {
             // Leaving the address bar navigates to its text; its other
             // notifications do nothing.
@@ -295,13 +320,22 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         m_window->OnCommand(LOWORD(wParam));
         return TRUE;
+    case kQueuedCommand: m_window->OnExternalCommand(LOWORD(wParam)); return TRUE;
+    case WM_MENUCOMMAND: {
+        // An item of the window's own menu bar, by its place in its menu.
+        auto menu = reinterpret_cast<HMENU>(lParam);
+        if (!ContainsMenu(GetMenu(m_hwnd), menu)) return TRUE;
+        UINT id = GetMenuItemID(menu, static_cast<int>(wParam));
+        if (id != static_cast<UINT>(-1)) m_window->OnCommand(static_cast<int>(id));
+        return TRUE;
+    }
     case WM_SYSCOMMAND:
         if (m_window->OnSysCommand(static_cast<int>(wParam))) {
             SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, 0);
             return TRUE;
         }
         return FALSE;
-    case WM_CLOSE: OnCloseRequest(); return TRUE;
+    case WM_CLOSE: m_window->OnClose(); return TRUE;
     case WM_MOUSEMOVE:
     case WM_KEYDOWN:
     case WM_MOUSEWHEEL:
@@ -338,32 +372,24 @@ bool Win32MainWindow::OnInitDialog() {
 
 void Win32MainWindow::OnSizeMessage(WPARAM kind, LPARAM size) {
     if (!m_controlsAttached) return;
-    if (kind != SIZE_RESTORED && kind != SIZE_MINIMIZED && kind != SIZE_MAXIMIZED) return;
-    if (m_sized && kind == m_lastSizeKind && size == m_lastSize) return;
-    m_sized = true;
-    m_lastSizeKind = kind;
-    m_lastSize = size;
-    m_window->OnSize(LOWORD(size), HIWORD(size));
-}
-
-void Win32MainWindow::OnCloseRequest() {
-    if (m_openBoxes > 0) {
-        // The box ends first; the close follows when its loop has returned.
-        m_closePending = true;
-        EndOwnedBoxes();
-        return;
+    SizeKind sizeKind = SizeKind::Restored;
+    switch (kind) {
+    case SIZE_RESTORED: break;
+    case SIZE_MINIMIZED: sizeKind = SizeKind::Minimized; break;
+    case SIZE_MAXIMIZED: sizeKind = SizeKind::Maximized; break;
+    default: return;  // another window's change, not this one's
     }
-    m_window->OnClose();
+    m_window->OnSizeNotification(sizeKind, LOWORD(size), HIWORD(size));
 }
 
-void Win32MainWindow::EndOwnedBoxes() {
+void Win32MainWindow::EndBoxes() {
     EnumThreadWindows(GetCurrentThreadId(), EndOwnedBox, reinterpret_cast<LPARAM>(m_hwnd));
 }
 
-void Win32MainWindow::AfterBox() {
-    if (m_openBoxes > 0 || !m_closePending) return;
-    m_closePending = false;
-    if (!m_ended) m_window->OnClose();
+// Minimised, then shown normal: the restore's size notification runs the layout.
+void Win32MainWindow::RelayoutMainWindow() {
+    ShowWindow(m_hwnd, SW_MINIMIZE);
+    ShowWindow(m_hwnd, SW_SHOWNORMAL);
 }
 
 void Win32MainWindow::PaintIcon() {
@@ -412,6 +438,12 @@ void Win32MainWindow::SetStatusText(const std::string& text) {
 void Win32MainWindow::AttachMainMenu() {
     HMENU menu = BuildMainMenu();
     if (!menu) return;
+    // Its items notify by position: a plain command message is not theirs.
+    MENUINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_STYLE | MIM_APPLYTOSUBMENUS;
+    info.dwStyle = MNS_NOTIFYBYPOS;
+    SetMenuInfo(menu, &info);
     HMENU previous = GetMenu(m_hwnd);
     if (!SetMenu(m_hwnd, menu)) {
         ::DestroyMenu(menu);
@@ -530,20 +562,14 @@ void Win32MainWindow::EndWindow() {
 }
 
 Answer Win32MainWindow::MessageBox(const std::string& text, const std::string& caption, Buttons buttons) {
-    ++m_openBoxes;
     int answer = MessageBoxA(m_hwnd, text.c_str(), caption.c_str(), buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK);
-    --m_openBoxes;
-    AfterBox();
     return answer == IDOK ? Answer::Ok : Answer::Cancel;
 }
 
 void Win32MainWindow::RunUrlInputDialog() {
     UrlInputWindow dialog(*this);
-    ++m_openBoxes;
     DialogBoxParamA(m_instance, MAKEINTRESOURCEA(IDD_URL_INPUT), m_hwnd, UrlInputWindow::DialogProc,
                     reinterpret_cast<LPARAM>(&dialog));
-    --m_openBoxes;
-    AfterBox();
 }
 
 }  // namespace poremisu

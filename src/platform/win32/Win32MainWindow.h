@@ -55,6 +55,8 @@ public:
     void EndWindow() override;
     Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
     void RunUrlInputDialog() override;
+    void RelayoutMainWindow() override;
+    void EndBoxes() override;
 
 private:
     class UrlInputWindow;
@@ -66,13 +68,9 @@ private:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool OnInitDialog();
     void OnSizeMessage(WPARAM kind, LPARAM size);
-    void OnCloseRequest();
     void PaintIcon();
     void RunMessageLoop();
     bool IsInsideMainWindow(HWND window) const;
-    // Ends the address dialog or message box the main window owns.
-    void EndOwnedBoxes();
-    void AfterBox();
 
     HINSTANCE m_instance;
     AppState& m_state;
@@ -90,15 +88,6 @@ private:
 
     bool m_controlsAttached = false;
     bool m_ended = false;
-    // A close request that came while a box was open: carried out once it has ended.
-    bool m_closePending = false;
-    int m_openBoxes = 0;
-
-    // The last size notification handled: one that changes nothing is not a
-    // size change (re-showing a minimised window minimised, for one).
-    bool m_sized = false;
-    WPARAM m_lastSizeKind = 0;
-    LPARAM m_lastSize = 0;
 };
 
 }  // namespace poremisu

@@ -356,6 +356,7 @@ std::string Win32WebBrowser::GetString(DISPID id) {
 void Win32WebBrowser::GoBack() { Go(dispid::kGoBack); }
 void Win32WebBrowser::GoForward() { Go(dispid::kGoForward); }
 void Win32WebBrowser::GoSearch() { Go(dispid::kGoSearch); }
+void Win32WebBrowser::Refresh() { Go(dispid::kRefresh); }
 
 void Win32WebBrowser::Go(DISPID id) {
     // A page of the program's own that never completed holds back no other.

@@ -15,6 +15,7 @@ namespace dispid {
 inline constexpr DISPID kGoBack = 100;
 inline constexpr DISPID kGoForward = 101;
 inline constexpr DISPID kGoSearch = 103;
+inline constexpr DISPID kRefresh = -550;
 inline constexpr DISPID kQuit = 300;
 inline constexpr DISPID kNavigate2 = 500;
 inline constexpr DISPID kLeft = 206;
@@ -69,6 +70,7 @@ public:
     void Quit() override;
     void Navigate2(const std::string& address) override;
     void ShowPage(const std::string& html) override;
+    void Refresh() override;
 
     void SetLeft(std::int32_t value) override;
     void SetTop(std::int32_t value) override;
