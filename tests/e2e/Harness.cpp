@@ -71,6 +71,12 @@ std::vector<pid_t> ChildrenOf(pid_t pid, bool recursive) {
     return found;
 }
 
+}  // namespace
+
+std::vector<pid_t> DescendantsOf(pid_t pid) { return ChildrenOf(pid, true); }
+
+namespace {
+
 bool Gone(pid_t pid) {
     // A child of ours (adopted ones included) is reaped here; anything else is
     // gone once kill finds nothing.

@@ -33,6 +33,8 @@ inline constexpr const char* kProductWord = "ぽれみす";  // in every title o
 std::string BareTitle(const std::string& pageName);
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+// The processes below `pid`, every generation.
+std::vector<pid_t> DescendantsOf(pid_t pid);
 // Asks `done` every few milliseconds until it answers true or the time is up.
 bool WaitUntil(milliseconds timeout, const std::function<bool()>& done);
 
