@@ -100,13 +100,8 @@ TEST_F(HandOffTest, ALaterStartHandsItsArgumentOverOrSaysWhyAndACopyElsewhereRun
     std::filesystem::create_directories(copy.parent_path());
     std::filesystem::copy_file(ProgramDir() / "poremisu", copy);
     Process& other = Spawn({copy.string(), WritePage("gamma.htm", "Gamma")});
-    XWindow own = 0;
-    EXPECT_TRUE(WaitUntil(30s, [&] {
-        for (XWindow w : ProgramWindows(X()))
-            if (WindowTitle(X(), w) == BareTitle("Gamma")) own = w;
-        return own != 0;
-    })) << "the copy did not open its own window\n" << Logs();
-    EXPECT_NE(own, window);
+    XWindow own = WaitForTitled(BareTitle("Gamma"), 30s);  // the copy's own window
+    EXPECT_TRUE(own && own != window);
     EXPECT_TRUE(other.Running() && first->Running());
     EXPECT_EQ(Settings().find("gamma"), std::string::npos) << Settings();
     EXPECT_FALSE(std::filesystem::exists(copy.parent_path() / "poremisu.ini"));

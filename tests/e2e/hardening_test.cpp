@@ -214,17 +214,7 @@ TEST_F(HardeningTest, ForeignCommandMessagesDoNothingButTheHandOffAndTheWindowOu
     ASSERT_TRUE(WaitUntil(5s, [&] { return History().find(">First<") != std::string::npos; }));
     const std::string historyBefore = History();
 
-    auto send = [&](long command) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(X(), "_POREMISU_COMMAND", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = command;
-        event.xclient.data.l[1] = 7;
-        XSendEvent(X(), window, False, NoEventMask, &event);
-        XFlush(X());
-    };
+    auto send = [&](long command) { SendClientMessage(X(), window, "_POREMISU_COMMAND", {command, 7}); };
     // OK, Cancel, the reset, the sweep, Back, the favorites command, and no command at all.
     for (long command : {1L, 2L, 32778L, 32777L, 3L, 32780L, -1L, 0L}) send(command);
     std::this_thread::sleep_for(1500ms);

@@ -398,13 +398,7 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
     PointAt(window, 100, 100);
     Xdotool({"click", "1"});
 
-    XWindow dialog = 0;
-    ASSERT_TRUE(WaitUntil(15s, [&] {
-        for (XWindow w : ProgramWindows(X())) {
-            if (WindowTitle(X(), w) == "名前を付けて保存") dialog = w;
-        }
-        return dialog != 0;
-    })) << "no save dialog\n" << Logs();
+    ASSERT_NE(WaitForTitled("名前を付けて保存"), 0u);
     std::this_thread::sleep_for(500ms);  // the chooser fills its name field once shown
     for (const auto& [key, windows] : c.keys) {
         SCOPED_TRACE(key);

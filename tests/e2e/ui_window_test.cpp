@@ -69,19 +69,6 @@ protected:
         return WaitUntil(10s, [&] { return Property32(X(), root, "_NET_ACTIVE_WINDOW") == long(window); });
     }
 
-    // The program's window titled `title` (the address dialog, a message box), once it is on screen.
-    XWindow WaitForBox(const std::string& title) {
-        XWindow found = 0;
-        WaitUntil(15s, [&] {
-            for (XWindow window : ProgramWindows(X())) {
-                if (WindowTitle(X(), window) == title) found = window;
-            }
-            return found != 0;
-        });
-        if (!found) ADD_FAILURE() << "\"" << title << "\" did not open\n" << Logs();
-        return found;
-    }
-
     // The rows seen near the left edge (clear of the address dialog) once they are `rows`, or at 10 s.
     std::string Rows(XWindow window, const std::string& rows) {
         std::string seen;
@@ -154,21 +141,6 @@ std::string CheckFramedPage(Display* display, XWindow window, Margins& margins) 
     return problem.empty() && bottom - top < 2 * kFrameWidth ? "no page" : problem;
 }
 
-void SendWmState(Display* display, XWindow window, bool add, const char* first, const char* second) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = add ? 1 : 0;
-    event.xclient.data.l[1] = long(XInternAtom(display, first, False));
-    event.xclient.data.l[2] = long(XInternAtom(display, second, False));
-    event.xclient.data.l[3] = 1;
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
-    XFlush(display);
-}
-
 TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
     const std::string framed = "<div style=\"position:fixed;inset:0;border:4px solid #f00\"></div>";
     WriteFile(PagePath("framed.htm"), "<!DOCTYPE html><html style=\"background:#00c000\"><head><title>Framed"
@@ -195,7 +167,10 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
         }));
     };
     auto maximise = [&](bool on) {
-        SendWmState(X(), window, on, "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ");
+        SendClientMessage(X(), window, "_NET_WM_STATE",
+                          {on ? 1 : 0, long(XInternAtom(X(), "_NET_WM_STATE_MAXIMIZED_VERT", False)),
+                           long(XInternAtom(X(), "_NET_WM_STATE_MAXIMIZED_HORZ", False)), 1},
+                          DefaultRootWindow(X()));
         ASSERT_TRUE(WaitUntil(10s, [&] { return (ClientRect(X(), window).width > 1000) == on; }));
     };
     auto cover = [&] {
@@ -242,7 +217,7 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
         {"Shift+F10, URL入力, Escape, cancel",  // Escape brings the menu bar, cancel ends the dialog
          [&] {
              Keys("shift+F10 u");
-             XWindow dialog = WaitForBox(kDialogTitle);
+             XWindow dialog = WaitForTitled(kDialogTitle);
              ASSERT_TRUE(dialog && Focused(dialog));
              Keys("Escape Tab Tab Return");
              ASSERT_TRUE(WaitUntil(10s, [&] { return !Viewable(X(), dialog); })) << "the dialog stayed open";
@@ -326,7 +301,7 @@ TEST_F(UiTest, TitleHistoryShowsThePagesAsTextWithoutLoggingItself) {
     // does rename its page: the probe would have shown it.
     WriteFile(PagePath("unescaped.htm"), std::string("<!DOCTYPE html><body>") + kProbeName + "</body>\n");
     Keys(kAddressDialog);
-    ASSERT_NE(WaitForBox(kDialogTitle), 0u);
+    ASSERT_NE(WaitForTitled(kDialogTitle), 0u);
     Keys("Tab ctrl+a");
     Xdotool({"type", "--delay", "5", PageUrl("unescaped.htm")});
     Keys("shift+Tab Return");  // back on GO, which Enter presses
@@ -391,7 +366,7 @@ TEST_P(AddressDialogOpening, EnterRightAfterOpeningLoadsTheAddressShown) {
     } else {
         Keys(kAddressDialog);
     }
-    XWindow dialog = WaitForBox(kDialogTitle);
+    XWindow dialog = WaitForTitled(kDialogTitle);
     ASSERT_TRUE(dialog && Focused(dialog)) << "the dialog did not get the focus";
     // Both windows have the same decorations: their client areas share a centre as their frames do.
     Rect owner = ClientRect(X(), window), box = ClientRect(X(), dialog);
@@ -430,7 +405,7 @@ TEST_P(CloseWithBoxOpen, EndsTheBoxThenClosesAndSavesThePlacement) {
     } else {
         Keys(kAddressDialog);
     }
-    ASSERT_NE(WaitForBox(GetParam().messageBox ? kProductWord : kDialogTitle), 0u);
+    ASSERT_NE(WaitForTitled(GetParam().messageBox ? kProductWord : kDialogTitle), 0u);
     ASSERT_FALSE(SettingsValue("win"));
 
     if (GetParam().terminate) {
