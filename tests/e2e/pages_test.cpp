@@ -420,14 +420,13 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
 INSTANTIATE_TEST_SUITE_P(
     Links, DownloadTest,
     ::testing::Values(
-        DownloadCase{"AttachmentSaved", false, nullptr, {{"Return", 1}}, true, "ダウンロード完了: "},
         DownloadCase{"LocalZipSaved", true, nullptr, {{"Return", 1}}, true, "ダウンロード完了: "},
         DownloadCase{"ReplaceConfirmed", false, "old", {{"Return", 3}, {"Return", 1}}, true, "ダウンロード完了: "},
         DownloadCase{"ReplaceDeclined", false, "old", {{"Return", 3}, {"Escape", 2}, {"Escape", 1}}, false,
                      "ダウンロードを取り消しました: report.zip"},
         DownloadCase{"BrokenTransfer", false, nullptr, {{"Return", 1}}, false,
                      "ダウンロードに失敗しました: report.zip"},
-        // Longer than the watchdog lets an untouched window live: the download keeps it.
+        // A fresh attachment, longer than the watchdog lets an untouched window live: the download keeps it.
         DownloadCase{"OutlastsTheIdleWatchdog", false, nullptr, {{"Return", 1}}, true, "ダウンロード完了: ", 8000}),
     [](const auto& info) { return std::string(info.param.name); });
 

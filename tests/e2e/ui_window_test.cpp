@@ -352,20 +352,15 @@ TEST_F(UiTest, SweepClosesOtherWindowsButNeverTheProgramsOwn) {
 
 // The address dialog -----------------------------------------------------------------
 
-class AddressDialogOpening : public UiTest, public ::testing::WithParamInterface<bool> {};
-
-// Opened centred over the main window, with the focus on GO: Enter goes to the address shown.
-TEST_P(AddressDialogOpening, EnterRightAfterOpeningLoadsTheAddressShown) {
+// The first item of the page's context menu, "URL入力 (&U)...", opens the dialog centred over the
+// main window, with the focus on GO: Enter goes to the address shown.
+TEST_F(UiTest, TheContextMenusAddressDialogOpensCentredAndEnterLoadsTheAddressShown) {
     XWindow window = StartOnGreenPage();
     ASSERT_NE(window, 0u);
-    if (GetParam()) {  // the first item of the page's context menu: "URL入力 (&U)..."
-        PointAt(window, 200, 200);
-        Xdotool({"click", "3"});
-        std::this_thread::sleep_for(500ms);
-        Keys("Down Return");
-    } else {
-        Keys(kAddressDialog);
-    }
+    PointAt(window, 200, 200);
+    Xdotool({"click", "3"});
+    std::this_thread::sleep_for(500ms);
+    Keys("Down Return");
     XWindow dialog = WaitForTitled(kDialogTitle);
     ASSERT_TRUE(dialog && Focused(dialog)) << "the dialog did not get the focus";
     // Both windows have the same decorations: their client areas share a centre as their frames do.
@@ -378,9 +373,6 @@ TEST_P(AddressDialogOpening, EnterRightAfterOpeningLoadsTheAddressShown) {
     EXPECT_TRUE(WaitUntil(10s, [&] { return HistoryLines() == 2; })) << "not loaded again\n" << History();
     EXPECT_EQ(WindowTitle(X(), window), BareTitle("Green Page"));
 }
-
-INSTANTIATE_TEST_SUITE_P(From, AddressDialogOpening, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "ContextMenu" : "AltSpace"; });
 
 // The box ends first, then the window closes as at any close request: the
 // placement is saved and the program ends, no box left behind, and the box
