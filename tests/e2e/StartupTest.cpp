@@ -160,7 +160,7 @@ TEST_P(PlacementTest, ARefusedPlacementOpensCentredAndACloseStoresTheOneTheNextS
     const bool bare = GetParam() == WindowManager::Off;
     WriteFile(ProgramDir() / "poremisu.ini",
               std::string("[setting]\r\nwin=0:1:-1:-1:-1:-1:") +
-                  (bare ? "99999999999:99999999999:-99999999999:-99999999999" : "1200:900:1900:1500") + "\r\n");
+                  (bare ? "1200:900:1900:1500" : "99999999999:99999999999:-99999999999:-99999999999") + "\r\n");
     std::string url = WritePage("place.htm", "Placement");
     Process* program = nullptr;
     XWindow window = StartOn(url, "Placement", &program);
