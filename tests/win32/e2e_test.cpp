@@ -368,40 +368,35 @@ class StandInControl : public ::testing::Environment {
 public:
     void SetUp() override {
         const std::string dll = ModuleDir() + "stand_in_browser.dll";
-        SetServer(HKEY_CURRENT_USER, {dll, "Apartment"});
+        SetServer(HKEY_CURRENT_USER, dll);
         // Wine's COM reads the machine's classes only: there the system's
         // registration gives way for the run, and comes back after it.
         if (!Answers()) {
-            m_machine = true;
-            m_saved = {Value(HKEY_LOCAL_MACHINE, nullptr), Value(HKEY_LOCAL_MACHINE, "ThreadingModel")};
+            char saved[MAX_PATH] = {};
+            DWORD size = sizeof saved - 1;
+            RegGetValueA(HKEY_LOCAL_MACHINE, ServerKey().c_str(), nullptr, RRF_RT_REG_SZ, nullptr, saved, &size);
             // A run ended before it could restore left the stand-in there: Wine's own server is this.
-            if (m_saved.first.find("stand_in_browser") != std::string::npos) {
-                m_saved = {"C:\\windows\\system32\\ieframe.dll", "Apartment"};
-            }
-            SetServer(HKEY_LOCAL_MACHINE, {dll, "Apartment"});
+            m_saved = std::string(saved).find("stand_in_browser") == std::string::npos
+                          ? saved : "C:\\windows\\system32\\ieframe.dll";
+            SetServer(HKEY_LOCAL_MACHINE, dll);
         }
         ASSERT_TRUE(Answers()) << "the stand-in control is not the one a program gets";
     }
     void TearDown() override {
         RegDeleteTreeA(HKEY_CURRENT_USER, kControlKey);
-        if (m_machine) SetServer(HKEY_LOCAL_MACHINE, m_saved);
+        if (!m_saved.empty()) SetServer(HKEY_LOCAL_MACHINE, m_saved);
     }
 
 private:
     static std::string ServerKey() { return std::string(kControlKey) + "\\InprocServer32"; }
-    static std::string Value(HKEY root, const char* name) {
-        char value[MAX_PATH] = {};
-        DWORD size = sizeof value - 1;
-        RegGetValueA(root, ServerKey().c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size);
-        return value;
-    }
-    static void SetServer(HKEY root, const std::pair<std::string, std::string>& server) {
+    static void SetServer(HKEY root, const std::string& server) {
         HKEY key = nullptr;
         if (RegCreateKeyExA(root, ServerKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) return;
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(server.first.c_str()),
-                       static_cast<DWORD>(server.first.size() + 1));
-        RegSetValueExA(key, "ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.second.c_str()),
-                       static_cast<DWORD>(server.second.size() + 1));
+        using Value = std::pair<const char*, std::string>;
+        for (auto [name, value] : {Value(nullptr, server), Value("ThreadingModel", "Apartment")}) {
+            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>(value.size() + 1));
+        }
         RegCloseKey(key);
     }
     // Whether creating the control by its class id loads the stand-in.
@@ -415,8 +410,7 @@ private:
         CoUninitialize();
         return ours;
     }
-    bool m_machine = false;
-    std::pair<std::string, std::string> m_saved;
+    std::string m_saved;  // the machine's registration, while the stand-in stands in its place
 };
 const auto* const g_standIn = ::testing::AddGlobalTestEnvironment(new StandInControl);
 
