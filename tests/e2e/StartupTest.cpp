@@ -1,6 +1,6 @@
-// Starting the program: the page named on the command line (or by a shortcut
-// file) in the bare window, later starts handing their argument over to the
-// running window, and the window's placement kept from one run to the next.
+// Starting the program: later starts handing their argument over to the running window (a shortcut
+// that is a pipe among them), the window's placement kept from one run to the next, and the program
+// installed. The page alone in the bare window is the layout test's first step.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -16,33 +16,6 @@
 
 namespace poremisu::e2e {
 namespace {
-
-using StartTest = ProgramTest;
-
-// A shortcut (capital extension) names a page whose name is longer than the short form's cut: the page
-// is shown whole, titled, and its colour on every edge of the client area means nothing else (menu
-// bar, address bar, status bar) takes a row of it.
-TEST_F(StartTest, AShortcutsPageIsShownTitledAndAloneInTheWindow) {
-    const std::string title = "日本語のページ", url = WritePage("page.htm", title, "#00c000");
-    WriteFile(PagePath("News.URL"), "[InternetShortcut]\r\nURL=" + url + "\r\n");
-    XWindow window = StartOn(PagePath("News.URL").string(), title);
-    ASSERT_NE(window, 0u);
-
-    // Corners and edge middles: top row, sides, bottom row.
-    Rect client = ClientRect(X(), window);
-    ASSERT_TRUE(client.width > 100 && client.height > 100) << client.width << "x" << client.height;
-    const int right = client.width - 1, bottom = client.height - 1, middle = client.width / 2;
-    std::vector<std::uint32_t> colours;
-    WaitUntil(10s, [&] {
-        colours = Pixels(X(), window, {{0, 0}, {middle, 0}, {right, 0}, {0, bottom / 2}, {right, bottom / 2},
-                                       {0, bottom}, {middle, bottom}, {right, bottom}});
-        return colours == std::vector<std::uint32_t>(8, 0x00C000);
-    });
-    EXPECT_EQ(colours, std::vector<std::uint32_t>(8, 0x00C000)) << "the page does not fill the client area";
-    // The completed page is logged with its address and name.
-    std::string link = "<a href=\"" + url + "\">" + title + "</a><br>\r\n";
-    EXPECT_TRUE(WaitUntil(5s, [&] { return History().find(link) != std::string::npos; })) << History();
-}
 
 using HandOffTest = ProgramTest;
 
