@@ -71,6 +71,12 @@ std::vector<pid_t> ChildrenOf(pid_t pid, bool recursive) {
     return found;
 }
 
+}  // namespace
+
+std::vector<pid_t> DescendantsOf(pid_t pid) { return ChildrenOf(pid, true); }
+
+namespace {
+
 bool Gone(pid_t pid) {
     // A child of ours (adopted ones included) is reaped here; anything else is
     // gone once kill finds nothing.
@@ -239,12 +245,17 @@ void MoveResize(Display* display, XWindow window, const Rect& r) {
     XFlush(display);
 }
 
-void SendDeleteWindow(Display* display, XWindow window) {
-    Atom protocols = Intern(display, "WM_PROTOCOLS");
-    XEvent event{.xclient = {ClientMessage, 0, False, display, window, protocols, 32, {}}};
-    event.xclient.data.l[0] = long(Intern(display, "WM_DELETE_WINDOW"));  // data.l[1], the time: CurrentTime
-    XSendEvent(display, window, False, NoEventMask, &event);
+void SendClientMessage(Display* display, XWindow window, const char* type, std::vector<long> data, XWindow to) {
+    XEvent event{.xclient = {ClientMessage, 0, False, display, window, Intern(display, type), 32, {}}};
+    std::copy_n(data.begin(), std::min<std::size_t>(data.size(), 5), event.xclient.data.l);
+    long mask = to ? SubstructureRedirectMask | SubstructureNotifyMask : NoEventMask;
+    XSendEvent(display, to ? to : window, False, mask, &event);
     XFlush(display);
+}
+
+void SendDeleteWindow(Display* display, XWindow window) {
+    // data.l[1], the time: CurrentTime
+    SendClientMessage(display, window, "WM_PROTOCOLS", {long(Intern(display, "WM_DELETE_WINDOW"))});
 }
 
 // StrayWindow ------------------------------------------------------------------
@@ -487,6 +498,18 @@ XWindow ProgramTest::WaitForWindow(milliseconds timeout) {
     if (WaitUntil(timeout, [&] { return !(windows = ProgramWindows(X())).empty(); })) return windows.front();
     ADD_FAILURE() << "no window of the program appeared\n" << Logs();
     return 0;
+}
+
+XWindow ProgramTest::WaitForTitled(const std::string& title, milliseconds timeout) {
+    XWindow found = 0;
+    WaitUntil(timeout, [&] {
+        for (XWindow window : ProgramWindows(X())) {
+            if (WindowTitle(X(), window) == title) found = window;
+        }
+        return found != 0;
+    });
+    if (!found) ADD_FAILURE() << "no window titled \"" << title << "\"\n" << Logs();
+    return found;
 }
 
 bool ProgramTest::WaitForTitle(XWindow window, const std::string& expected, milliseconds timeout) {

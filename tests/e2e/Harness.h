@@ -33,6 +33,8 @@ inline constexpr const char* kProductWord = "ぽれみす";  // in every title o
 std::string BareTitle(const std::string& pageName);
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+// The processes below `pid`, every generation.
+std::vector<pid_t> DescendantsOf(pid_t pid);
 // Asks `done` every few milliseconds until it answers true or the time is up.
 bool WaitUntil(milliseconds timeout, const std::function<bool()>& done);
 
@@ -93,6 +95,10 @@ bool Viewable(Display* display, XWindow window);  // mapped, and its parents too
 std::vector<std::uint32_t> Pixels(Display* display, XWindow window,
                                   const std::vector<std::pair<int, int>>& points);
 void MoveResize(Display* display, XWindow window, const Rect& rect);
+// A 32-bit client message of the named type about `window`, sent to `to` (the window itself when 0;
+// the root, for the window manager, with its redirect mask).
+void SendClientMessage(Display* display, XWindow window, const char* type, std::vector<long> data,
+                       XWindow to = 0);
 // A close request as the window manager's close button sends it.
 void SendDeleteWindow(Display* display, XWindow window);
 
@@ -137,6 +143,8 @@ protected:
     // Starts another program (arguments[0]) in the same environment; ended with the test.
     Process& Spawn(const std::vector<std::string>& arguments);
     XWindow WaitForWindow(milliseconds timeout = 30s);  // the first visible window of the program
+    // The program's visible window titled `title` (another window, a dialog, a box); 0 at the timeout.
+    XWindow WaitForTitled(const std::string& title, milliseconds timeout = 15s);
     // Waits until the window's title is `expected`; fails with what it was instead.
     bool WaitForTitle(XWindow window, const std::string& expected, milliseconds timeout = 30s);
     // Starts the program on `url` and waits for its window to show `title`; 0 when it does not.

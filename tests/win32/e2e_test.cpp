@@ -360,34 +360,6 @@ TEST_F(E2E, TheSweepLogsAndClosesStrayBrowserWindows) {
     EXPECT_TRUE(Running(stuck) && Running(decoy) && Running(m_app));
 }
 
-TEST(E2EFavorites, AreWrittenAsAListingPageAndShown) {
-    Sandbox box;
-    const std::string favorites = box / "win\\favorites\\";
-    std::filesystem::create_directories(favorites + "Sub");
-    WriteAll(favorites + "News.url", "[InternetShortcut]\r\nURL=http://example.com/news\r\n");
-    WriteAll(favorites + "notes.txt", "not listed");
-    WriteAll(favorites + "page.HTM", "<p>");
-    SetEnvironmentVariableA("winbootdir", (box / "win").c_str());
-    HWND main = box.Launch().second;
-    SetEnvironmentVariableA("winbootdir", nullptr);
-    ASSERT_TRUE(main);
-    MenuCommand(main, 32780);
-
-    const std::string page = favorites + "Favorites.htm";
-    HWND bar = GetDlgItem(main, 1002);
-    const std::wstring shown = FileUrl(Wide(page));  // once the listing has completed
-    ASSERT_TRUE(WaitUntil([&] { return TextOf(bar) == shown; })) << TextOf(bar);
-    const std::string mark = "\x81\x9b";  // the folder mark in CP932
-    std::set<std::string> lines, expected{mark + "<a href=\".\">.</a><br>\r",
-                                          mark + "<a href=\"Sub\">Sub</a><br>\r",
-                                          "<a href=\"http://example.com/news\">News</a><br>\r",
-                                          "<a href=\"page.HTM\">page.HTM</a><br>\r",
-                                          "<a href=\"Favorites.htm\">Favorites.htm</a><br>\r"};
-    std::istringstream text(ReadAll(page));
-    for (std::string line; std::getline(text, line);) lines.insert(line);
-    EXPECT_EQ(lines, expected) << ReadAll(page);
-}
-
 // The reset asks first: OK rotates the log to the first free number, Cancel
 // changes nothing, and a close request meanwhile ends the box as cancelled,
 // then saves and closes.
@@ -431,40 +403,35 @@ class StandInControl : public ::testing::Environment {
 public:
     void SetUp() override {
         const std::string dll = ModuleDir() + "stand_in_browser.dll";
-        SetServer(HKEY_CURRENT_USER, {dll, "Apartment"});
+        SetServer(HKEY_CURRENT_USER, dll);
         // Wine's COM reads the machine's classes only: there the system's
         // registration gives way for the run, and comes back after it.
         if (!Answers()) {
-            m_machine = true;
-            m_saved = {Value(HKEY_LOCAL_MACHINE, nullptr), Value(HKEY_LOCAL_MACHINE, "ThreadingModel")};
+            char saved[MAX_PATH] = {};
+            DWORD size = sizeof saved - 1;
+            RegGetValueA(HKEY_LOCAL_MACHINE, ServerKey().c_str(), nullptr, RRF_RT_REG_SZ, nullptr, saved, &size);
             // A run ended before it could restore left the stand-in there: Wine's own server is this.
-            if (m_saved.first.find("stand_in_browser") != std::string::npos) {
-                m_saved = {"C:\\windows\\system32\\ieframe.dll", "Apartment"};
-            }
-            SetServer(HKEY_LOCAL_MACHINE, {dll, "Apartment"});
+            m_saved = std::string(saved).find("stand_in_browser") == std::string::npos
+                          ? saved : "C:\\windows\\system32\\ieframe.dll";
+            SetServer(HKEY_LOCAL_MACHINE, dll);
         }
         ASSERT_TRUE(Answers()) << "the stand-in control is not the one a program gets";
     }
     void TearDown() override {
         RegDeleteTreeA(HKEY_CURRENT_USER, kControlKey);
-        if (m_machine) SetServer(HKEY_LOCAL_MACHINE, m_saved);
+        if (!m_saved.empty()) SetServer(HKEY_LOCAL_MACHINE, m_saved);
     }
 
 private:
     static std::string ServerKey() { return std::string(kControlKey) + "\\InprocServer32"; }
-    static std::string Value(HKEY root, const char* name) {
-        char value[MAX_PATH] = {};
-        DWORD size = sizeof value - 1;
-        RegGetValueA(root, ServerKey().c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size);
-        return value;
-    }
-    static void SetServer(HKEY root, const std::pair<std::string, std::string>& server) {
+    static void SetServer(HKEY root, const std::string& server) {
         HKEY key = nullptr;
         if (RegCreateKeyExA(root, ServerKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) return;
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(server.first.c_str()),
-                       static_cast<DWORD>(server.first.size() + 1));
-        RegSetValueExA(key, "ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.second.c_str()),
-                       static_cast<DWORD>(server.second.size() + 1));
+        using Value = std::pair<const char*, std::string>;
+        for (auto [name, value] : {Value(nullptr, server), Value("ThreadingModel", "Apartment")}) {
+            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>(value.size() + 1));
+        }
         RegCloseKey(key);
     }
     // Whether creating the control by its class id loads the stand-in.
@@ -478,8 +445,7 @@ private:
         CoUninitialize();
         return ours;
     }
-    bool m_machine = false;
-    std::pair<std::string, std::string> m_saved;
+    std::string m_saved;  // the machine's registration, while the stand-in stands in its place
 };
 const auto* const g_standIn = ::testing::AddGlobalTestEnvironment(new StandInControl);
 
@@ -544,19 +510,28 @@ TEST(E2EPages, AFolderIsListedAndItsListingShown) {
     b.Page(name + L"\\Sub\\keep.htm", "<title>k</title>");
     b.Page(name + L"\\News.url", "[InternetShortcut]\r\nURL=http://example.com/news\r\n");
     b.Page(name + L"\\notes.txt", "n");
+    b.Page(name + L"\\page.HTM", "<p>");
     const std::wstring folder = Wide(b.box / "") + name, listing = folder + L"\\Favorites.htm";
     ASSERT_TRUE(b.Open(folder));
     EXPECT_TRUE(b.WaitTitle(listing)) << Utf8(TextOf(b.main));
     EXPECT_EQ(TextOf(GetDlgItem(b.main, 1002)), FileUrl(listing)) << "the address bar";
     EXPECT_EQ(b.box.History(), LinkLine(FileUrl(folder), folder) + LinkLine(FileUrl(listing), listing));
-    EXPECT_NE(ReadAll(Ansi(listing)).find("<a href=\"http://example.com/news\">News</a><br>\r\n"), std::string::npos);
-    // ".", "..", Sub, News.url, notes.txt and the page itself: the title as the listing was asked for.
+    const std::string mark = "\x81\x9b";  // the folder mark in CP932
+    std::set<std::string> lines, expected{mark + "<a href=\".\">.</a><br>\r", mark + "<a href=\"..\">..</a><br>\r",
+                                          mark + "<a href=\"Sub\">Sub</a><br>\r",
+                                          "<a href=\"http://example.com/news\">News</a><br>\r",
+                                          "<a href=\"page.HTM\">page.HTM</a><br>\r",
+                                          "<a href=\"Favorites.htm\">Favorites.htm</a><br>\r"};
+    std::istringstream text(ReadAll(Ansi(listing)));
+    for (std::string line; std::getline(text, line);) lines.insert(line);
+    EXPECT_EQ(lines, expected) << ReadAll(Ansi(listing));
+    // ".", "..", Sub, News.url, notes.txt, page.HTM and the page itself: the title as the listing was asked for.
     const std::string asked = "BeforeNavigate2\t" + Utf8(listing) + "\t";
     std::string events = b.box.Events();
     std::size_t at = events.find(asked);
     ASSERT_NE(at, std::string::npos) << events;
     std::string title = events.substr(at + asked.size(), events.find('\n', at) - at - asked.size());
-    EXPECT_EQ(title.substr(title.rfind(Utf8(kProductWord))), Utf8(std::wstring(kProductWord) + L" > 6")) << title;
+    EXPECT_EQ(title.substr(title.rfind(Utf8(kProductWord))), Utf8(std::wstring(kProductWord) + L" > 7")) << title;
 }
 
 // A page's pop-up request: logged with the last link address, which the main

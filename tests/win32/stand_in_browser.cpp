@@ -30,6 +30,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -99,9 +100,7 @@ std::wstring Decoded(std::wstring text) {
 struct Page {
     bool found = false;
     std::wstring url, name;
-    std::vector<std::wstring> statusTexts;
-    bool popup = false;
-    std::wstring popupAddress;
+    std::vector<std::wstring> statusTexts, popups;  // only the first pop-up request is made
 };
 
 // The meta markers of a page: every content of <meta name="NAME" content="...">.
@@ -190,28 +189,62 @@ Page Load(const std::wstring& address) {
         page.name = Decoded(html.substr(open + 7, close - open - 7));
     }
     page.statusTexts = Markers(html, L"test-status");
-    std::vector<std::wstring> popups = Markers(html, L"test-popup");
-    page.popup = !popups.empty();
-    if (page.popup) page.popupAddress = popups.front();
+    page.popups = Markers(html, L"test-popup");
     return page;
 }
 
-LRESULT CALLBACK StrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
+// An event's argument: one pointer (a string, an object, a reference) or, for VT_I4, one number.
+VARIANT Var(VARTYPE type, void* pointer, LONG number = 0) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = type;
+    if (type == VT_I4) {
+        v.lVal = number;
+    } else {
+        v.byref = pointer;
+    }
+    return v;
 }
 
-class ConnectionPoint;
-
+// The control, its in-place object and its one connection point (DWebBrowserEvents2) in one object.
+// IOleObject's Unadvise, which no host of a control in its window calls, shares the connection
+// point's.
 class Control final : public IDispatch,
                       public IOleObject,
                       public IOleInPlaceObject,
                       public IOleInPlaceActiveObject,
-                      public IConnectionPointContainer {
+                      public IConnectionPointContainer,
+                      public IConnectionPoint {
 public:
-    Control();
+    Control() {
+        m_stepper = CreateWindowExW(0, L"StandInBrowserStepper", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    g_module, nullptr);
+        SetWindowLongPtrW(m_stepper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_trace = ModuleDirectory(nullptr) + L"browser-events.txt";
+    }
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IWebBrowser2 || iid == IID_IWebBrowserApp ||
+            iid == IID_IWebBrowser) {
+            *out = static_cast<IDispatch*>(this);
+        } else if (iid == IID_IOleObject) {
+            *out = static_cast<IOleObject*>(this);
+        } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
+            *out = static_cast<IOleInPlaceObject*>(this);
+        } else if (iid == IID_IOleInPlaceActiveObject) {
+            *out = static_cast<IOleInPlaceActiveObject*>(this);
+        } else if (iid == IID_IConnectionPointContainer) {
+            *out = static_cast<IConnectionPointContainer*>(this);
+        } else if (iid == IID_IConnectionPoint) {
+            *out = static_cast<IConnectionPoint*>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_refs); }
     STDMETHODIMP_(ULONG) Release() override {
         LONG refs = InterlockedDecrement(&m_refs);
@@ -220,28 +253,21 @@ public:
     }
 
     // IDispatch: the web-browser automation interface, by dispatch id only.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT* argError) override;
 
     // IOleObject: what in-place hosting needs.
-    STDMETHODIMP SetClientSite(IOleClientSite* site) override;
-    STDMETHODIMP GetClientSite(IOleClientSite** site) override {
-        if (!site) return E_POINTER;
-        *site = m_clientSite;
-        if (m_clientSite) m_clientSite->AddRef();
+    STDMETHODIMP SetClientSite(IOleClientSite* site) override {
+        if (m_clientSite) m_clientSite->Release();
+        if ((m_clientSite = site)) site->AddRef();
         return S_OK;
     }
+    STDMETHODIMP GetClientSite(IOleClientSite**) override { return E_NOTIMPL; }
     STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP Close(DWORD) override {
-        InPlaceDeactivate();
-        return S_OK;
-    }
+    STDMETHODIMP Close(DWORD) override { return InPlaceDeactivate(); }
     STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
     STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
@@ -250,38 +276,29 @@ public:
     STDMETHODIMP EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
     STDMETHODIMP Update() override { return S_OK; }
     STDMETHODIMP IsUpToDate() override { return S_OK; }
-    STDMETHODIMP GetUserClassID(CLSID* id) override {
-        if (!id) return E_POINTER;
-        *id = kClsidWebBrowser;
-        return S_OK;
-    }
+    STDMETHODIMP GetUserClassID(CLSID*) override { return E_NOTIMPL; }
     STDMETHODIMP GetUserType(DWORD, LPOLESTR*) override { return E_NOTIMPL; }
     STDMETHODIMP SetExtent(DWORD, SIZEL*) override { return S_OK; }
     STDMETHODIMP GetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
     STDMETHODIMP Advise(IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP Unadvise(DWORD) override { return E_NOTIMPL; }
     STDMETHODIMP EnumAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetMiscStatus(DWORD, DWORD* status) override {
-        if (status) *status = 0;
-        return S_OK;
-    }
+    STDMETHODIMP GetMiscStatus(DWORD, DWORD*) override { return E_NOTIMPL; }
     STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
 
     // IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
-    STDMETHODIMP GetWindow(HWND* window) override {
-        if (!window) return E_POINTER;
-        *window = m_window;
-        return m_window ? S_OK : E_FAIL;
-    }
+    STDMETHODIMP GetWindow(HWND* window) override { return (*window = m_window) ? S_OK : E_FAIL; }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP InPlaceDeactivate() override;
+    STDMETHODIMP InPlaceDeactivate() override {
+        if (m_window) DestroyWindow(m_window);
+        m_window = nullptr;
+        if (m_inPlaceSite) m_inPlaceSite->OnInPlaceDeactivate(), m_inPlaceSite->Release();
+        m_inPlaceSite = nullptr;
+        return S_OK;
+    }
     STDMETHODIMP UIDeactivate() override { return S_OK; }
     STDMETHODIMP SetObjectRects(LPCRECT position, LPCRECT) override {
-        if (!position) return E_POINTER;
         m_rect = *position;
-        if (m_window) {
-            MoveWindow(m_window, m_rect.left, m_rect.top, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top, TRUE);
-        }
+        if (m_window) MoveWindow(m_window, m_rect.left, m_rect.top, Width(), Height(), TRUE);
         return S_OK;
     }
     STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
@@ -291,39 +308,85 @@ public:
     STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
     STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
 
-    // IConnectionPointContainer: DWebBrowserEvents2 only.
+    // IConnectionPointContainer and IConnectionPoint: DWebBrowserEvents2 only.
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
-    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
+        *point = iid == DIID_DWebBrowserEvents2 ? static_cast<IConnectionPoint*>(this) : nullptr;
+        if (!*point) return CONNECT_E_NOCONNECTION;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionInterface(IID* iid) override {
+        *iid = DIID_DWebBrowserEvents2;
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override {
+        *container = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
+        IDispatch* events = nullptr;
+        if (FAILED(sink->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&events))) &&
+            FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&events)))) {
+            return CONNECT_E_CANNOTCONNECT;
+        }
+        m_sinks.emplace_back(*cookie = m_nextCookie++, events);
+        Trace(L"Advise", std::to_wstring(*cookie));
+        return S_OK;
+    }
+    STDMETHODIMP Unadvise(DWORD cookie) override {
+        for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
+            if (it->first != cookie) continue;
+            it->second->Release();
+            m_sinks.erase(it);
+            Trace(L"Unadvise", std::to_wstring(cookie));
+            return S_OK;
+        }
+        return CONNECT_E_NOCONNECTION;
+    }
+    STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
-    // The connection point's sinks.
-    HRESULT AddSink(IUnknown* sink, DWORD* cookie);
-    HRESULT RemoveSink(DWORD cookie);
-
-    static LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* control = reinterpret_cast<Control*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message != kStepMessage || !control) return DefWindowProcW(window, message, wParam, lParam);
+        control->AddRef();
+        control->Step(static_cast<unsigned>(wParam));
+        control->Release();
+        return 0;
+    }
 
 private:
-    ~Control();
+    ~Control() {
+        for (auto& sink : m_sinks) sink.second->Release();
+        if (m_stepper) DestroyWindow(m_stepper);
+        if (m_window) DestroyWindow(m_window);
+        if (m_inPlaceSite) m_inPlaceSite->Release();
+        if (m_clientSite) m_clientSite->Release();
+    }
 
+    LONG Width() const { return m_rect.right - m_rect.left; }
+    LONG Height() const { return m_rect.bottom - m_rect.top; }
     HRESULT Navigate(const std::wstring& address, bool record);
     void Step(unsigned generation);
     void Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, const std::wstring& traced);
-    void Trace(const wchar_t* name, const std::wstring& argument);
-    void MoveTo(const RECT& rect) {
-        if (m_inPlaceSite) m_inPlaceSite->OnPosRectChange(&rect);
+    void Trace(const wchar_t* name, const std::wstring& argument) {
+        std::string line = Utf8(name) + "\t" + Utf8(argument) + "\t" + Utf8(TitleOf(m_parent)) + "\n";
+        if (FILE* file = _wfopen(m_trace.c_str(), L"ab")) {
+            fwrite(line.data(), 1, line.size(), file);
+            fclose(file);
+        }
     }
-    HWND Host() const { return m_parent; }
 
     LONG m_refs = 1;
     IOleClientSite* m_clientSite = nullptr;
     IOleInPlaceSite* m_inPlaceSite = nullptr;
-    ConnectionPoint* m_point = nullptr;
     std::vector<std::pair<DWORD, IDispatch*>> m_sinks;
     DWORD m_nextCookie = 1;
     HWND m_parent = nullptr;
     HWND m_window = nullptr;   // the page's window, a child of the host's
     HWND m_stepper = nullptr;  // a message-only window for the later steps
     RECT m_rect = {};
-    bool m_statusBar = false, m_resizable = false;
 
     std::wstring m_locationURL, m_locationName;
     std::vector<std::wstring> m_travel;  // addresses loaded, for Back and Forward
@@ -334,82 +397,6 @@ private:
     std::wstring m_trace;
 };
 
-class ConnectionPoint final : public IConnectionPoint {
-public:
-    explicit ConnectionPoint(Control& control) : m_control(control) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IConnectionPoint) return E_NOINTERFACE;
-        *out = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    // Lives as long as its control and counts with it.
-    STDMETHODIMP_(ULONG) AddRef() override { return m_control.AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return m_control.Release(); }
-    STDMETHODIMP GetConnectionInterface(IID* iid) override {
-        if (!iid) return E_POINTER;
-        *iid = DIID_DWebBrowserEvents2;
-        return S_OK;
-    }
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override {
-        if (!container) return E_POINTER;
-        *container = &m_control;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override { return m_control.AddSink(sink, cookie); }
-    STDMETHODIMP Unadvise(DWORD cookie) override { return m_control.RemoveSink(cookie); }
-    STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
-
-private:
-    Control& m_control;
-};
-
-Control::Control() : m_point(new ConnectionPoint(*this)) {
-    m_stepper = CreateWindowExW(0, L"StandInBrowserStepper", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
-    SetWindowLongPtrW(m_stepper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    m_trace = ModuleDirectory(nullptr) + L"browser-events.txt";
-}
-
-Control::~Control() {
-    for (auto& sink : m_sinks) sink.second->Release();
-    if (m_stepper) DestroyWindow(m_stepper);
-    if (m_window) DestroyWindow(m_window);
-    if (m_inPlaceSite) m_inPlaceSite->Release();
-    if (m_clientSite) m_clientSite->Release();
-    delete m_point;
-}
-
-STDMETHODIMP Control::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IWebBrowser2 || iid == IID_IWebBrowserApp ||
-        iid == IID_IWebBrowser) {
-        *out = static_cast<IDispatch*>(this);
-    } else if (iid == IID_IOleObject) {
-        *out = static_cast<IOleObject*>(this);
-    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
-        *out = static_cast<IOleInPlaceObject*>(this);
-    } else if (iid == IID_IOleInPlaceActiveObject) {
-        *out = static_cast<IOleInPlaceActiveObject*>(this);
-    } else if (iid == IID_IConnectionPointContainer) {
-        *out = static_cast<IConnectionPointContainer*>(this);
-    } else {
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP Control::SetClientSite(IOleClientSite* site) {
-    if (m_clientSite) m_clientSite->Release();
-    m_clientSite = site;
-    if (site) site->AddRef();
-    return S_OK;
-}
-
 STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) {
     if (verb != OLEIVERB_INPLACEACTIVATE && verb != OLEIVERB_SHOW && verb != OLEIVERB_UIACTIVATE) return E_NOTIMPL;
     if (m_window) return S_OK;
@@ -419,16 +406,7 @@ STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND 
         return E_UNEXPECTED;
     }
     if (m_inPlaceSite->CanInPlaceActivate() != S_OK) return E_FAIL;
-    // Like most controls, it takes the extended site when its host offers one.
-    IOleInPlaceSiteEx* extended = nullptr;
-    if (SUCCEEDED(m_inPlaceSite->QueryInterface(IID_IOleInPlaceSiteEx, reinterpret_cast<void**>(&extended))) &&
-        extended) {
-        BOOL noRedraw = FALSE;
-        extended->OnInPlaceActivateEx(&noRedraw, 0);
-        extended->Release();
-    } else {
-        m_inPlaceSite->OnInPlaceActivate();
-    }
+    m_inPlaceSite->OnInPlaceActivate();
     IOleInPlaceFrame* frame = nullptr;
     IOleInPlaceUIWindow* document = nullptr;
     RECT position = {}, clip = {};
@@ -440,60 +418,8 @@ STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND 
     if (FAILED(m_inPlaceSite->GetWindow(&m_parent)) || !m_parent) m_parent = parent;
     m_rect = rect ? *rect : position;
     m_window = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, m_rect.left, m_rect.top,
-                               m_rect.right - m_rect.left, m_rect.bottom - m_rect.top, m_parent, nullptr, g_module, nullptr);
+                               Width(), Height(), m_parent, nullptr, g_module, nullptr);
     return m_window ? S_OK : E_FAIL;
-}
-
-STDMETHODIMP Control::InPlaceDeactivate() {
-    if (m_window) DestroyWindow(m_window);
-    m_window = nullptr;
-    if (m_inPlaceSite) {
-        m_inPlaceSite->OnInPlaceDeactivate();
-        m_inPlaceSite->Release();
-        m_inPlaceSite = nullptr;
-    }
-    return S_OK;
-}
-
-STDMETHODIMP Control::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
-    if (!point) return E_POINTER;
-    *point = nullptr;
-    if (iid != DIID_DWebBrowserEvents2) return CONNECT_E_NOCONNECTION;
-    *point = m_point;
-    m_point->AddRef();
-    return S_OK;
-}
-
-HRESULT Control::AddSink(IUnknown* sink, DWORD* cookie) {
-    if (!sink || !cookie) return E_POINTER;
-    IDispatch* events = nullptr;
-    if (FAILED(sink->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&events))) &&
-        FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&events)))) {
-        return CONNECT_E_CANNOTCONNECT;
-    }
-    *cookie = m_nextCookie++;
-    m_sinks.emplace_back(*cookie, events);
-    Trace(L"Advise", std::to_wstring(*cookie));
-    return S_OK;
-}
-
-HRESULT Control::RemoveSink(DWORD cookie) {
-    for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
-        if (it->first != cookie) continue;
-        it->second->Release();
-        m_sinks.erase(it);
-        Trace(L"Unadvise", std::to_wstring(cookie));
-        return S_OK;
-    }
-    return CONNECT_E_NOCONNECTION;
-}
-
-void Control::Trace(const wchar_t* name, const std::wstring& argument) {
-    std::string line = Utf8(name) + "\t" + Utf8(argument) + "\t" + Utf8(TitleOf(Host())) + "\n";
-    if (FILE* file = _wfopen(m_trace.c_str(), L"ab")) {
-        fwrite(line.data(), 1, line.size(), file);
-        fclose(file);
-    }
 }
 
 // Raises one event on every sink, the arguments in DISPPARAMS order (last first).
@@ -510,57 +436,19 @@ void Control::Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, co
     Release();
 }
 
-VARIANT Bstr(BSTR text) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = text;
-    return v;
-}
-
-VARIANT ByRef(VARIANT* target) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BYREF | VT_VARIANT;
-    v.pvarVal = target;
-    return v;
-}
-
-// The "cancel" argument of the events that the host may refuse.
-VARIANT BoolRef(VARIANT_BOOL* target) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BYREF | VT_BOOL;
-    v.pboolVal = target;
-    return v;
-}
-
-VARIANT Dispatch(IDispatch* object) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_DISPATCH;
-    v.pdispVal = object;
-    return v;
-}
-
-VARIANT Int(LONG value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
-    return v;
-}
-
 HRESULT Control::Navigate(const std::wstring& address, bool record) {
     // BeforeNavigate2 comes inside the call, the rest from the message loop.
     // A navigation under way is dropped for the new one.
     m_step = 0;
     const unsigned generation = ++m_generation;
-    VARIANT url = Bstr(SysAllocString(address.c_str())), flags = Int(0), empty = Bstr(SysAllocString(L"")), none;
+    VARIANT url = Var(VT_BSTR, SysAllocString(address.c_str())), flags = Var(VT_I4, nullptr),
+            empty = Var(VT_BSTR, SysAllocString(L"")), none;
     VariantInit(&none);
     VARIANT_BOOL cancel = VARIANT_FALSE;
+    auto ref = [](VARIANT& v) { return Var(VT_BYREF | VT_VARIANT, &v); };
     Fire(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2",
-         {BoolRef(&cancel), ByRef(&none), ByRef(&none), ByRef(&empty), ByRef(&flags), ByRef(&url), Dispatch(this)},
+         {Var(VT_BYREF | VT_BOOL, &cancel), ref(none), ref(none), ref(empty), ref(flags), ref(url),
+          Var(VT_DISPATCH, static_cast<IDispatch*>(this))},
          address);
     VariantClear(&url);
     VariantClear(&empty);
@@ -583,68 +471,58 @@ void Control::Step(unsigned generation) {
     if (m_step == 0 || generation != m_generation) return;
     Page page = m_loading;
     int step = m_step++;
-    VARIANT self = Dispatch(this);
-    VARIANT url = Bstr(SysAllocString(page.url.c_str()));
+    VARIANT self = Var(VT_DISPATCH, static_cast<IDispatch*>(this));
+    VARIANT url = Var(VT_BSTR, SysAllocString(page.url.c_str())), urlRef = Var(VT_BYREF | VT_VARIANT, &url);
+    VARIANT_BOOL cancel = VARIANT_FALSE;
     bool more = true;
-    switch (step) {
-    case 1: Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L""); break;
-    case 2:
-        if (!page.found) {
-            m_step = 4;  // DownloadComplete, and no completion
-            VARIANT code = Int(INET_E_RESOURCE_NOT_FOUND), frame = Bstr(SysAllocString(L""));
-            VARIANT_BOOL cancel = VARIANT_FALSE;
-            Fire(DISPID_NAVIGATEERROR, L"NavigateError",
-                 {BoolRef(&cancel), ByRef(&code), ByRef(&frame), ByRef(&url), self}, page.url);
-            VariantClear(&frame);
-            break;
-        }
+    // After loading: the page's status texts, then its pop-up request.
+    std::size_t status = step > 5 ? static_cast<std::size_t>(step - 6) : 0;
+    if (step == 1) {
+        Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L"");
+    } else if (step == 2 && !page.found) {
+        m_step = 4;  // DownloadComplete, and no completion
+        VARIANT code = Var(VT_I4, nullptr, INET_E_RESOURCE_NOT_FOUND), frame = Var(VT_BSTR, SysAllocString(L""));
+        Fire(DISPID_NAVIGATEERROR, L"NavigateError",
+             {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_VARIANT, &code),
+              Var(VT_BYREF | VT_VARIANT, &frame), urlRef, self},
+             page.url);
+        VariantClear(&frame);
+    } else if (step == 2) {
         m_locationURL = page.url;
         m_locationName = page.name;
-        Fire(DISPID_NAVIGATECOMPLETE2, L"NavigateComplete2", {ByRef(&url), self}, page.url);
-        break;
-    case 3: {
-        BSTR name = SysAllocString(page.name.c_str());
-        Fire(DISPID_TITLECHANGE, L"TitleChange", {Bstr(name)}, page.name);
-        SysFreeString(name);
-        break;
-    }
-    case 4:
+        Fire(DISPID_NAVIGATECOMPLETE2, L"NavigateComplete2", {urlRef, self}, page.url);
+    } else if (step == 3) {
+        VARIANT name = Var(VT_BSTR, SysAllocString(page.name.c_str()));
+        Fire(DISPID_TITLECHANGE, L"TitleChange", {name}, page.name);
+        VariantClear(&name);
+    } else if (step == 4) {
         Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L"");
         more = page.found;
-        break;
-    case 5: Fire(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", {ByRef(&url), self}, page.url); break;
-    default: {
-        // After loading: the page's status texts, then its pop-up request.
-        std::size_t index = static_cast<std::size_t>(step - 6);
-        if (index < page.statusTexts.size()) {
-            BSTR text = SysAllocString(page.statusTexts[index].c_str());
-            Fire(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", {Bstr(text)}, page.statusTexts[index]);
-            SysFreeString(text);
-            break;
-        }
+    } else if (step == 5) {
+        Fire(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", {urlRef, self}, page.url);
+    } else if (status < page.statusTexts.size()) {
+        VARIANT text = Var(VT_BSTR, SysAllocString(page.statusTexts[status].c_str()));
+        Fire(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", {text}, page.statusTexts[status]);
+        VariantClear(&text);
+    } else {
         more = false;
-        if (!page.popup) break;
         IDispatch* created = nullptr;
-        VARIANT_BOOL cancel = VARIANT_FALSE;
-        VARIANT createdRef;
-        VariantInit(&createdRef);
-        createdRef.vt = VT_BYREF | VT_DISPATCH;
-        createdRef.ppdispVal = &created;
-        Fire(DISPID_NEWWINDOW2, L"NewWindow2", {BoolRef(&cancel), createdRef}, page.popupAddress);
+        if (!page.popups.empty()) {
+            Fire(DISPID_NEWWINDOW2, L"NewWindow2", {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)},
+                 page.popups.front());
+        }
         if (created) {
             Trace(L"NewWindow2 returned a window", L"");
             created->Release();
         } else if (cancel != VARIANT_FALSE) {
             Trace(L"NewWindow2 cancelled", L"");
-        } else {
+        } else if (!page.popups.empty()) {
             // Not cancelled and no window given: a browser window of its own.
-            std::wstring title = page.popupAddress + L" - Internet Explorer";
+            std::wstring title = page.popups.front() + L" - Internet Explorer";
             CreateWindowExW(0, L"StandInBrowserWindow", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60,
                             320, 200, nullptr, nullptr, g_module, nullptr);
             Trace(L"opened", title);
         }
-        break;
-    }
     }
     VariantClear(&url);
     // A handler may have started another navigation meanwhile: it owns the steps now.
@@ -656,34 +534,11 @@ void Control::Step(unsigned generation) {
     }
 }
 
-LRESULT CALLBACK Control::StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kStepMessage) {
-        if (auto* control = reinterpret_cast<Control*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
-            control->AddRef();
-            control->Step(static_cast<unsigned>(wParam));
-            control->Release();
-        }
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// The argument at `index` of an automation call (0 is the first), seen
-// through a reference, or null when left out.
-VARIANT* Argument(DISPPARAMS* params, UINT index) {
-    if (!params || index >= params->cArgs) return nullptr;
-    VARIANT* v = &params->rgvarg[params->cArgs - 1 - index];
-    if (v->vt == (VT_BYREF | VT_VARIANT)) v = v->pvarVal;
-    if (!v || (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND)) return nullptr;
-    return v;
-}
-
 STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                              UINT* argError) {
     if (!params) return E_INVALIDARG;
-    const bool method = (flags & DISPATCH_METHOD) != 0;
-    const bool get = (flags & DISPATCH_PROPERTYGET) != 0;
-    const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
+    const bool method = (flags & DISPATCH_METHOD) != 0, get = (flags & DISPATCH_PROPERTYGET) != 0,
+               put = (flags & DISPATCH_PROPERTYPUT) != 0;
     // A property put names its value DISPID_PROPERTYPUT, as the automation rules say.
     if (put && (params->cArgs != 1 || params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
                 params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
@@ -692,22 +547,20 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     if (!put && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
     // Every member but Navigate2 and the property puts takes no argument.
     if (id != kNavigate2 && !put && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-    auto putValue = [&](VARTYPE type, VARIANT& out) {
-        VariantInit(&out);
-        HRESULT hr = VariantChangeType(&out, &params->rgvarg[0], 0, type);
-        if (FAILED(hr) && argError) *argError = 0;
-        return hr;
+    // The value put, as the member's type, or the argument's text for Navigate2 (its first, by reference).
+    VARIANT value;
+    VariantInit(&value);
+    auto take = [&](VARTYPE type, VARIANT* from) {
+        if (from && from->vt == (VT_BYREF | VT_VARIANT)) from = from->pvarVal;
+        if (from && SUCCEEDED(VariantChangeType(&value, from, 0, type))) return true;
+        if (argError) *argError = 0;
+        return false;
     };
-    auto returnText = [&](const std::wstring& text) {
+    auto text = [&](const std::wstring& text) {
         if (!get) return DISP_E_MEMBERNOTFOUND;
-        if (result) {
-            VariantInit(result);
-            result->vt = VT_BSTR;
-            result->bstrVal = SysAllocString(text.c_str());
-        }
+        if (result) *result = Var(VT_BSTR, SysAllocString(text.c_str()));
         return S_OK;
     };
-
     switch (id) {
     case kGoBack:
     case kGoForward: {
@@ -729,15 +582,9 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     case kNavigate2: {
         if (!method) return DISP_E_MEMBERNOTFOUND;
         if (params->cArgs < 1 || params->cArgs > 5) return DISP_E_BADPARAMCOUNT;
-        VARIANT* url = Argument(params, 0);
-        VARIANT text;
-        VariantInit(&text);
-        if (!url || FAILED(VariantChangeType(&text, url, 0, VT_BSTR))) {
-            if (argError) *argError = params->cArgs - 1;
-            return DISP_E_TYPEMISMATCH;
-        }
-        std::wstring address(text.bstrVal, SysStringLen(text.bstrVal));
-        VariantClear(&text);
+        if (!take(VT_BSTR, &params->rgvarg[params->cArgs - 1])) return DISP_E_TYPEMISMATCH;
+        std::wstring address(value.bstrVal, SysStringLen(value.bstrVal));
+        VariantClear(&value);
         Trace(L"Navigate2", address);
         return Navigate(address, true);
     }
@@ -745,47 +592,26 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     case kTop:
     case kWidth:
     case kHeight: {
-        LONG* field = id == kLeft ? &m_rect.left : id == kTop ? &m_rect.top : nullptr;
-        if (get) {
-            if (!result) return S_OK;
-            VariantInit(result);
-            result->vt = VT_I4;
-            result->lVal = field ? *field : id == kWidth ? m_rect.right - m_rect.left : m_rect.bottom - m_rect.top;
-            return S_OK;
-        }
-        VARIANT value;
         if (!put) return DISP_E_MEMBERNOTFOUND;
-        if (FAILED(putValue(VT_I4, value))) return DISP_E_TYPEMISMATCH;
+        if (!take(VT_I4, &params->rgvarg[0])) return DISP_E_TYPEMISMATCH;
         // The control does not move itself: it asks its site to move it.
         RECT rect = m_rect;
         if (id == kLeft) OffsetRect(&rect, value.lVal - rect.left, 0);
         if (id == kTop) OffsetRect(&rect, 0, value.lVal - rect.top);
         if (id == kWidth) rect.right = rect.left + value.lVal;
         if (id == kHeight) rect.bottom = rect.top + value.lVal;
-        MoveTo(rect);
+        if (m_inPlaceSite) m_inPlaceSite->OnPosRectChange(&rect);
         return S_OK;
     }
-    case kLocationName: return returnText(m_locationName);
-    case kLocationURL: return returnText(m_locationURL);
-    case kPath: return returnText(ModuleDirectory(g_module));
+    case kLocationName: return text(m_locationName);
+    case kLocationURL: return text(m_locationURL);
+    case kPath: return text(ModuleDirectory(g_module));
     case kStatusBar:
-    case kResizable: {
-        bool& field = id == kStatusBar ? m_statusBar : m_resizable;
-        if (get) {
-            if (result) {
-                VariantInit(result);
-                result->vt = VT_BOOL;
-                result->boolVal = field ? VARIANT_TRUE : VARIANT_FALSE;
-            }
-            return S_OK;
-        }
-        VARIANT value;
+    case kResizable:
         if (!put) return DISP_E_MEMBERNOTFOUND;
-        if (FAILED(putValue(VT_BOOL, value))) return DISP_E_TYPEMISMATCH;
-        field = value.boolVal != VARIANT_FALSE;
-        Trace(id == kStatusBar ? L"StatusBar" : L"Resizable", field ? L"true" : L"false");
+        if (!take(VT_BOOL, &params->rgvarg[0])) return DISP_E_TYPEMISMATCH;
+        Trace(id == kStatusBar ? L"StatusBar" : L"Resizable", value.boolVal != VARIANT_FALSE ? L"true" : L"false");
         return S_OK;
-    }
     default: return DISP_E_MEMBERNOTFOUND;
     }
 }
@@ -793,16 +619,12 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
 class Factory final : public IClassFactory {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
-        *out = static_cast<IClassFactory*>(this);
-        return S_OK;
+        *out = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
         Control* control = new Control;
@@ -821,16 +643,15 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
         DisableThreadLibraryCalls(instance);
-        WNDCLASSW stepper = {};
-        stepper.lpfnWndProc = Control::StepProc;
-        stepper.hInstance = instance;
-        stepper.lpszClassName = L"StandInBrowserStepper";
-        RegisterClassW(&stepper);
-        WNDCLASSW stray = {};
-        stray.lpfnWndProc = StrayProc;
-        stray.hInstance = instance;
-        stray.lpszClassName = L"StandInBrowserWindow";
-        RegisterClassW(&stray);
+        // The steps' message-only window, and the browser windows that pop-up requests open.
+        for (auto [name, procedure] : {std::pair(L"StandInBrowserStepper", &Control::StepProc),
+                                       std::pair(L"StandInBrowserWindow", &DefWindowProcW)}) {
+            WNDCLASSW windowClass = {};
+            windowClass.lpfnWndProc = procedure;
+            windowClass.hInstance = instance;
+            windowClass.lpszClassName = name;
+            RegisterClassW(&windowClass);
+        }
     }
     return TRUE;
 }
