@@ -12,7 +12,7 @@
 #include <type_traits>
 
 #include "app/Text.h"
-#include "platform/gtk/X11WindowSystem.h"
+#include "platform/x11/X11WindowSystem.h"
 #include "posix_test_support.h"
 
 namespace poremisu {

@@ -19,7 +19,7 @@
 #include "app/Text.h"
 #include "platform/gtk/CodePage.h"
 #include "platform/gtk/WindowModule.h"
-#include "platform/gtk/X11WindowSystem.h"
+#include "platform/x11/X11WindowSystem.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcessServices.h"
 #include "platform/posix/PosixProfileStore.h"
