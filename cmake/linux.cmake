@@ -8,8 +8,19 @@ file(GLOB POREMISU_POSIX_SOURCES CONFIGURE_DEPENDS src/platform/posix/*.cpp)
 add_library(poremisu_posix STATIC ${POREMISU_POSIX_SOURCES})
 target_link_libraries(poremisu_posix PUBLIC poremisu_core)
 
+# The program (src/platform/x11): settings, the one instance and the hand-off
+# over the X11 window list. It names no GTK or WebKit header and gets no
+# include path of theirs, so a start that hands its address over loads
+# neither.
+file(GLOB POREMISU_X11_SOURCES CONFIGURE_DEPENDS src/platform/x11/*.cpp)
+list(FILTER POREMISU_X11_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+add_library(poremisu_x11 STATIC ${POREMISU_X11_SOURCES})
+target_link_libraries(poremisu_x11 PUBLIC poremisu_posix PkgConfig::X11)
+
+# The window (src/platform/gtk): GTK and WebKit, loaded by the program only
+# when it runs one. Its copy of the core and the services stays private to it.
 file(GLOB POREMISU_GTK_SOURCES CONFIGURE_DEPENDS src/platform/gtk/*.cpp)
-list(FILTER POREMISU_GTK_SOURCES EXCLUDE REGEX "/(main|WindowModule)\\.cpp$")
+list(FILTER POREMISU_GTK_SOURCES EXCLUDE REGEX "/WindowModule\\.cpp$")
 add_library(poremisu_gtk STATIC ${POREMISU_GTK_SOURCES})
 # The window icon's PNG images, compiled in.
 add_dependencies(poremisu_gtk poremisu_icon)
@@ -18,26 +29,20 @@ target_link_libraries(poremisu_gtk PUBLIC poremisu_posix PkgConfig::GTK PkgConfi
 # These also go into the window module, a shared object.
 set_target_properties(poremisu_core poremisu_posix poremisu_gtk PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
-# The window: GTK and WebKit, loaded by the program only when it runs one.
-# Its copy of the core and the services stays private to it.
 add_library(poremisu_window MODULE src/platform/gtk/WindowModule.cpp)
 target_link_libraries(poremisu_window PRIVATE poremisu_gtk)
 target_link_options(poremisu_window PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
 set_target_properties(poremisu_window PROPERTIES PREFIX "" OUTPUT_NAME poremisu-window
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} CXX_VISIBILITY_PRESET hidden)
 
-# The program links the GTK front end as needed only: of it the program uses
-# the X11 window list alone, so a start that hands its address over loads
-# neither GTK nor WebKit.
 function(poremisu_program target)
-  target_link_libraries(${target} PRIVATE poremisu_gtk)
-  target_link_options(${target} PRIVATE -Wl,--as-needed)
+  target_link_libraries(${target} PRIVATE poremisu_x11 ${CMAKE_DL_LIBS})
   target_compile_definitions(${target} PRIVATE POREMISU_WINDOW_MODULE_DIR="${CMAKE_BINARY_DIR}")
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   add_dependencies(${target} poremisu_window)
 endfunction()
 
-add_executable(poremisu src/platform/gtk/main.cpp)
+add_executable(poremisu src/platform/x11/main.cpp)
 poremisu_program(poremisu)
 
 # A second program from the same sources that honours test-only environment
@@ -45,7 +50,7 @@ poremisu_program(poremisu)
 # program never reads them.
 option(POREMISU_TEST_HOOKS "Also build poremisu_testhooks for the end-to-end tests" OFF)
 if(POREMISU_TEST_HOOKS)
-  add_executable(poremisu_testhooks src/platform/gtk/main.cpp)
+  add_executable(poremisu_testhooks src/platform/x11/main.cpp)
   poremisu_program(poremisu_testhooks)
   target_compile_definitions(poremisu_testhooks PRIVATE POREMISU_TEST_HOOKS=1)
 endif()

@@ -3,6 +3,7 @@
 # tie the core to one platform. Fails too on an include that goes up the
 # core's layers (app, then pages, then browser, then ui): each folder builds
 # only on those before it, so none can be taken out without the ones above.
+# Also fails when the Linux program's own folder names a GTK or WebKit header.
 #   cmake -DSOURCE_DIR=<repo>/src -P check_core_includes.cmake
 
 cmake_minimum_required(VERSION 3.25)
@@ -63,6 +64,19 @@ foreach(folder IN LISTS CORE_FOLDERS)
         string(APPEND failures "${path}:${number}: conditional compilation: ${line}\n")
       endif()
     endforeach()
+  endforeach()
+endforeach()
+
+# The Linux program loads GTK and WebKit only with its window module: its own
+# folder names none of their headers, nor a header of the module's own.
+file(GLOB launcher_files "${SOURCE_DIR}/platform/x11/*")
+foreach(path IN LISTS launcher_files)
+  file(STRINGS "${path}" includes REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS includes)
+    if(line MATCHES "[<\"](gtk|gdk|webkit2|javascriptcore|JavaScriptCore)/" OR
+       line MATCHES "\"platform/gtk/" AND NOT line MATCHES "\"platform/gtk/WindowModule\\.h\"")
+      string(APPEND failures "${path}: the program names a header of its window: ${line}\n")
+    endif()
   endforeach()
 endforeach()
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Bounded child processes for the tests of the POSIX services.
+// Bounded child processes and waits for the tests of the POSIX and X11 services.
 
 #include <grp.h>
 #include <signal.h>
@@ -15,6 +15,8 @@
 #include "fakes/Rig.h"
 
 namespace poremisu::testing {
+
+using namespace std::chrono_literals;
 
 // Root reads and writes whatever a file's mode says: a child that tests the modes gives it up first.
 inline bool GiveUpRoot() {
@@ -36,7 +38,7 @@ public:
     }
     ~Child() {
         if (m_pid > 0) ::kill(m_pid, SIGTERM);
-        Wait(std::chrono::seconds(3));
+        Wait(3s);
     }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -45,12 +47,11 @@ public:
     // end in time (it is then killed).
     std::optional<int> Wait(std::chrono::milliseconds timeout) {
         if (m_pid <= 0) return std::nullopt;
-        auto deadline = std::chrono::steady_clock::now() + timeout;
         int status = 0;
         pid_t done = 0;
-        while ((done = ::waitpid(m_pid, &status, WNOHANG)) == 0 &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        for (auto deadline = std::chrono::steady_clock::now() + timeout;
+             (done = ::waitpid(m_pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline;) {
+            std::this_thread::sleep_for(2ms);
         }
         if (done == 0) {
             ::kill(m_pid, SIGKILL);
@@ -66,6 +67,15 @@ private:
 
 inline std::optional<int> RunInChild(const std::function<int()>& body, std::chrono::milliseconds timeout) {
     return Child(body).Wait(timeout);
+}
+
+// Whether `condition` came true within the timeout.
+template <typename Condition>
+bool Eventually(Condition condition, std::chrono::milliseconds timeout = 5s) {
+    for (auto deadline = std::chrono::steady_clock::now() + timeout; !condition(); std::this_thread::sleep_for(10ms)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    }
+    return true;
 }
 
 }  // namespace poremisu::testing

@@ -296,7 +296,7 @@ void CALLBACK Win32MainWindow::TimerProc(HWND window, UINT, UINT_PTR, DWORD) {
 
 INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG: return OnInitDialog() ? TRUE : FALSE;
+    case WM_INITDIALOG: return OnInitDialogMessage() ? TRUE : FALSE;
     case WM_SIZE: OnSizeMessage(wParam, lParam); return FALSE;
     case WM_COMMAND:
         // Sent from another thread: another process's command, of which the
@@ -350,7 +350,7 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-bool Win32MainWindow::OnInitDialog() {
+bool Win32MainWindow::OnInitDialogMessage() {
     m_state.mainWindow = IdOf(m_hwnd);
     // Later starts of this copy of the program look for this mark; a copy
     // in another folder carries another name.

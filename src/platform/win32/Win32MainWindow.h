@@ -66,7 +66,7 @@ private:
     static LRESULT CALLBACK InputHook(int code, WPARAM wParam, LPARAM lParam);
 
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    bool OnInitDialog();
+    bool OnInitDialogMessage();
     void OnSizeMessage(WPARAM kind, LPARAM size);
     void PaintIcon();
     void RunMessageLoop();

@@ -1,4 +1,4 @@
-#include "platform/gtk/X11WindowSystem.h"
+#include "platform/x11/X11WindowSystem.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

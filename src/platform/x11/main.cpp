@@ -17,11 +17,11 @@
 #include "app/BrowserApp.h"
 #include "app/Text.h"
 #include "platform/gtk/WindowModule.h"
-#include "platform/gtk/X11WindowSystem.h"
 #include "platform/posix/CodePage.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcessServices.h"
 #include "platform/posix/PosixProfileStore.h"
+#include "platform/x11/X11WindowSystem.h"
 
 namespace {
 

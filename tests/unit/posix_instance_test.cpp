@@ -1,3 +1,6 @@
+// The one instance and the hand-off on Linux: the instance and hand-off locks
+// across processes, and the X11 window list a later start searches.
+
 #include <gtest/gtest.h>
 // Xlib's macros (None, Bool, Status) would clash with the test framework's names.
 #include <X11/Xatom.h>
@@ -11,7 +14,8 @@
 #include <type_traits>
 
 #include "app/Text.h"
-#include "platform/gtk/X11WindowSystem.h"
+#include "platform/posix/PosixProcessServices.h"
+#include "platform/x11/X11WindowSystem.h"
 #include "posix_test_support.h"
 
 namespace poremisu {
@@ -20,20 +24,70 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 const CodePage kUtf8("UTF-8");  // titles pass unchanged
-
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds timeout = 5s) {
-    for (auto deadline = Clock::now() + timeout; !condition(); std::this_thread::sleep_for(10ms)) {
-        if (Clock::now() >= deadline) return false;
-    }
-    return true;
-}
+using testing::Child;
+using testing::Eventually;
+using testing::RunInChild;
 
 template <typename Action>
 Clock::duration Timed(Action action) {
     auto start = Clock::now();
     action();
     return Clock::now() - start;
+}
+
+class ProcessServicesTest : public ::testing::Test {
+protected:
+    test::TempDir m_runtime;
+    test::ScopedEnvironment m_runtimeDir{"XDG_RUNTIME_DIR", m_runtime.Path()};
+};
+
+TEST_F(ProcessServicesTest, InstanceLockAcrossProcessesGoesWithItsHolder) {
+    PosixProcessServices first;
+    ASSERT_EQ(first.AcquireInstance("poremisu"), InstanceResult::First);
+    auto acquire = [](std::string name) {
+        return [name] { return PosixProcessServices().AcquireInstance(name) == InstanceResult::First ? 0 : 1; };
+    };
+    EXPECT_EQ(RunInChild(acquire("poremisu"), 5s), 1) << "a later start sees the running one";
+    EXPECT_EQ(RunInChild(acquire("other"), 5s), 0) << "another name is another instance";
+    Child ending([] {
+        PosixProcessServices services;
+        services.AcquireInstance("ending");
+        std::this_thread::sleep_for(600ms);
+        return 0;
+    });
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(first.AcquireInstance("ending"), InstanceResult::AlreadyExists);
+    EXPECT_EQ(first.AcquireInstance("ending", 3s), InstanceResult::First) << "a holder ending within the wait";
+    // A name never leads out of the folder.
+    std::string suffix = "-" + std::to_string(::getuid()) + ".lock";
+    EXPECT_EQ(PosixProcessServices::LockPath("../../etc/passwd", ".lock"), m_runtime / (".._.._etc_passwd" + suffix));
+    EXPECT_EQ(PosixProcessServices::LockPath("..", ".lock"), m_runtime / ("_.." + suffix));
+}
+
+TEST_F(ProcessServicesTest, HandOffLockWaitsForTheHolderWithinItsBound) {
+    struct Case { std::chrono::milliseconds hold, bound, least, most; };
+    // A holder that lets go after 400 ms, and one that never does: the next
+    // start waits for the first and only as long as its bound for the second,
+    // and then has no lock.
+    for (const Case& c : {Case{400ms, 5s, 250ms, 3s}, Case{1h, 300ms, 280ms, 2s}}) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        Child holder([&] {
+            auto lock = PosixProcessServices().LockHandOff("poremisu");
+            if (::write(ready[1], "1", 1) != 1) return 1;
+            std::this_thread::sleep_for(c.hold);
+            return 0;
+        });
+        char byte = 0;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        std::unique_ptr<ScopedLock> lock;
+        auto waited = Timed([&] { lock = PosixProcessServices(c.bound).LockHandOff("poremisu"); });
+        EXPECT_EQ(lock != nullptr, c.hold < c.bound);
+        EXPECT_GE(waited, c.least);
+        EXPECT_LT(waited, c.most);
+    }
 }
 
 // In a child: the program in place of the child, its output discarded.

@@ -1,0 +1,321 @@
+// The POSIX file services: page and log files, the settings file and the code page.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "app/Text.h"
+#include "platform/posix/CodePage.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/PosixProfileStore.h"
+#include "posix_test_support.h"
+
+namespace poremisu {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::Child;
+using testing::RunInChild;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+TEST(PosixOpen, WritesEachLineInTextModeAtOnce) {
+    struct Case {
+        std::optional<std::string> existing;
+        OpenMode mode;
+        std::vector<std::string> lines;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {std::nullopt, OpenMode::Append, {"a\n", "b\n"}, "a\r\nb\r\n"},
+        {"old\r\n", OpenMode::Append, {"new\n"}, "old\r\nnew\r\n"},
+        {"old content\r\n", OpenMode::Truncate, {"x\n"}, "x\r\n"},
+        {std::nullopt, OpenMode::Append, {"1\n2\n\n", "3\r\n"}, "1\r\n2\r\n\r\n3\r\r\n"},
+        {std::nullopt, OpenMode::Append, {std::string("\x81\x9B\0\t&", 5)}, std::string("\x81\x9B\0\t&", 5)},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::string path = dir / "page.htm";
+        if (c.existing) WriteFile(path, *c.existing);
+        auto file = PosixFileSystem().Open(path, c.mode);
+        ASSERT_TRUE(file);
+        for (const std::string& line : c.lines) EXPECT_TRUE(file->WriteLine(line));
+        // On disk as soon as written, before the close.
+        EXPECT_EQ(ReadFile(path), c.expected);
+    }
+}
+
+// Two processes append lines of varying length (some longer than a pipe
+// buffer) to one file: every line arrives whole and in its writer's order.
+TEST(PosixOpen, ConcurrentAppendersNeverInterleave) {
+    TempDir dir;
+    std::string path = dir / "log.htm";
+    constexpr int kLines = 3000;
+    auto body = [](char tag, int i) { return std::string(static_cast<std::size_t>(i % 97) * (i % 5 ? 3 : 100), tag); };
+    auto writer = [&](char tag) {
+        return [&, tag] {
+            auto file = PosixFileSystem().Open(path, OpenMode::Append);
+            for (int i = 0; file && i < kLines; ++i) {
+                if (!file->WriteLine(tag + std::to_string(i) + ":" + body(tag, i) + "\n")) return 2;
+            }
+            return file ? 0 : 1;
+        };
+    };
+    Child a(writer('a')), b(writer('b'));
+    ASSERT_EQ(a.Wait(120s), 0);
+    ASSERT_EQ(b.Wait(120s), 0);
+
+    std::string content = ReadFile(path);
+    std::map<char, int> next{{'a', 0}, {'b', 0}};
+    for (std::size_t pos = 0, end; pos < content.size(); pos = end + 2) {
+        end = content.find("\r\n", pos);
+        ASSERT_NE(end, std::string::npos);
+        std::string line = content.substr(pos, end - pos);
+        std::size_t colon = line.find(':');
+        ASSERT_TRUE(colon != std::string::npos && next.count(line[0])) << line.substr(0, 40);
+        int& expected = next[line[0]];
+        ASSERT_EQ(line.substr(1, colon - 1), std::to_string(expected));
+        ASSERT_EQ(line.substr(colon + 1), body(line[0], expected++));
+    }
+    EXPECT_EQ(next, (std::map<char, int>{{'a', kLines}, {'b', kLines}}));
+}
+
+TEST(PosixFiles, RenameRefusesAnExistingTargetAndAMissingSource) {
+    struct Case { bool source, target, sourceIsFolder, renamed; };
+    for (const Case& c : {Case{true, false, false, true}, Case{true, true, false, false},
+                          Case{false, false, false, false}, Case{true, true, true, false}}) {
+        TempDir dir;
+        std::string from = dir / "WindowTitleHis.htm", to = dir / "WindowTitleHis000001.htm";
+        if (c.source) { ASSERT_TRUE(c.sourceIsFolder ? ::mkdir(from.c_str(), 0755) == 0 : WriteFile(from, "log")); }
+        if (c.target) WriteFile(to, "backup");
+        EXPECT_EQ(PosixFileSystem().Rename(from, to), c.renamed);
+        EXPECT_EQ(test::FileExists(from), c.source && !c.renamed);
+        EXPECT_EQ(ReadFile(to), c.target ? "backup" : c.renamed ? "log" : "");
+    }
+}
+
+// What is no regular file is never opened for writing, read or written as
+// settings, and nothing waits on a pipe.
+TEST(PosixFiles, ProbeTellsOpenableFromPresentAndNothingOpensWhatIsNoFile) {
+    TempDir dir;
+    WriteFile(dir / "file", "x");
+    ASSERT_EQ(::symlink("nowhere", (dir / "dangling").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    struct Case { std::string name; bool probe, exists; };
+    const Case cases[] = {{"file", true, true},
+                          {"missing", false, false},
+                          {"dangling", false, true},
+                          {".", true, true},  // a folder of the name is taken too
+                          {"fifo", true, true}};
+    auto failures = RunInChild([&] {
+        PosixFileSystem files;
+        PosixProfileStore settings;
+        int failed = files.Open(dir / "fifo", OpenMode::Truncate) || files.Open(dir.Path(), OpenMode::Append);
+        failed += !settings.Read(dir / "fifo", "InternetShortcut", "URL", "", 60000).empty();
+        failed += settings.Write(dir / "fifo", "s", "k", "v");
+        for (const Case& c : cases) {
+            failed += files.Probe(dir / c.name) != c.probe || files.Exists(dir / c.name) != c.exists;
+        }
+        return failed;
+    }, 5s);
+    EXPECT_EQ(failures, 0) << "none: an open, probe, read or write of the FIFO hung";
+}
+
+TEST(PosixFiles, FullPathJoinsTheCurrentDirectoryWithoutTouchingDisk) {
+    TempDir dir;
+    PosixFileSystem files;
+    ASSERT_TRUE(files.SetCurrentDirectory(dir.Path()));
+    std::string cwd = dir.Path(), parent = cwd.substr(0, cwd.rfind('/'));
+    std::string manyUp;
+    for (int i = 0; i < 200; ++i) manyUp += "../";
+    const std::pair<std::string, std::string> cases[] = {
+        {"./a b.url", cwd + "/a b.url"}, {"new/../../y", parent + "/y"}, {"a//b/./c/", cwd + "/a/b/c/"},
+        {manyUp + "top", "/top"},  // ".." stops at the root
+        {"/abs/../kept", "/abs/../kept"}, {"", ""},
+    };
+    for (const auto& [name, expected] : cases) EXPECT_EQ(files.FullPath(name), expected) << name;
+}
+
+TEST(CodePage, ConvertsWholeCharactersWithinTheBoundAndShowsEveryBrokenOne) {
+    const std::string word(Utf8(u8"ぽれみす"));
+    struct Case { std::string utf8, charset; std::size_t maxBytes; std::string expected; };
+    const Case cases[] = {
+        {word + "\xFF", "UTF-8", 100, word + "\xFF"},  // into UTF-8 the bytes pass unchanged
+        {word, "utf8", 5, word.substr(0, 3)},           // never a part of a character
+        {"a\x80\x80\x80\x80", "UTF-8", 3, "a\x80\x80"},
+        {"\xC3\xA9\x80", "UTF-8", 2, "\xC3\xA9"},
+        {word, "CP932", 100, "\x82\xDB\x82\xEA\x82\xDD\x82\xB7"},
+        {word, "CP932", 5, "\x82\xDB\x82\xEA"},
+        {"x\xFF\xC3y", "CP932", 100, "x??y"},
+        {"ab\xF0\x9F\x98\x80", "CP932", 3, "ab?"},
+        {"ab\xFF", "CP932", 2, "ab"},
+        {"ab" + word, "NO-SUCH-CHARSET", 100, "ab????"},
+        {word, "CP932", 0, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CodePage(c.charset).FromUtf8(c.utf8, c.maxBytes), c.expected) << c.charset << " " << c.maxBytes;
+    }
+    // Back to UTF-8 for the toolkit: each byte where no character starts is one U+FFFD.
+    const std::string bad(Utf8(u8"\uFFFD"));
+    const Case toUtf8[] = {
+        {"a\xE3\x81" + std::string(1, '\0') + "b\xC2\xA9", "UTF-8", 0, "a" + bad + bad + bad + "b\xC2\xA9"},
+        {"\xED\xA0\x80\xC0\xAF\xF4\x90\x80\x80\xE0\xA0\x80\xF0\x90\x80\x80", "UTF-8", 0,
+         bad + bad + bad + bad + bad + bad + bad + bad + bad + "\xE0\xA0\x80\xF0\x90\x80\x80"},
+        {"\x82\xDB\x82\xEA\x82", "CP932", 0, word.substr(0, 6) + bad},
+        {"a\xFF", "NO-SUCH-CHARSET", 0, "a" + bad},
+    };
+    for (const Case& c : toUtf8) EXPECT_EQ(CodePage(c.charset).ToUtf8(c.utf8), c.expected) << c.charset;
+    EXPECT_EQ(Latin1ToUtf8("caf\xE9 \xFF\x7F"), Utf8(u8"café ÿ\x7F"));
+}
+
+// How a value is found is the finder's table; here the file, its absence and the default.
+TEST(ProfileRead, ReadsTheValueFromARealFile) {
+    struct Case { std::string content, section, key, expected; std::size_t count = 60000; };
+    const Case cases[] = {
+        {"[s]\r\nk=one\r\nk=two\r\n", "s", "k", "one"},  // the first match, CR LF lines
+        {"[s]\nother=1\n", "s", "k", "<default>"},
+        {"[s]\nk=0123456789\n", "s", "k", "012", 4},
+        {"[s]\n", "s", "k", "<de", 4},
+    };
+    TempDir dir;
+    PosixProfileStore store;
+    for (const Case& c : cases) {
+        WriteFile(dir / "p.ini", c.content);
+        EXPECT_EQ(store.Read(dir / "p.ini", c.section, c.key, "<default>", c.count), c.expected)
+            << c.content.substr(0, 40);
+    }
+    for (const std::string& path : {dir / "missing.ini", dir.Path(), std::string()}) {
+        EXPECT_EQ(store.Read(path, "s", "k", "d", 100), "d") << path;
+    }
+}
+
+long StatusKilobytes(const char* field) {
+    std::string status = ReadFile("/proc/self/status");
+    std::size_t at = status.find(field);
+    return at == std::string::npos ? -1 : std::atol(status.c_str() + at + std::strlen(field));
+}
+
+// 64 MB of random bytes without a line feed, then the section: the whole
+// file is one line, read in constant memory.
+TEST(ProfileRead, AHugeRandomFileIsReadInConstantMemory) {
+    TempDir dir;
+    std::string path = dir / "huge.ini";
+    {
+        std::ofstream out(path, std::ios::binary);
+        std::mt19937_64 random(7);
+        std::string block(1 << 20, '\0');
+        for (int i = 0; i < 64; ++i) {
+            for (char& c : block) c = static_cast<char>(random() % 246 + 11);  // never a line feed
+            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        }
+        out << "\n[s]\nk=found at the end\n";
+    }
+    // In a child, so that the peak belongs to the read alone.
+    auto code = RunInChild([&] {
+        WriteFile("/proc/self/clear_refs", "5");
+        long before = StatusKilobytes("VmRSS:");
+        PosixProfileStore store;
+        if (store.Read(path, "S", "K", "", 60000) != "found at the end") return 1;
+        if (store.Read(path, "s", "absent", "none", 60000) != "none") return 1;
+        return before < 0 || StatusKilobytes("VmHWM:") - before > 16 * 1024 ? 2 : 0;
+    }, 30s);
+    EXPECT_EQ(code, 0) << "1: wrong value, 2: memory grew past 16 MiB, none: too slow";
+}
+
+TEST(ProfileWrite, KeepsEverythingElseTheModeAndTheLink) {
+    TempDir dir;
+    PosixProfileStore store;
+    std::string path = dir / "real.ini";
+    const std::string before = "; note\n[other]\nwin=keep\n[Setting]\r\nnewurl=old\r\nwin=1\r\n\n[tail]\nx=y";
+    WriteFile(path, before);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("real.ini", (dir / "link.ini").c_str()), 0);
+    ASSERT_TRUE(store.Write(dir / "link.ini", "setting", "NEWURL", "new"));
+    EXPECT_EQ(ReadFile(path), std::string(before).replace(before.find("old"), 3, "new"));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
+    int entries = 0;
+    for ([[maybe_unused]] auto& entry : fs::directory_iterator(dir.Path())) ++entries;
+    EXPECT_EQ(entries, 3) << "the file, the link and the lock; no temporary file left";
+
+    std::string big(PosixProfileStore::kMaxRewriteBytes + 1, 'z');
+    WriteFile(path, big);
+    EXPECT_FALSE(store.Write(path, "s", "k", "v")) << "a file this large is not ours";
+    EXPECT_EQ(ReadFile(path), big);
+}
+
+// Two processes set different keys of one file 200 times each: no write
+// loses the other's key.
+TEST(ProfileWrite, ConcurrentWritersKeepBothKeys) {
+    TempDir dir;
+    std::string path = dir / "shared.ini";
+    WriteFile(path, "[head]\nh=1\n[setting]\nnewurl=start\nwin=start\n[tail]\nt=2\n");
+    auto writer = [&](std::string key) {
+        return [&, key] {
+            PosixProfileStore store;
+            for (int i = 0; i < 200; ++i) {
+                std::string value = key + "-" + std::to_string(i);
+                if (!store.Write(path, "setting", key, value)) return 1;
+                if (store.Read(path, "setting", key, "", 60000) != value) return 2;
+            }
+            return 0;
+        };
+    };
+    Child first(writer("newurl")), second(writer("win"));
+    EXPECT_EQ(first.Wait(120s), 0);
+    EXPECT_EQ(second.Wait(120s), 0);
+    EXPECT_EQ(ReadFile(path), "[head]\nh=1\n[setting]\nnewurl=newurl-199\r\nwin=win-199\r\n[tail]\nt=2\n");
+}
+
+// The settings file is replaced whole by a rename: a writer killed at any moment leaves the old file
+// or the new one; the next save clears a temporary a kill left, and nothing of the user's.
+TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFile) {
+    TempDir dir;
+    const std::string path = dir / "poremisu.ini";
+    // Large enough that a write takes a while, so that kills land inside it.
+    const std::string old = "[setting]\r\nnewurl=" + std::string(1 << 18, 'n') + "\r\nwin=0:1:0:0:0:0:1:1:2:2\r\n";
+    WriteFile(path, old);
+    const std::string values[] = {"1:1:-1:-1:-1:-1:10:10:500:400", "2:3:-1:-1:-1:-1:20:20:600:500"};
+    std::set<std::string> whole{old};
+    for (const std::string& value : values) whole.insert(old.substr(0, old.find("win=") + 4) + value + "\r\n");
+
+    int leftOver = 0;
+    for (int round = 0; round < 40; ++round) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            PosixProfileStore store;
+            for (unsigned i = 0;; ++i) store.Write(path, "setting", "win", values[i % 2]);
+        }
+        ::usleep(static_cast<useconds_t>(round * 7919 % 20000));  // kills spread over 20 ms
+        ::kill(child, SIGKILL);
+        ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+        std::string now = ReadFile(path);
+        ASSERT_TRUE(whole.count(now)) << "round " << round << ": " << now.size() << " bytes of no whole version";
+        for (const auto& entry : fs::directory_iterator(dir.Path())) {
+            std::string name = entry.path().filename().string();
+            if (name.rfind("poremisu.ini.", 0) == 0 && name != "poremisu.ini.lock") leftOver += fs::remove(entry);
+        }
+    }
+    EXPECT_GT(leftOver, 0) << "no kill hit a write in progress: the test proved nothing";
+
+    WriteFile(dir / "poremisu.ini.tmp-a1B2c3", "stale");
+    WriteFile(dir / "poremisu.ini.backup", "the user's");
+    ASSERT_TRUE(PosixProfileStore().Write(path, "setting", "newurl", "x"));
+    EXPECT_FALSE(fs::exists(dir / "poremisu.ini.tmp-a1B2c3"));
+    EXPECT_EQ(ReadFile(dir / "poremisu.ini.backup"), "the user's");
+}
+
+}  // namespace
+}  // namespace poremisu
