@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/gtk/ClientArea.h"
+#include "platform/gtk/ProgramIcon.h"
 #include "ui/DialogTemplates.h"
 
 namespace poremisu {
@@ -25,11 +26,7 @@ void AddStyleOnce(GtkWidget* widget) {
     static bool added = false;
     if (added) return;
     added = true;
-    GtkCssProvider* css = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(css, kStyle, -1, nullptr);
-    gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(widget), GTK_STYLE_PROVIDER(css),
-                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(css);
+    AddScreenStyle(widget, kStyle);
 }
 
 GtkWidget* AddStatic(GtkWidget* area, const char* text) {

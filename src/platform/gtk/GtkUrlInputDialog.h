@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/Text.h"
-#include "platform/gtk/GtkWindowHost.h"
+#include "platform/gtk/DialogUnits.h"
 #include "platform/posix/CodePage.h"
 #include "ui/DialogTemplates.h"
 #include "ui/UrlInputDialog.h"

@@ -1,13 +1,13 @@
 #include "platform/win32/Win32MainWindow.h"
 
-#include <climits>
 #include <cstring>
 
 #include "platform/win32/Win32Menu.h"
+#include "platform/win32/Win32UrlInputDialog.h"
+#include "platform/win32/Win32Window.h"
 #include "platform/win32/Win32WindowSystem.h"
 #include "resource.h"
 #include "ui/CommandTable.h"
-#include "ui/UrlInputDialog.h"
 
 namespace poremisu {
 
@@ -34,16 +34,6 @@ bool ContainsMenu(HMENU root, HMENU menu) {
 
 WindowId IdOf(HWND window) { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(window)); }
 
-int Clamp(std::size_t count) { return count > INT_MAX ? INT_MAX : static_cast<int>(count); }
-
-std::string WindowText(HWND window, std::size_t count) {
-    if (count == 0) return {};
-    std::string text(static_cast<std::size_t>(Clamp(count)), '\0');
-    int length = GetWindowTextA(window, text.data(), Clamp(count));
-    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-    return text;
-}
-
 std::int32_t HeightOf(HWND window) {
     RECT rect = {};
     if (!window || !GetWindowRect(window, &rect)) return 0;
@@ -54,22 +44,6 @@ std::int32_t HeightOf(HWND window) {
 bool IsInputMessage(UINT message) {
     return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_KEYDOWN ||
            message == WM_SYSKEYDOWN;
-}
-
-void CentreOver(HWND window, HWND over) {
-    RECT outer = {};
-    GetWindowRect(window, &outer);
-    RECT area = {};
-    if (over) {
-        GetWindowRect(over, &area);
-    } else {
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    }
-    int width = outer.right - outer.left;
-    int height = outer.bottom - outer.top;
-    int x = area.left + (area.right - area.left - width) / 2;
-    int y = area.top + (area.bottom - area.top - height) / 2;
-    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 BOOL CALLBACK EndOwnedBox(HWND window, LPARAM owner) {
@@ -83,84 +57,6 @@ BOOL CALLBACK EndOwnedBox(HWND window, LPARAM owner) {
 }
 
 }  // namespace
-
-// The address dialog of template 100 around the core's UrlInputDialog.
-class Win32MainWindow::UrlInputWindow final : public UrlInputDialogHost {
-public:
-    UrlInputWindow(Win32MainWindow& owner)
-        : m_logic(owner.m_state, owner.m_browser, *owner.m_window, owner, *this) {}
-
-    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-        UrlInputWindow* self = nullptr;
-        if (message == WM_INITDIALOG) {
-            self = reinterpret_cast<UrlInputWindow*>(lParam);
-            SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-            self->m_dialog = dialog;
-        } else {
-            self = reinterpret_cast<UrlInputWindow*>(GetWindowLongPtrA(dialog, DWLP_USER));
-        }
-        if (!self) return FALSE;
-        try {
-            return self->OnMessage(message, wParam, lParam);
-        } catch (...) {
-            return FALSE;
-        }
-    }
-
-    void SetFieldText(int id, const std::string& text) override { SetDlgItemTextA(m_dialog, id, text.c_str()); }
-    std::string GetFieldText(int id, std::size_t count) override {
-        return WindowText(GetDlgItem(m_dialog, id), count);
-    }
-    void MoveDialog(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        MoveWindow(m_dialog, x, y, w, h, TRUE);
-    }
-    void MoveControl(int id, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        MoveWindow(GetDlgItem(m_dialog, id), x, y, w, h, TRUE);
-    }
-    void EndDialog(DialogResult result) override {
-        ::EndDialog(m_dialog, result == DialogResult::Ok ? IDOK : IDCANCEL);
-    }
-
-private:
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-        switch (message) {
-        case WM_INITDIALOG: {
-            CentreOver(m_dialog, GetWindow(m_dialog, GW_OWNER));
-            bool defaultFocus = m_logic.OnInitDialog();
-            m_ready = true;
-            // The first layout, at the template's size: the fields in rows.
-            RECT client = {};
-            GetClientRect(m_dialog, &client);
-            m_logic.OnSize(client.right, client.bottom);
-            return defaultFocus ? TRUE : FALSE;
-        }
-        case WM_SIZE:
-            if (m_ready && (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED)) {
-                m_logic.OnSize(LOWORD(lParam), HIWORD(lParam));
-            }
-            return FALSE;
-        case WM_COMMAND: {
-            int id = LOWORD(wParam);
-            if (id == dlg::kGo || id == dlg::kMenu || id == dlg::kCancel) {
-                if (HIWORD(wParam) == BN_CLICKED) m_logic.OnCommand(id);
-                return TRUE;
-            }
-            return FALSE;
-        }
-        case WM_CLOSE:
-            // The close box means the cancel id, whose button is disabled here:
-            // refused with the warning sound.
-            MessageBeep(MB_OK);
-            return TRUE;
-        default:
-            return FALSE;
-        }
-    }
-
-    UrlInputDialog m_logic;
-    HWND m_dialog = nullptr;
-    bool m_ready = false;
-};
 
 Win32MainWindow::Win32MainWindow(HINSTANCE instance, AppState& state, const Texts& texts, Services& services)
     : m_instance(instance), m_state(state), m_texts(texts), m_services(services) {}
@@ -567,9 +463,8 @@ Answer Win32MainWindow::MessageBox(const std::string& text, const std::string& c
 }
 
 void Win32MainWindow::RunUrlInputDialog() {
-    UrlInputWindow dialog(*this);
-    DialogBoxParamA(m_instance, MAKEINTRESOURCEA(IDD_URL_INPUT), m_hwnd, UrlInputWindow::DialogProc,
-                    reinterpret_cast<LPARAM>(&dialog));
+    Win32UrlInputDialog dialog(m_state, m_browser, *m_window, *this);
+    dialog.Run(m_instance, m_hwnd);
 }
 
 }  // namespace poremisu

@@ -59,8 +59,6 @@ public:
     void EndBoxes() override;
 
 private:
-    class UrlInputWindow;
-
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
     static LRESULT CALLBACK InputHook(int code, WPARAM wParam, LPARAM lParam);
