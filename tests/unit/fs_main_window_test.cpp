@@ -12,6 +12,7 @@
 #include "app/Placement.h"
 #include "fakes/Rig.h"
 #include "ui/CommandTable.h"
+#include "ui/Title.h"
 #include "ui/UrlInputDialog.h"
 
 namespace poremisu {
@@ -342,6 +343,28 @@ TEST(UrlInputDialog, LaysItsRowsOutByTheAddressBarsHeight) {
         CallLog expected = rows;
         if (h > 189) expected.insert(expected.begin(), "MoveDialog(0,0,300,189)");
         EXPECT_EQ(rig.log, expected) << h;
+    }
+}
+
+// A status text with "http" is kept as the last link; each text goes to the bar, or else the title.
+TEST(ShowStatusText, KeepsTheLastTextWithHttpAndShowsEachInTheBarOrElseTheTitle) {
+    const std::string huge = "http://" + std::string(70000, 'x');
+    const std::pair<std::string, bool> cases[] = {{"Go to https://b.example/ now", true}, {"xhttpx", true},
+                                                  {"HTTP://C.EXAMPLE/", false}, {"", false}, {huge, true}};
+    for (bool bar : {false, true}) {
+        Rig rig;
+        rig.browser.locationName = "Example Domain";
+        rig.state.statusBarVisible = bar;
+        std::string link = rig.state.lastLinkUrl = "earlier http text";
+        std::vector<std::string> shown;
+        for (const auto& [text, captured] : cases) {
+            rig.window.Events().OnStatusTextChange(text);
+            if (captured) link = text.substr(0, 59999);
+            EXPECT_EQ(rig.state.lastLinkUrl, link) << text.substr(0, 40);
+            shown.push_back(bar ? text : FormatTitle("Example Domain", test::kWord, text, false));
+        }
+        EXPECT_EQ(bar ? rig.host.statusTexts : rig.host.titles, shown);
+        EXPECT_EQ(rig.host.titles.size() + rig.host.statusTexts.size(), std::size(cases));
     }
 }
 

@@ -288,38 +288,5 @@ TEST(FormatTitle, HasOneFormForEachStateOfTheStatusBarAndPageNameAndNeverExceeds
     }
 }
 
-struct TitleRig {
-    TitleRig() { browser.locationName = "Example Domain"; }
-    test::CallLog log;
-    AppState state;
-    Texts texts = Texts::Make(test::Identity);
-    test::FakeBrowser browser{log};
-    test::FakeHost host{log};
-    TitleComposer title{state, texts, browser, host, host};
-};
-
-TEST(ShowStatusText, KeepsTheLastTextWithHttpAndShowsEachInTheBarOrElseTheTitle) {
-    const std::string huge = "http://" + std::string(70000, 'x');
-    const struct {
-        std::string text;
-        bool captured;
-    } cases[] = {{"Go to https://b.example/ now", true}, {"xhttpx", true}, {"HTTP://C.EXAMPLE/", false},
-                 {"Http://d.example/", false},           {"", false},      {huge, true}};
-    for (Bar bar : {Bar::Hidden, Bar::Shown}) {
-        TitleRig rig;
-        rig.state.statusBarVisible = bar == Bar::Shown;
-        std::string link = rig.state.lastLinkUrl = "earlier http text";
-        std::vector<std::string> shown;
-        for (const auto& c : cases) {
-            rig.title.ShowStatusText(c.text);
-            if (c.captured) link = c.text.substr(0, 59999);
-            EXPECT_EQ(rig.state.lastLinkUrl, link) << c.text.substr(0, 40);
-            shown.push_back(bar == Bar::Shown ? c.text : FormatTitle("Example Domain", kWord, c.text, false));
-        }
-        EXPECT_EQ(bar == Bar::Shown ? rig.host.statusTexts : rig.host.titles, shown);
-        EXPECT_EQ(rig.host.titles.size() + rig.host.statusTexts.size(), std::size(cases));
-    }
-}
-
 }  // namespace
 }  // namespace poremisu
