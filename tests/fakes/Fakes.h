@@ -80,12 +80,12 @@ public:
     void SetTitle(const std::string& title) override { titles.push_back(title); }
     std::string GetAddressBarText(std::size_t count) override { return CutToCount(addressBar, count); }
     void SetAddressBarText(const std::string& text) override { addressBar = text; }
-    std::int32_t AddressBarCreatedHeight() override { return Log("AddressBarCreatedHeight"), 21; }
+    std::int32_t AddressBarCreatedHeight() override { return 21; }
     void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
         Log("MoveAddressBar(", {x, y, w, h});
     }
-    void CreateStatusBar() override { Log("CreateStatusBar"); }
-    std::int32_t StatusBarHeight() override { return Log("StatusBarHeight"), 19; }
+    void CreateStatusBar() override {}
+    std::int32_t StatusBarHeight() override { return 19; }
     void ShowStatusBar(bool visible) override { Log("ShowStatusBar(", {statusBarShown = visible}); }
     void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
         Log("MoveStatusBar(", {x, y, w, h});
@@ -95,7 +95,7 @@ public:
     void DestroyMenu() override { hasMenu = false, ++menuDestroys; }
     void AttachBrowserMenu() override { ++browserMenus; }
     void AppendSystemMenuItems(const std::string& a, const std::string& b, const std::string& c) override {
-        systemMenuItems = {a, b, c}, Log("AppendSystemMenuItems");
+        systemMenuItems = {a, b, c};
     }
     void SetIcon() override { Log("SetIcon"); }
     void Show(ShowCommand command) override {

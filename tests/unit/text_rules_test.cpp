@@ -150,8 +150,6 @@ TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
         {"http://example.com/index.HTM", "htm", true},
         {"http://example.com/index.html", "htm", false},
         {"http://example.com/index.htm#top", "htm", false},
-        {"http://example.com/index.htm?x=1", "htm", false},
-        {"C:\\old.2\\readme", "url", false},
         {"C:\\old.2\\readme", "2\\readme", true},  // the directory's dot counts
         {"C:\\my.folder\\readme", "folder\\readme", false},  // 14 bytes from the dot
         {"readme", "url", false},
@@ -184,7 +182,6 @@ TEST(ResolveAddress, TrimsThenTellsTheStartPageFilesSchemesAndHostNames) {
         {"about:homepage", "/d", {Kind::AsIs, "about:homepage"}},
         {" /tmp/a b ", "/d", {Kind::File, "/tmp/a b"}},
         {"http://example.com/", "/d", {Kind::AsIs, "http://example.com/"}},
-        {"mailto:a@example.com", "/d", {Kind::AsIs, "mailto:a@example.com"}},
         {"svn+ssh.x-y:r", "/d", {Kind::AsIs, "svn+ssh.x-y:r"}},
         {"x:", "/d", {Kind::AsIs, "x:"}},
         {"a b/c://d", "/d", {Kind::AsIs, "a b/c://d"}},  // "://" anywhere names a scheme
@@ -213,7 +210,6 @@ TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
         {"file:///home/a%20b", "/home/a b"},
         {"file:///C:/Dir", "C:/Dir"},
         {"file:///C:", "C:"},  // a bare drive
-        {"file:///a:/x", "a:/x"},
         {"file:///C", "/C"},
         {"file:///c:/Dir%5Csub", "c:/Dir\\sub"},
         {"file:///tmp/x/?q=1#f", "/tmp/x/"},
@@ -266,7 +262,6 @@ TEST(FormatTitle, HasOneFormForEachStateOfTheStatusBarAndPageNameAndNeverExceeds
         std::string name, extra, expected, word = kWord;
     } cases[] = {
         {Bar::Shown, longName, "12", longName + " - " + kWord},
-        {Bar::Hidden, "Example Domain", "", "Example Domain - " + kWord + " > "},
         {Bar::Hidden, longName, "12", "A very long page t..- " + kWord + " > 12"},
         {Bar::Hidden, longName, "", longName + " - " + kWord + " > "},
         {Bar::Hidden, "", "x", " - " + kWord + " > x"},
