@@ -183,7 +183,7 @@ TEST(ResolveAddress, TrimsThenTellsTheStartPageFilesSchemesAndHostNames) {
         {" /tmp/a b ", "/d", {Kind::File, "/tmp/a b"}},
         {"http://example.com/", "/d", {Kind::AsIs, "http://example.com/"}},
         {"svn+ssh.x-y:r", "/d", {Kind::AsIs, "svn+ssh.x-y:r"}},
-        {"x:", "/d", {Kind::AsIs, "x:"}},
+        {"z:", "/d", {Kind::AsIs, "z:"}},
         {"a b/c://d", "/d", {Kind::AsIs, "a b/c://d"}},  // "://" anywhere names a scheme
         {"localhost:8080/x", "/d", {Kind::Web, "http://localhost:8080/x"}},
         {"1x:y", "/d", {Kind::Web, "http://1x:y"}},
