@@ -182,7 +182,7 @@ TEST(ResolveAddress, TrimsThenTellsTheStartPageFilesSchemesAndHostNames) {
         {"about:homepage", "/d", {Kind::AsIs, "about:homepage"}},
         {" /tmp/a b ", "/d", {Kind::File, "/tmp/a b"}},
         {"http://example.com/", "/d", {Kind::AsIs, "http://example.com/"}},
-        {"svn+ssh.x-y:r", "/d", {Kind::AsIs, "svn+ssh.x-y:r"}},
+        {"Zsvn+ssh.A-y:r", "/d", {Kind::AsIs, "Zsvn+ssh.A-y:r"}},
         {"z:", "/d", {Kind::AsIs, "z:"}},
         {"a b/c://d", "/d", {Kind::AsIs, "a b/c://d"}},  // "://" anywhere names a scheme
         {"localhost:8080/x", "/d", {Kind::Web, "http://localhost:8080/x"}},
