@@ -22,6 +22,13 @@ inline const std::string kWord = U8(u8"ぽれみす");
 // so that an order across fakes can be checked.
 using CallLog = std::vector<std::string>;
 
+// How many calls of that name the log holds.
+inline int Count(const CallLog& log, std::string_view name) {
+    return int(std::count_if(log.begin(), log.end(), [&](const std::string& call) {
+        return call.substr(0, call.find('(')) == name;
+    }));
+}
+
 struct Logging {
     CallLog& log;
     void Log(std::string call, std::initializer_list<std::int64_t> args = {}) {
@@ -37,15 +44,14 @@ public:
     std::string locationName, locationUrl, path;
     std::vector<std::string> navigations, shownPages;
     std::int32_t top = -1, height = -1;
-    int backs = 0, forwards = 0, searches = 0, quits = 0, refreshes = 0;
 
-    void GoBack() override { ++backs; }
-    void GoForward() override { ++forwards; }
-    void GoSearch() override { ++searches; }
-    void Quit() override { ++quits; }
+    void GoBack() override { Log("GoBack"); }
+    void GoForward() override { Log("GoForward"); }
+    void GoSearch() override { Log("GoSearch"); }
+    void Quit() override { Log("Quit"); }
     void Navigate2(const std::string& to) override { navigations.push_back(to), Log("Navigate2(" + to + ")"); }
     void ShowPage(const std::string& html) override { shownPages.push_back(html), Log("ShowPage"); }
-    void Refresh() override { ++refreshes; }
+    void Refresh() override { Log("Refresh"); }
     void SetLeft(std::int32_t v) override { Log("Left(", {v}); }
     void SetTop(std::int32_t v) override { Log("Top(", {top = v}); }
     void SetWidth(std::int32_t v) override { Log("Width(", {v}); }
@@ -69,10 +75,7 @@ public:
     std::string addressBar;
     bool statusBarShown = true;  // the status window is created visible
     bool hasMenu = false, minimized = false, maximized = false;
-    int menuDestroys = 0, browserMenus = 0, sendCloses = 0, endWindows = 0, urlDialogRuns = 0, relayouts = 0;
-    int boxesEnded = 0;
     std::function<void()> whileBoxOpen;  // runs inside each box's loop
-    std::vector<ShowCommand> shows;
     std::optional<WindowPlacement> placement;  // what GetPlacement reads; none fails
     std::vector<WindowPlacement> appliedPlacements;
     std::deque<Answer> answers;  // scripted; Cancel when none is left
@@ -80,26 +83,26 @@ public:
     void SetTitle(const std::string& title) override { titles.push_back(title); }
     std::string GetAddressBarText(std::size_t count) override { return CutToCount(addressBar, count); }
     void SetAddressBarText(const std::string& text) override { addressBar = text; }
-    std::int32_t AddressBarCreatedHeight() override { return Log("AddressBarCreatedHeight"), 21; }
+    std::int32_t AddressBarCreatedHeight() override { return 21; }
     void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
         Log("MoveAddressBar(", {x, y, w, h});
     }
-    void CreateStatusBar() override { Log("CreateStatusBar"); }
-    std::int32_t StatusBarHeight() override { return Log("StatusBarHeight"), 19; }
+    void CreateStatusBar() override {}
+    std::int32_t StatusBarHeight() override { return 19; }
     void ShowStatusBar(bool visible) override { Log("ShowStatusBar(", {statusBarShown = visible}); }
     void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
         Log("MoveStatusBar(", {x, y, w, h});
     }
     void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
     void AttachMainMenu() override { hasMenu = true; }
-    void DestroyMenu() override { hasMenu = false, ++menuDestroys; }
-    void AttachBrowserMenu() override { ++browserMenus; }
+    void DestroyMenu() override { hasMenu = false, Log("DestroyMenu"); }
+    void AttachBrowserMenu() override { Log("AttachBrowserMenu"); }
     void AppendSystemMenuItems(const std::string& a, const std::string& b, const std::string& c) override {
-        systemMenuItems = {a, b, c}, Log("AppendSystemMenuItems");
+        systemMenuItems = {a, b, c};
     }
     void SetIcon() override { Log("SetIcon"); }
     void Show(ShowCommand command) override {
-        shows.push_back(command);
+        Log("Show");
         if (command == ShowCommand::Minimize || command == ShowCommand::ShowMinimized) {
             minimized = true, window->OnSizeNotification(SizeKind::Minimized, 0, 0);
         } else if (command == ShowCommand::Normal) {
@@ -108,17 +111,17 @@ public:
     }
     // As a toolkit that lays out in place: the same size told again.
     void RelayoutMainWindow() override {
-        ++relayouts, minimized = maximized = false, window->OnSizeNotification(SizeKind::Restored, 800, 600);
+        Log("Relayout"), minimized = maximized = false, window->OnSizeNotification(SizeKind::Restored, 800, 600);
     }
-    void EndBoxes() override { ++boxesEnded; }
+    void EndBoxes() override { Log("EndBoxes"); }
     bool IsMaximized() override { return maximized; }
     bool GetPlacement(WindowPlacement& out) override { return placement && (out = *placement, true); }
     void SetPlacement(const WindowPlacement& p) override { appliedPlacements.push_back(p); }
     std::vector<PixelRect> ScreenAreas() override { return {{0, 0, 1280, 1024}}; }
     PixelRect TemplateSize() override { return {0, 0, 320, 280}; }
     void StartTimer(std::chrono::milliseconds period) override { Log("StartTimer(", {period.count()}); }
-    void SendClose() override { ++sendCloses, window->OnClose(); }
-    void EndWindow() override { ++endWindows; }
+    void SendClose() override { Log("SendClose"), window->OnClose(); }
+    void EndWindow() override { Log("EndWindow"); }
     Answer MessageBox(const std::string& text, const std::string& caption, Buttons) override {
         boxes.push_back(text + "|" + caption);
         if (whileBoxOpen) whileBoxOpen();
@@ -127,7 +130,7 @@ public:
         return answer;
     }
     void RunUrlInputDialog() override {
-        ++urlDialogRuns;
+        Log("RunUrlInputDialog");
         if (whileBoxOpen) whileBoxOpen();
     }
 };

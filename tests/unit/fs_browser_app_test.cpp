@@ -185,40 +185,35 @@ TEST(PageCompletion, ShowsTheAddressAndTitleAndLogsThePageOnceAfterEachSkip) {
     }
 }
 
+// A local folder is listed and its listing shown instead; a local file, a
+// folder named like a page and a folder that is not there are left alone.
 TEST(PageCompletion, ListsALocalFolderAndShowsItsListingInstead) {
-    Rig rig;
-    std::string folder = rig.dir / "a b";
-    std::filesystem::create_directories(folder + "/sub");
-    test::WriteFile(folder + "/notes.txt", "");
-    std::string url = "file://" + rig.dir.Path() + "/a%20b/";
-    Complete(rig, url, "a b");
-    std::string page = folder + "/Favorites.htm";
-    EXPECT_TRUE(FileExists(page));
-    // The count: . .. sub notes.txt Favorites.htm
-    EXPECT_EQ(rig.host.titles, (std::vector<std::string>{"a b - " + kWord + " > ", "a b - " + kWord + " > 5"}));
-    EXPECT_EQ(rig.host.addressBar, page);
-    EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{page});
-    EXPECT_EQ(test::Cwd(), folder);
-
-    // The listing page's own completion is logged and goes no further.
-    Complete(rig, "file://" + page, "Favorites.htm");
-    EXPECT_EQ(rig.browser.navigations.size(), 1u);
-    EXPECT_EQ(rig.History(), Link(url, "a b") + Link("file://" + page, "Favorites.htm"));
-}
-
-TEST(PageCompletion, ListsNothingForALocalFileOrAMissingFolder) {
-    Rig rig;
-    test::TempDir current;
-    std::filesystem::current_path(current.Path());
-    std::filesystem::create_directories(rig.dir / "d/e.htm");  // a folder named like a page is not listed
-    for (std::string tail : {"/d/page.HTM", "/d/page.html", "/d/x.url", "/d/e.htm", "/missing/", "/d/%00/"}) {
-        if (tail.back() != '/') test::WriteFile(rig.dir.Path() + tail, "");
-        Complete(rig, "file://" + rig.dir.Path() + tail, "x");
-        EXPECT_TRUE(rig.browser.navigations.empty()) << tail;
+    const std::pair<std::string, bool> cases[] = {{"/a%20b/", true},       {"/a%20b/p.HTM", false},
+                                                  {"/a%20b/p.html", false}, {"/a%20b/x.url", false},
+                                                  {"/a%20b/e.htm", false},  {"/missing/", false},
+                                                  {"/a%20b/%00/", false}};
+    for (const auto& [tail, listed] : cases) {
+        Rig rig;
+        test::TempDir current;
+        std::filesystem::current_path(current.Path());
+        const std::string folder = rig.dir / "a b", page = folder + "/Favorites.htm";
+        std::filesystem::create_directories(folder + "/e.htm");
+        for (const char* name : {"/p.HTM", "/p.html", "/x.url"}) test::WriteFile(folder + name, "");
+        const std::string url = "file://" + rig.dir.Path() + tail;
+        Complete(rig, url, "a b");
+        EXPECT_EQ(rig.browser.navigations, listed ? std::vector<std::string>{page} : std::vector<std::string>{});
+        EXPECT_EQ(test::Cwd(), listed ? folder : current.Path()) << tail;
+        EXPECT_EQ(FileExists(page), listed) << tail;
+        EXPECT_FALSE(FileExists(current / "Favorites.htm"));
+        if (!listed) continue;
+        // The count: . .. e.htm p.HTM p.html x.url Favorites.htm
+        EXPECT_EQ(rig.host.titles, (std::vector<std::string>{"a b - " + kWord + " > ", "a b - " + kWord + " > 7"}));
+        EXPECT_EQ(rig.host.addressBar, page);
+        // The listing page's own completion is logged and goes no further.
+        Complete(rig, "file://" + page, "Favorites.htm");
+        EXPECT_EQ(rig.browser.navigations.size(), 1u);
+        EXPECT_EQ(rig.History(), Link(url, "a b") + Link("file://" + page, "Favorites.htm"));
     }
-    EXPECT_EQ(test::Cwd(), current.Path());
-    EXPECT_FALSE(FileExists(rig.dir / "d/Favorites.htm"));
-    EXPECT_FALSE(FileExists(current / "Favorites.htm"));
 }
 
 TEST(PopUp, LogsAndLoadsTheLastLinkThenSweepsAtTheNextDownloadOnly) {

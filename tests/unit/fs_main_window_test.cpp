@@ -12,6 +12,7 @@
 #include "app/Placement.h"
 #include "fakes/Rig.h"
 #include "ui/CommandTable.h"
+#include "ui/Title.h"
 #include "ui/UrlInputDialog.h"
 
 namespace poremisu {
@@ -136,10 +137,11 @@ TEST(MainWindowClose, SavesThePlacementOnlyOnACloseRequest) {
         if (c.readable) rig.host.placement = WindowPlacement{1, 1, -1, -1, -8, -8, 10, 20, 330, 440};
         rig.host.maximized = c.maximized;
         int endsInBox = -1;
-        rig.host.whileBoxOpen = [&] { rig.window.OnClose(), endsInBox = rig.host.endWindows; };
+        rig.host.whileBoxOpen = [&] { rig.window.OnClose(), endsInBox = test::Count(rig.log, "EndWindow"); };
         c.inBox ? rig.window.OnCommand(cmd::kPath) : c.command ? rig.window.OnCommand(c.command) : rig.window.OnClose();
-        EXPECT_EQ(std::pair(endsInBox, rig.host.boxesEnded), c.inBox ? std::pair(0, 1) : std::pair(-1, 0)) << c.name;
-        EXPECT_EQ(rig.host.endWindows, 1) << c.name;
+        EXPECT_EQ(std::pair(endsInBox, test::Count(rig.log, "EndBoxes")), c.inBox ? std::pair(0, 1) : std::pair(-1, 0))
+            << c.name;
+        EXPECT_EQ(test::Count(rig.log, "EndWindow"), 1) << c.name;
         std::string saved = c.win.empty() ? "" : "[setting]\r\nwin=" + c.win + "\r\n";
         EXPECT_EQ(test::ReadFile(rig.state.settingsPath), saved) << c.name;
     }
@@ -160,20 +162,19 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
         {"box", join(h.boxes)}, {"title", h.titles.empty() ? "" : h.titles.back()},
         {"page", std::to_string(b.top) + "," + std::to_string(b.height)}};
     for (const auto& [key, n] : std::map<std::string, int>{
-             {"back", b.backs}, {"fwd", b.forwards}, {"search", b.searches}, {"quit", b.quits},
-             {"record", s.recordNextPage}, {"ticks", s.idleTicks}, {"menu", h.hasMenu},
-             {"destroys", h.menuDestroys}, {"menuIe", h.browserMenus}, {"status", s.statusBarVisible},
-             {"shown", h.statusBarShown}, {"height", s.addressBarHeight}, {"shows", int(h.shows.size())},
-             {"dialog", h.urlDialogRuns}, {"end", h.endWindows}, {"relayout", h.relayouts},
-             {"refresh", b.refreshes},
+             {"record", s.recordNextPage}, {"ticks", s.idleTicks}, {"menu", h.hasMenu}, {"status", s.statusBarVisible},
+             {"shown", h.statusBarShown}, {"height", s.addressBarHeight},
              {"closed", int(rig.windows.closeRequests.size())}}) {
         snapshot[key] = std::to_string(n);
     }
+    for (const char* call : {"GoBack", "GoForward", "GoSearch", "Quit", "Refresh", "DestroyMenu", "AttachBrowserMenu",
+                             "Show", "RunUrlInputDialog", "EndWindow", "Relayout"}) {
+        snapshot[call] = std::to_string(test::Count(rig.log, call));
+    }
     for (auto& [key, value] : snapshot) {
         std::replace(value.begin(), value.end(), '\\', '/');  // one separator on every platform
-        for (auto at = value.find(rig.dir.Path()); at != std::string::npos; at = value.find(rig.dir.Path())) {
-            value.replace(at, rig.dir.Path().size(), "$");
-        }
+        const std::string& dir = rig.dir.Path();
+        for (std::size_t at; (at = value.find(dir)) != std::string::npos;) value.replace(at, dir.size(), "$");
     }
     return snapshot;
 }
@@ -191,20 +192,20 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         std::string changes;  // the keys that changed, in order, with their new values
         bool opener = true;   // the desktop has a working opener for documents
     } cases[] = {
-        {false, {cmd::kOk}, "end=1"},
-        {false, {cmd::kCancel}, "end=1"},
-        {false, {cmd::kBack}, "back=1 record=0 ticks=0"},
-        {false, {cmd::kForward}, "fwd=1 record=0 ticks=0"},
+        {false, {cmd::kOk}, "EndWindow=1"},
+        {false, {cmd::kCancel}, "EndWindow=1"},
+        {false, {cmd::kBack}, "GoBack=1 record=0 ticks=0"},
+        {false, {cmd::kForward}, "GoForward=1 record=0 ticks=0"},
         {false, {cmd::kNavigate}, "nav=about:home|http://go.example/ ticks=0"},  // the bar names a shortcut
-        {false, {cmd::kQuit}, "quit=1"},
-        {false, {cmd::kSearch}, "search=1"},
+        {false, {cmd::kQuit}, "Quit=1"},
+        {false, {cmd::kSearch}, "GoSearch=1"},
         {false, {cmd::kVersion}, ""},
         {false, {cmd::kHelp}, "doc=$/readme.txt"},
         // Without an opener the window shows the readme itself.
         {true, {48}, "doc=$/readme.txt nav=about:home|$/readme.txt text=$/readme.txt ticks=0", false},
         {false, {cmd::kHandOff}, "nav=about:home| text= ticks=0"},
         {false, {cmd::kTabPlus}, ""},
-        {false, {cmd::kRemoveMenu}, "destroys=1"},
+        {false, {cmd::kRemoveMenu}, "DestroyMenu=1"},
         {false, {cmd::kTitleHistory},
          "nav=about:home|$/WindowTitleHis.htm record=0 text=$/WindowTitleHis.htm ticks=0"},
         {false, {cmd::kCloseIe}, "closed=1"},
@@ -212,33 +213,33 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         {false, {cmd::kPath}, "box=C:/x|" + test::U8(u8"パス")},
         {false, {cmd::kFavorites},
          "nav=about:home|$/win/favorites/Favorites.htm text=$/win/favorites/Favorites.htm ticks=0"},
-        {false, {cmd::kMenuIe}, "menuIe=1"},
+        {false, {cmd::kMenuIe}, "AttachBrowserMenu=1"},
         {false, {99999}, ""},
         // The view: every change but the menu's ends in a relayout, which
         // reaches the page even at an unchanged size; only the status bar's recomposes the title.
-        {false, {cmd::kToggleAddressBar}, "height=21 page=21,579 relayout=1 ticks=0"},
-        {false, {cmd::kToggleAddressBar, cmd::kToggleAddressBar}, "page=0,600 relayout=2 ticks=0"},
-        {false, {cmd::kToggleStatusBar}, "page=0,581 relayout=1 shown=1 status=1 ticks=0 title=" + full},
-        {false, {cmd::kToggleStatusBar, cmd::kToggleStatusBar}, "page=0,600 relayout=2 ticks=0 title=" + bare},
-        {false, {cmd::kShowAll}, "height=21 menu=1 page=21,560 relayout=1 shown=1 status=1 ticks=0"},
-        {false, {kShowAll, kToggleStatusBar}, "height=21 menu=1 page=21,579 relayout=2 ticks=0 title=" + bare},
+        {false, {cmd::kToggleAddressBar}, "Relayout=1 height=21 page=21,579 ticks=0"},
+        {false, {cmd::kToggleAddressBar, cmd::kToggleAddressBar}, "Relayout=2 page=0,600 ticks=0"},
+        {false, {cmd::kToggleStatusBar}, "Relayout=1 page=0,581 shown=1 status=1 ticks=0 title=" + full},
+        {false, {cmd::kToggleStatusBar, cmd::kToggleStatusBar}, "Relayout=2 page=0,600 ticks=0 title=" + bare},
+        {false, {cmd::kShowAll}, "Relayout=1 height=21 menu=1 page=21,560 shown=1 status=1 ticks=0"},
+        {false, {kShowAll, kToggleStatusBar}, "Relayout=2 height=21 menu=1 page=21,579 ticks=0 title=" + bare},
         {false, {kShowAll, cmd::kRemoveMenu},
-         "destroys=1 height=21 page=21,560 relayout=1 shown=1 status=1 ticks=0"},
-        {false, {cmd::kHideAll}, "destroys=1 page=0,600 relayout=1 ticks=0"},
-        {false, {cmd::kShowAll, cmd::kHideAll}, "destroys=1 page=0,600 relayout=2 ticks=0"},
+         "DestroyMenu=1 Relayout=1 height=21 page=21,560 shown=1 status=1 ticks=0"},
+        {false, {cmd::kHideAll}, "DestroyMenu=1 Relayout=1 page=0,600 ticks=0"},
+        {false, {cmd::kShowAll, cmd::kHideAll}, "DestroyMenu=1 Relayout=2 page=0,600 ticks=0"},
         // System commands are compared with their low four bits cleared.
-        {true, {16}, "dialog=1"},
-        {true, {16 | 0xF}, "dialog=1"},
-        {true, {32 | 3}, "height=21 menu=1 page=21,560 relayout=1 shown=1 status=1 ticks=0"},
+        {true, {16}, "RunUrlInputDialog=1"},
+        {true, {16 | 0xF}, "RunUrlInputDialog=1"},
+        {true, {32 | 3}, "Relayout=1 height=21 menu=1 page=21,560 shown=1 status=1 ticks=0"},
         {true, {48}, "doc=$/readme.txt"},
         {true, {0xF060}, ""},
         // Escape is the window's Cancel outside the page, the page's own in it.
-        {true, {kEscapeOutside}, "end=1"},
+        {true, {kEscapeOutside}, "EndWindow=1"},
         {true, {kEscapeInPage}, ""},
         // A page lost with the engine's process is shown again once per navigation.
-        {false, {kCrash, kCrash}, "refresh=1"},
-        {false, {kCrash, cmd::kNavigate, kCrash, kCrash}, "nav=about:home|http://go.example/ refresh=2 ticks=0"},
-        {false, {kCrash, cmd::kBack, kCrash}, "back=1 record=0 refresh=2 ticks=0"},
+        {false, {kCrash, kCrash}, "Refresh=1"},
+        {false, {kCrash, cmd::kNavigate, kCrash, kCrash}, "Refresh=2 nav=about:home|http://go.example/ ticks=0"},
+        {false, {kCrash, cmd::kBack, kCrash}, "GoBack=1 Refresh=2 record=0 ticks=0"},
         // From another process only the hand-off is taken.
         {true, {kOutside | cmd::kHandOff}, "nav=about:home| text= ticks=0"},
         {true, {kOutside | cmd::kShowAll}, ""},
@@ -292,20 +293,20 @@ struct FakeDialogHost : UrlInputDialogHost, test::Logging {
 // GO takes the address as typed in the dialog, not the page's; Escape (the
 // hidden menu button) brings the menu bar back and keeps the dialog open.
 TEST(UrlInputDialog, ShowsThePageAndAnAnchorAndGoesToTheTypedAddress) {
-    const std::string name(2000, 'n');
+    const std::string name(2000, 'n'), a = "<a href=\"http://a.example/p\">";
+    using Navs = std::vector<std::string>;
     const struct {
         int id;
-        std::string pageName, anchor, navigated;
+        std::string pageName, anchor;
+        Navs navigated;
         std::vector<DialogResult> ends;
         bool menu;
     } cases[] = {
-        {dlg::kGo, "Page", "<a href=\"http://a.example/p\">Page</a>", "http://typed.example/",
-         {DialogResult::Ok}, false},
-        {dlg::kCancel, "Page", "<a href=\"http://a.example/p\">Page</a>", "", {DialogResult::Cancel}, false},
-        {dlg::kMenu, "Page", "<a href=\"http://a.example/p\">Page</a>", "", {}, true},
-        {99, "Page", "<a href=\"http://a.example/p\">Page</a>", "", {}, false},
-        // The anchor is held to what a title may hold.
-        {99, name, ("<a href=\"http://a.example/p\">" + name).substr(0, 1023), "", {}, false},
+        {dlg::kGo, "Page", a + "Page</a>", {"http://typed.example/"}, {DialogResult::Ok}, false},
+        {dlg::kCancel, "Page", a + "Page</a>", {}, {DialogResult::Cancel}, false},
+        {dlg::kMenu, "Page", a + "Page</a>", {}, {}, true},
+        // Any other control does nothing; the anchor is held to what a title may hold.
+        {99, name, (a + name).substr(0, 1023), {}, {}, false},
     };
     for (const auto& c : cases) {
         Rig rig;
@@ -319,9 +320,7 @@ TEST(UrlInputDialog, ShowsThePageAndAnAnchorAndGoesToTheTypedAddress) {
                                    {dlg::kAnchor, c.anchor}}));
         host.fields[dlg::kAddress] = "http://typed.example/";
         dialog.OnCommand(c.id);
-        EXPECT_EQ(rig.browser.navigations,
-                  c.navigated.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.navigated})
-            << c.id;
+        EXPECT_EQ(rig.browser.navigations, c.navigated) << c.id;
         EXPECT_EQ(host.ends, c.ends) << c.id;
         EXPECT_EQ(rig.host.hasMenu, c.menu) << c.id;
     }
@@ -342,6 +341,28 @@ TEST(UrlInputDialog, LaysItsRowsOutByTheAddressBarsHeight) {
         CallLog expected = rows;
         if (h > 189) expected.insert(expected.begin(), "MoveDialog(0,0,300,189)");
         EXPECT_EQ(rig.log, expected) << h;
+    }
+}
+
+// A status text with "http" is kept as the last link; each text goes to the bar, or else the title.
+TEST(ShowStatusText, KeepsTheLastTextWithHttpAndShowsEachInTheBarOrElseTheTitle) {
+    const std::string huge = "http://" + std::string(70000, 'x');
+    const std::pair<std::string, bool> cases[] = {{"Go to https://b.example/ now", true}, {"xhttpx", true},
+                                                  {"HTTP://C.EXAMPLE/", false}, {"", false}, {huge, true}};
+    for (bool bar : {false, true}) {
+        Rig rig;
+        rig.browser.locationName = "Example Domain";
+        rig.state.statusBarVisible = bar;
+        std::string link = rig.state.lastLinkUrl = "earlier http text";
+        std::vector<std::string> shown;
+        for (const auto& [text, captured] : cases) {
+            rig.window.Events().OnStatusTextChange(text);
+            if (captured) link = text.substr(0, 59999);
+            EXPECT_EQ(rig.state.lastLinkUrl, link) << text.substr(0, 40);
+            shown.push_back(bar ? text : FormatTitle("Example Domain", test::kWord, text, false));
+        }
+        EXPECT_EQ(bar ? rig.host.statusTexts : rig.host.titles, shown);
+        EXPECT_EQ(rig.host.titles.size() + rig.host.statusTexts.size(), std::size(cases));
     }
 }
 
@@ -367,10 +388,10 @@ TEST(IdleWatchdog, MinimisesAtTick56AndClosesAt61TicksAfterTheMinimisation) {
         for (int tick = 0; tick < 40; ++tick) rig.window.OnTimer();
         c.reset(rig);
         int ticks = 0;
-        while (rig.host.sendCloses == 0 && ticks < 1000) rig.window.OnTimer(), ++ticks;
+        while (test::Count(rig.log, "SendClose") == 0 && ticks < 1000) rig.window.OnTimer(), ++ticks;
         EXPECT_EQ(ticks, c.ticksToClose) << c.name;
-        EXPECT_EQ(rig.host.shows.size(), 7u) << c.name;  // minimised, then re-shown at idle ticks 56 to 61
-        EXPECT_EQ(rig.host.endWindows, 1);
+        EXPECT_EQ(test::Count(rig.log, "Show"), 7) << c.name;  // minimised, then re-shown at idle ticks 56 to 61
+        EXPECT_EQ(test::Count(rig.log, "EndWindow"), 1);
         // The ordinary close path.
         EXPECT_EQ(test::ReadFile(rig.state.settingsPath), "[setting]\r\nwin=0:1:-1:-1:-1:-1:0:0:640:480\r\n");
     }

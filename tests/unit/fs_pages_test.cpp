@@ -129,20 +129,6 @@ Lines PageLines(const std::string& path) {
     return lines;
 }
 
-TEST(Listing, AFolderOfSevenEntries) {
-    Rig rig;
-    std::string folder = rig.dir / "list";
-    fs::create_directories(folder + "/sub1");
-    fs::create_directories(folder + "/sub2");
-    WriteFile(folder + "/News.url", Shortcut("http://news.example/"));
-    WriteFile(folder + "/notes.txt", "text");
-    EXPECT_EQ(rig.window.Lister().WriteDirectoryPage("Favorites.htm", folder), 7);
-    EXPECT_EQ(PageLines(folder + "/Favorites.htm"),
-              (Lines{Folder("."), Folder(".."), Folder("sub1"), Folder("sub2"),
-                     "<a href=\"http://news.example/\">News</a><br>", kSelf}));
-    EXPECT_EQ(test::Cwd(), folder);
-}
-
 TEST(Listing, FavoritesComeFromWinbootdirWithoutTheParentElseTheCurrentFolder) {
     Rig rig;
     fs::create_directories(rig.dir / "win/favorites/Links");
@@ -200,8 +186,7 @@ TEST(Listing, EachKindOfFileGivesItsOwnLineOrNone) {
 }
 
 // In CP932: ぽれみす and 履歴.
-const std::string kSjWord = "\x82\xDB\x82\xEA\x82\xDD\x82\xB7";
-const std::string kSjHistory = "\x97\x9A\x97\xF0";
+const std::string kSjWord = "\x82\xDB\x82\xEA\x82\xDD\x82\xB7", kSjHistory = "\x97\x9A\x97\xF0";
 
 TEST(Cp932Texts, AreTheShiftJisBytesOfEachFixedText) {
     const Texts texts = Texts::Make(EncodeCp932);
@@ -213,19 +198,6 @@ TEST(Cp932Texts, AreTheShiftJisBytesOfEachFixedText) {
               (Strings{kSjWord, "\x81\x9B", "<html><head><title>URL" + kSjHistory + "</title></head><body>",
                        reset, "\x83\x70\x83\x58", "URL\x93\xFC\x97\xCD", kSjWord + "\x81\x40Version",
                        "URL\x93\xFC\x97\xCD (&U)...", "MENU SET(&V)", "HELP(&H)"}));
-}
-
-TEST(Cp932Pages, ListingHistoryAndResetQuestionCarryTheShiftJisBytes) {
-    Rig rig(EncodeCp932);
-    std::string folder = rig.dir / "f";
-    fs::create_directories(folder + "/sub");
-    rig.window.Lister().WriteDirectoryPage("Favorites.htm", folder);
-    EXPECT_EQ(PageLines(folder + "/Favorites.htm").count("\x81\x9B<a href=\"sub\">sub</a><br>"), 1u);
-
-    rig.host.answers = {Answer::Ok};
-    rig.window.HistoryLog().ClearHistory(rig.host);
-    EXPECT_EQ(rig.History(), "<html><head><title>URL" + kSjHistory + "</title></head><body>\r\n");
-    EXPECT_EQ(rig.host.boxes, std::vector<std::string>{rig.texts.resetQuestion + "|" + kSjWord});
 }
 
 }  // namespace
