@@ -22,7 +22,7 @@
 #include <tuple>
 #include <vector>
 
-#include "WideText.h"
+#include "win32_test_support.h"
 
 namespace {
 
@@ -45,12 +45,6 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeout = 10000) {
         if (GetTickCount() - start > timeout) return false;
     }
     return true;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
 }
 
 void WriteAll(const std::filesystem::path& path, const std::string& text) {
@@ -538,7 +532,7 @@ TEST(E2EPages, APopUpLoadsTheLastLinkAndItsDownloadSweepsTheStrayWindow) {
     EXPECT_TRUE(b.WaitTitle(target)) << Utf8(TextOf(b.main));
     EXPECT_EQ(b.box.History(), LinkLine(FileUrl(page), L"Pop") + "new\thttp://example.invalid/target\r\n" +
                                    "(IE)\thttp://popup.invalid/ad - Internet Explorer\r\n" + LinkLine(target, target));
-    EXPECT_FALSE(FindWindowA("StandInBrowserWindow", nullptr)) << "the stray window was closed";
+    EXPECT_FALSE(FindWindowW(nullptr, L"http://popup.invalid/ad - Internet Explorer")) << "the stray window was closed";
 }
 
 // Back, Forward and the history view load pages without logging them; the next page is logged again.

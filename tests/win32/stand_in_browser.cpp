@@ -32,12 +32,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "WideText.h"
+#include "win32_test_support.h"
 
 namespace {
 
@@ -164,29 +166,28 @@ class Control final : public IDispatch,
                       public IConnectionPoint {
 public:
     Control() {
-        m_stepper = CreateWindowExW(0, L"StandInBrowserStepper", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    g_module, nullptr);
+        m_stepper = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
         SetWindowLongPtrW(m_stepper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_staticProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(m_stepper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::StepProc)));
         m_trace = ModuleDirectory(nullptr) + L"browser-events.txt";
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
+        IDispatch* automation = this;
+        const std::pair<const IID*, void*> answers[] = {
+            {&IID_IUnknown, automation}, {&IID_IDispatch, automation}, {&IID_IWebBrowser2, automation},
+            {&IID_IWebBrowserApp, automation}, {&IID_IWebBrowser, automation},
+            {&IID_IOleObject, static_cast<IOleObject*>(this)}, {&IID_IOleWindow, static_cast<IOleInPlaceObject*>(this)},
+            {&IID_IOleInPlaceObject, static_cast<IOleInPlaceObject*>(this)},
+            {&IID_IConnectionPointContainer, static_cast<IConnectionPointContainer*>(this)},
+            {&IID_IConnectionPoint, static_cast<IConnectionPoint*>(this)}};
         *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IWebBrowser2 || iid == IID_IWebBrowserApp ||
-            iid == IID_IWebBrowser) {
-            *out = static_cast<IDispatch*>(this);
-        } else if (iid == IID_IOleObject) {
-            *out = static_cast<IOleObject*>(this);
-        } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
-            *out = static_cast<IOleInPlaceObject*>(this);
-        } else if (iid == IID_IConnectionPointContainer) {
-            *out = static_cast<IConnectionPointContainer*>(this);
-        } else if (iid == IID_IConnectionPoint) {
-            *out = static_cast<IConnectionPoint*>(this);
-        } else {
-            return E_NOINTERFACE;
+        for (const auto& [known, answer] : answers) {
+            if (*known == iid) *out = answer;
         }
+        if (!*out) return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
@@ -289,7 +290,7 @@ public:
 
     static LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* control = reinterpret_cast<Control*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (message != kStepMessage || !control) return DefWindowProcW(window, message, wParam, lParam);
+        if (message != kStepMessage) return CallWindowProcW(control->m_staticProc, window, message, wParam, lParam);
         control->AddRef();
         control->Step(static_cast<unsigned>(wParam));
         control->Release();
@@ -342,6 +343,7 @@ private:
     HWND m_parent = nullptr;
     HWND m_window = nullptr;   // the page's window, a child of the host's
     HWND m_stepper = nullptr;  // a message-only window for the later steps
+    WNDPROC m_staticProc = nullptr;  // its procedure before the steps took it over
     RECT m_rect = {};
 
     std::wstring m_locationURL, m_locationName;
@@ -442,18 +444,13 @@ HRESULT Control::Navigate(const std::wstring& address, bool record) {
         IDispatch* created = nullptr;
         Fire(DISPID_NEWWINDOW2, L"NewWindow2", {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)},
              popup);
-        if (created) {
-            Trace(L"NewWindow2 returned a window", L"");
-            created->Release();
-        } else if (cancel != VARIANT_FALSE) {
-            Trace(L"NewWindow2 cancelled", L"");
-        } else {
-            // Not cancelled and no window given: a browser window of its own.
-            std::wstring title = popup + L" - Internet Explorer";
-            CreateWindowExW(0, L"StandInBrowserWindow", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60,
-                            320, 200, nullptr, nullptr, g_module, nullptr);
-            Trace(L"opened", title);
-        }
+        // Not cancelled and no window given: a browser window of its own.
+        if (created) created->Release();
+        if (created || cancel != VARIANT_FALSE) return;
+        std::wstring title = popup + L" - Internet Explorer";
+        CreateWindowExW(0, L"Static", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 320, 200, nullptr,
+                        nullptr, g_module, nullptr);
+        Trace(L"opened", title);
     });
     PostMessageW(m_stepper, kStepMessage, generation, 0);
     return S_OK;
@@ -470,88 +467,74 @@ void Control::Step(unsigned generation) {
 
 STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                              UINT* argError) {
+    // Each member by its dispatch id: its name in the trace, the one way it is called, and its argument's type.
+    const WORD method = DISPATCH_METHOD, get = DISPATCH_PROPERTYGET, put = DISPATCH_PROPERTYPUT;
+    static const std::map<DISPID, std::tuple<const wchar_t*, WORD, VARTYPE>> members = {
+        {kGoBack, {L"GoBack", method, VT_EMPTY}}, {kGoForward, {L"GoForward", method, VT_EMPTY}},
+        {kRefresh, {L"Refresh", method, VT_EMPTY}}, {kGoSearch, {L"GoSearch", method, VT_EMPTY}},
+        {kQuit, {L"Quit", method, VT_EMPTY}}, {kNavigate2, {L"Navigate2", method, VT_BSTR}},
+        {kLeft, {L"Left", put, VT_I4}}, {kTop, {L"Top", put, VT_I4}}, {kWidth, {L"Width", put, VT_I4}},
+        {kHeight, {L"Height", put, VT_I4}}, {kStatusBar, {L"StatusBar", put, VT_BOOL}},
+        {kResizable, {L"Resizable", put, VT_BOOL}}, {kLocationName, {L"LocationName", get, VT_EMPTY}},
+        {kLocationURL, {L"LocationURL", get, VT_EMPTY}}, {kPath, {L"Path", get, VT_EMPTY}},
+    };
     if (!params) return E_INVALIDARG;
-    const bool method = (flags & DISPATCH_METHOD) != 0, get = (flags & DISPATCH_PROPERTYGET) != 0,
-               put = (flags & DISPATCH_PROPERTYPUT) != 0;
+    auto member = members.find(id);
+    if (member == members.end() || !(flags & std::get<1>(member->second))) return DISP_E_MEMBERNOTFOUND;
+    const auto [name, kind, type] = member->second;
     // A property put names its value DISPID_PROPERTYPUT, as the automation rules say.
-    if (put && (params->cArgs != 1 || params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
-                params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
+    if (kind == put && (params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
+                        params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
         return DISP_E_PARAMNOTFOUND;
     }
-    if (!put && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
-    // Every member but Navigate2 and the property puts takes no argument.
-    if (id != kNavigate2 && !put && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-    // The value put, as the member's type, or the argument's text for Navigate2 (its first, by reference).
+    if (kind != put && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+    // Navigate2 takes up to five, the address first (maybe by reference); a put its value; the rest nothing.
+    if (params->cArgs > (id == kNavigate2 ? 5u : kind == put ? 1u : 0u) || (type != VT_EMPTY && !params->cArgs)) {
+        return DISP_E_BADPARAMCOUNT;
+    }
     VARIANT value;
     VariantInit(&value);
-    auto take = [&](VARTYPE type, VARIANT* from) {
-        if (from && from->vt == (VT_BYREF | VT_VARIANT)) from = from->pvarVal;
-        if (from && SUCCEEDED(VariantChangeType(&value, from, 0, type))) return true;
-        if (argError) *argError = 0;
-        return false;
-    };
-    auto text = [&](const std::wstring& text) {
-        if (!get) return DISP_E_MEMBERNOTFOUND;
+    if (type != VT_EMPTY) {
+        VARIANT* from = &params->rgvarg[params->cArgs - 1];
+        if (from->vt == (VT_BYREF | VT_VARIANT)) from = from->pvarVal;
+        if (!from || FAILED(VariantChangeType(&value, from, 0, type))) {
+            if (argError) *argError = 0;
+            return DISP_E_TYPEMISMATCH;
+        }
+    }
+    if (kind == get) {
+        const std::wstring text = id == kPath ? ModuleDirectory(g_module) : id == kLocationURL ? m_locationURL
+                                                                                                : m_locationName;
         if (result) *result = Var(VT_BSTR, SysAllocString(text.c_str()));
         return S_OK;
-    };
+    }
+    const std::wstring argument = type == VT_BSTR ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal))
+                                  : type == VT_BOOL ? (value.boolVal != VARIANT_FALSE ? L"true" : L"false")
+                                  : type == VT_I4   ? std::to_wstring(value.lVal)
+                                                    : L"";
+    VariantClear(&value);
+    Trace(name, argument);
+    RECT rect = m_rect;
     switch (id) {
     case kGoBack:
     case kGoForward: {
-        if (!method) return DISP_E_MEMBERNOTFOUND;
         bool back = id == kGoBack;
-        Trace(back ? L"GoBack" : L"GoForward", L"");
         if (back ? m_current == 0 : m_current + 1 >= m_travel.size()) return E_FAIL;  // nowhere to go
         m_current = back ? m_current - 1 : m_current + 1;
         return Navigate(m_travel[m_current], false);
     }
-    case kRefresh:
-        if (!method) return DISP_E_MEMBERNOTFOUND;
-        Trace(L"Refresh", L"");
-        return m_travel.empty() ? E_FAIL : Navigate(m_travel[m_current], false);
-    case kGoSearch:
-        if (!method) return DISP_E_MEMBERNOTFOUND;
-        Trace(L"GoSearch", L"");
-        return Navigate(L"about:search", true);
-    case kQuit:
-        if (!method) return DISP_E_MEMBERNOTFOUND;
-        Trace(L"Quit", L"");
-        return S_OK;  // a control in a window of its host does not quit
-    case kNavigate2: {
-        if (!method) return DISP_E_MEMBERNOTFOUND;
-        if (params->cArgs < 1 || params->cArgs > 5) return DISP_E_BADPARAMCOUNT;
-        if (!take(VT_BSTR, &params->rgvarg[params->cArgs - 1])) return DISP_E_TYPEMISMATCH;
-        std::wstring address(value.bstrVal, SysStringLen(value.bstrVal));
-        VariantClear(&value);
-        Trace(L"Navigate2", address);
-        return Navigate(address, true);
+    case kRefresh: return m_travel.empty() ? E_FAIL : Navigate(m_travel[m_current], false);
+    case kGoSearch: return Navigate(L"about:search", true);
+    case kNavigate2: return Navigate(argument, true);
+    // The control does not move itself: it asks its site to move it.
+    case kLeft: OffsetRect(&rect, value.lVal - rect.left, 0); break;
+    case kTop: OffsetRect(&rect, 0, value.lVal - rect.top); break;
+    case kWidth: rect.right = rect.left + value.lVal; break;
+    case kHeight: rect.bottom = rect.top + value.lVal; break;
+    default: return S_OK;  // Quit (a control in a window of its host does not quit), StatusBar, Resizable
     }
-    case kLeft:
-    case kTop:
-    case kWidth:
-    case kHeight: {
-        if (!put) return DISP_E_MEMBERNOTFOUND;
-        if (!take(VT_I4, &params->rgvarg[0])) return DISP_E_TYPEMISMATCH;
-        // The control does not move itself: it asks its site to move it.
-        RECT rect = m_rect;
-        if (id == kLeft) OffsetRect(&rect, value.lVal - rect.left, 0);
-        if (id == kTop) OffsetRect(&rect, 0, value.lVal - rect.top);
-        if (id == kWidth) rect.right = rect.left + value.lVal;
-        if (id == kHeight) rect.bottom = rect.top + value.lVal;
-        if (m_inPlaceSite) m_inPlaceSite->OnPosRectChange(&rect);
-        return S_OK;
-    }
-    case kLocationName: return text(m_locationName);
-    case kLocationURL: return text(m_locationURL);
-    case kPath: return text(ModuleDirectory(g_module));
-    case kStatusBar:
-    case kResizable:
-        if (!put) return DISP_E_MEMBERNOTFOUND;
-        if (!take(VT_BOOL, &params->rgvarg[0])) return DISP_E_TYPEMISMATCH;
-        Trace(id == kStatusBar ? L"StatusBar" : L"Resizable", value.boolVal != VARIANT_FALSE ? L"true" : L"false");
-        return S_OK;
-    default: return DISP_E_MEMBERNOTFOUND;
-    }
+    if (m_inPlaceSite) m_inPlaceSite->OnPosRectChange(&rect);
+    return S_OK;
 }
 
 class Factory final : public IClassFactory {
@@ -581,15 +564,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
         DisableThreadLibraryCalls(instance);
-        // The steps' message-only window, and the browser windows that pop-up requests open.
-        for (auto [name, procedure] : {std::pair(L"StandInBrowserStepper", &Control::StepProc),
-                                       std::pair(L"StandInBrowserWindow", &DefWindowProcW)}) {
-            WNDCLASSW windowClass = {};
-            windowClass.lpfnWndProc = procedure;
-            windowClass.hInstance = instance;
-            windowClass.lpszClassName = name;
-            RegisterClassW(&windowClass);
-        }
     }
     return TRUE;
 }

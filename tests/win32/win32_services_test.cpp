@@ -20,17 +20,12 @@
 #include "platform/win32/Win32Menu.h"
 #include "platform/win32/Win32ProcessServices.h"
 #include "platform/win32/Win32ProfileStore.h"
+#include "win32_test_support.h"
 
 namespace poremisu {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-}
 
 // A fresh folder holding a.htm and b.htm, made current while the object lives.
 class Folder {
@@ -52,7 +47,7 @@ public:
     std::string Files() const {  // "name=bytes;" for each file, in name order
         std::set<std::string> files;
         for (const auto& entry : fs::directory_iterator(m_path)) {
-            files.insert(entry.path().filename().string() + "=" + ReadAll(entry.path()) + ";");
+            files.insert(entry.path().filename().string() + "=" + ReadAll(entry.path().string()) + ";");
         }
         return std::accumulate(files.begin(), files.end(), std::string());
     }

@@ -1,9 +1,17 @@
 #pragma once
-// Text between UTF-16 and a code page's bytes, for the Windows test programs.
+// Text between UTF-16 and a code page's bytes, and files read whole, for the Windows test programs.
 
 #include <windows.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
+
+inline std::string ReadAll(const std::string& path) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
 
 inline std::string Narrow(const std::wstring& text, UINT codePage) {
     int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
