@@ -15,8 +15,8 @@
 //   <meta name="test-popup" content="ADDR">   NewWindow2; not cancelled, it
 //                                             opens "ADDR - Internet Explorer"
 // Web and about: addresses complete as empty pages named by their address; a
-// missing file raises NavigateError and never completes. Texts travel as
-// BSTRs; a page's bytes are read as UTF-8, or else in the ANSI code page.
+// missing file never completes. Texts travel as BSTRs; a page's bytes are
+// read as UTF-8, or else in the ANSI code page.
 //
 // Every event and call is also appended, in UTF-8, to browser-events.txt
 // beside the host program, with the host window's title at that moment:
@@ -29,6 +29,7 @@
 #include <olectl.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -145,14 +146,9 @@ Page Load(const std::wstring& address) {
 
 // An event's argument: one pointer (a string, an object, a reference) or, for VT_I4, one number.
 VARIANT Var(VARTYPE type, void* pointer, LONG number = 0) {
-    VARIANT v;
-    VariantInit(&v);
+    VARIANT v = {};
     v.vt = type;
-    if (type == VT_I4) {
-        v.lVal = number;
-    } else {
-        v.byref = pointer;
-    }
+    if (type == VT_I4) v.lVal = number; else v.byref = pointer;
     return v;
 }
 
@@ -277,14 +273,12 @@ public:
         return S_OK;
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
-        for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
-            if (it->first != cookie) continue;
-            it->second->Release();
-            m_sinks.erase(it);
-            Trace(L"Unadvise", std::to_wstring(cookie));
-            return S_OK;
-        }
-        return CONNECT_E_NOCONNECTION;
+        auto sink = std::find_if(m_sinks.begin(), m_sinks.end(), [&](const auto& s) { return s.first == cookie; });
+        if (sink == m_sinks.end()) return CONNECT_E_NOCONNECTION;
+        sink->second->Release();
+        m_sinks.erase(sink);
+        Trace(L"Unadvise", std::to_wstring(cookie));
+        return S_OK;
     }
     STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
@@ -416,30 +410,21 @@ HRESULT Control::Navigate(const std::wstring& address, bool record) {
     }
     auto add = [this](std::function<void()> step) { m_steps.push_back(std::move(step)); };
     add([this] { Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L""); });
-    if (!page.found) {  // DownloadComplete, and no completion
-        add([this, page] {
-            VARIANT_BOOL cancel = VARIANT_FALSE;
-            VARIANT code = Var(VT_I4, nullptr, INET_E_RESOURCE_NOT_FOUND), frame = Var(VT_BSTR, SysAllocString(L""));
-            FireAt(DISPID_NAVIGATEERROR, L"NavigateError", page.url,
-                   {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_VARIANT, &code), Var(VT_BYREF | VT_VARIANT, &frame)});
-            VariantClear(&frame);
-        });
-        add([this] { Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L""); });
-    } else {
+    if (page.found) {
         add([this, page] {
             m_locationURL = page.url;
             m_locationName = page.name;
             FireAt(DISPID_NAVIGATECOMPLETE2, L"NavigateComplete2", page.url);
         });
         add([this, page] { FireText(DISPID_TITLECHANGE, L"TitleChange", page.name); });
-        add([this] { Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L""); });
-        add([this, page] { FireAt(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", page.url); });
-        // After loading: the page's status texts, then its pop-up request.
-        for (const std::wstring& text : page.statusTexts) {
-            add([this, text] { FireText(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", text); });
-        }
     }
-    if (page.found && !page.popups.empty()) add([this, popup = page.popups.front()] {
+    add([this] { Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L""); });
+    if (page.found) add([this, page] { FireAt(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", page.url); });
+    // After loading: the page's status texts, then its pop-up request (a missing page has neither).
+    for (const std::wstring& text : page.statusTexts) {
+        add([this, text] { FireText(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", text); });
+    }
+    if (!page.popups.empty()) add([this, popup = page.popups.front()] {
         VARIANT_BOOL cancel = VARIANT_FALSE;
         IDispatch* created = nullptr;
         Fire(DISPID_NEWWINDOW2, L"NewWindow2", {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)},

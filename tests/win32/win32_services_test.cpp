@@ -66,9 +66,7 @@ bool Append(Win32FileSystem& files, const std::string& path, const std::string& 
 // history log does; long lines make a split likely if it can happen.
 bool ConcurrentAppendersKeepEveryLine(Win32FileSystem&) {
     constexpr int kWriters = 4, kLines = 150;
-    auto line = [](int id) {
-        return std::to_string(id) + ":" + std::string(300, static_cast<char>('a' + id / 1000));
-    };
+    auto line = [](int id) { return std::to_string(id) + ":" + std::string(300, static_cast<char>('a' + id / 1000)); };
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w) {
         writers.emplace_back([&line, w] {
