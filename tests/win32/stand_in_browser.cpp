@@ -59,18 +59,14 @@ HMODULE g_module = nullptr;
 
 std::string Utf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
 
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text) c = (c >= L'A' && c <= L'Z') ? c + 32 : c;
-    return text;
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+    return StrCmpNIW(text.c_str(), prefix, lstrlenW(prefix)) == 0;
 }
-
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return Lower(text).rfind(prefix, 0) == 0; }
 
 std::wstring ModuleDirectory(HMODULE module) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(module, path, MAX_PATH);
-    std::wstring dir = path;
-    return dir.substr(0, dir.find_last_of(L'\\') + 1);
+    return std::filesystem::path(path).parent_path().wstring() + L"\\";
 }
 
 // The text of an attribute or element, its entities decoded.
@@ -134,10 +130,9 @@ Page Load(const std::wstring& address) {
     bytes << std::ifstream(std::filesystem::path(path), std::ios::binary).rdbuf();
     std::wstring html = Widen(bytes.str(), CP_UTF8, MB_ERR_INVALID_CHARS);
     if (html.empty()) html = Widen(bytes.str(), CP_ACP);
-    std::wstring lower = Lower(html);
-    std::size_t open = lower.find(L"<title>"), close = lower.find(L"</title>");
-    if (open != std::wstring::npos && close != std::wstring::npos && close > open) {
-        page.name = Unescaped(html.substr(open + 7, close - open - 7));
+    const wchar_t* open = StrStrIW(html.c_str(), L"<title>");
+    if (const wchar_t* close = open ? StrStrIW(open, L"</title>") : nullptr) {
+        page.name = Unescaped(std::wstring(open + 7, close));
     }
     page.statusTexts = Markers(html, L"test-status");
     page.popups = Markers(html, L"test-popup");
@@ -546,10 +541,7 @@ Factory g_factory;
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
-        DisableThreadLibraryCalls(instance);
-    }
+    if (reason == DLL_PROCESS_ATTACH) g_module = instance;
     return TRUE;
 }
 
