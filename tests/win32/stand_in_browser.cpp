@@ -15,8 +15,8 @@
 //   <meta name="test-popup" content="ADDR">   NewWindow2; not cancelled, it
 //                                             opens "ADDR - Internet Explorer"
 // Web and about: addresses complete as empty pages named by their address; a
-// missing file raises NavigateError and never completes. Texts travel as
-// BSTRs; a page's bytes are read as UTF-8, or else in the ANSI code page.
+// missing file never completes. Texts travel as BSTRs; a page's bytes are
+// read as UTF-8, or else in the ANSI code page.
 //
 // Every event and call is also appended, in UTF-8, to browser-events.txt
 // beside the host program, with the host window's title at that moment:
@@ -27,11 +27,20 @@
 #include <exdispid.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <shlwapi.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
+
+#include "win32_test_support.h"
 
 namespace {
 
@@ -40,7 +49,7 @@ const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0
 
 // The automation interface's dispatch ids that a host may use.
 enum : DISPID {
-    kGoBack = 100, kGoForward = 101, kGoSearch = 103, kQuit = 300, kNavigate2 = 500,
+    kGoBack = 100, kGoForward = 101, kGoSearch = 103, kQuit = 300, kNavigate2 = 500, kRefresh = -550,
     kLeft = 206, kTop = 207, kWidth = 208, kHeight = 209,
     kLocationName = 210, kLocationURL = 211, kPath = 401, kStatusBar = 403, kResizable = 556,
 };
@@ -48,43 +57,20 @@ enum : DISPID {
 const UINT kStepMessage = WM_APP + 1;
 HMODULE g_module = nullptr;
 
-std::string Utf8(const std::wstring& wide) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(n > 0 ? n : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n, nullptr, nullptr);
-    return bytes;
-}
+std::string Utf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
 
-std::wstring Wide(const std::string& bytes, UINT codePage, DWORD flags = 0) {
-    int n = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring wide(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
-    return wide;
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+    return StrCmpNIW(text.c_str(), prefix, lstrlenW(prefix)) == 0;
 }
-
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text) c = (c >= L'A' && c <= L'Z') ? c + 32 : c;
-    return text;
-}
-
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return Lower(text).rfind(prefix, 0) == 0; }
 
 std::wstring ModuleDirectory(HMODULE module) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(module, path, MAX_PATH);
-    std::wstring dir = path;
-    return dir.substr(0, dir.find_last_of(L'\\') + 1);
+    return std::filesystem::path(path).parent_path().wstring() + L"\\";
 }
 
-// A window's title as its owner set it.
-std::wstring TitleOf(HWND window) {
-    wchar_t text[2048] = {};
-    if (window) GetWindowTextW(window, text, 2048);
-    return text;
-}
-
-// The text of a &-entity-free attribute or element, entities decoded.
-std::wstring Decoded(std::wstring text) {
+// The text of an attribute or element, its entities decoded.
+std::wstring Unescaped(std::wstring text) {
     const std::pair<const wchar_t*, const wchar_t*> entities[] = {
         {L"&lt;", L"<"}, {L"&gt;", L">"}, {L"&quot;", L"\""}, {L"&#39;", L"'"}, {L"&amp;", L"&"}};
     for (const auto& [from, to] : entities) {
@@ -108,48 +94,12 @@ std::vector<std::wstring> Markers(const std::wstring& html, const std::wstring& 
     std::vector<std::wstring> found;
     const std::wstring tag = L"<meta name=\"" + name + L"\"";
     for (std::size_t at = 0; (at = html.find(tag, at)) != std::wstring::npos; at += tag.size()) {
-        std::size_t end = html.find(L'>', at);
-        std::wstring attributes = html.substr(at + tag.size(), end == std::wstring::npos ? 0 : end - at - tag.size());
+        std::wstring attributes = html.substr(at + tag.size(), html.find(L'>', at) - at - tag.size());
         std::size_t content = attributes.find(L"content=\"");
-        std::wstring value;
-        if (content != std::wstring::npos) {
-            content += 9;
-            value = Decoded(attributes.substr(content, attributes.find(L'"', content) - content));
-        }
-        found.push_back(value);
+        content = content == std::wstring::npos ? attributes.size() : content + 9;
+        found.push_back(Unescaped(attributes.substr(content, attributes.find(L'"', content) - content)));
     }
     return found;
-}
-
-// A local path as the control writes its address: file:///, forward
-// slashes, blanks, percent and hash signs escaped, other characters kept.
-std::wstring FileUrlOf(const std::wstring& path) {
-    std::wstring url = L"file:///";
-    for (wchar_t c : path) {
-        if (c == L'\\') url += L'/';
-        else if (c == L' ') url += L"%20";
-        else if (c == L'%') url += L"%25";
-        else if (c == L'#') url += L"%23";
-        else url += c;
-    }
-    return url;
-}
-
-// A file: address (or a plain path) as a local path, escapes decoded.
-std::wstring PathOf(const std::wstring& address) {
-    if (!StartsWith(address, L"file:")) return address;
-    std::wstring rest = address.substr(5);
-    while (!rest.empty() && rest[0] == L'/') rest.erase(0, 1);
-    std::string bytes;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == L'%' && i + 2 < rest.size() && iswxdigit(rest[i + 1]) && iswxdigit(rest[i + 2])) {
-            bytes += static_cast<char>(std::stoi(Utf8(rest.substr(i + 1, 2)), nullptr, 16));
-            i += 2;
-        } else {
-            bytes += Utf8(std::wstring(1, rest[i] == L'/' ? L'\\' : rest[i]));
-        }
-    }
-    return Wide(bytes, CP_UTF8);
 }
 
 Page Load(const std::wstring& address) {
@@ -161,32 +111,28 @@ Page Load(const std::wstring& address) {
         page.url = page.name = address;
         return page;
     }
-    std::wstring path = PathOf(address);
-    wchar_t full[MAX_PATH] = {};
-    if (!GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr)) return page;
-    path = full;
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return page;
+    // A file: address as a local path, then the path made full as the control writes it back.
+    wchar_t path[MAX_PATH] = {}, url[2084] = {};
+    DWORD size = MAX_PATH, urlSize = 2084;  // the longest address the control takes
+    if (StartsWith(address, L"file:") ? FAILED(PathCreateFromUrlW(address.c_str(), path, &size, 0))
+                                      : !GetFullPathNameW(address.c_str(), MAX_PATH, path, nullptr)) {
+        return page;
+    }
+    PathRemoveBackslashW(path);
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || FAILED(UrlCreateFromPathW(path, url, &urlSize, 0))) return page;
     page.found = true;
-    page.url = FileUrlOf(path);
+    page.url = url;
     page.name = path;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return page;  // the folder view: nothing to read
 
-    std::string bytes;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        char buffer[4096];
-        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1u << 20);) {
-            bytes.append(buffer, n);
-        }
-        fclose(file);
-    }
-    std::wstring html = Wide(bytes, CP_UTF8, MB_ERR_INVALID_CHARS);
-    if (html.empty() && !bytes.empty()) html = Wide(bytes, CP_ACP);
-    std::wstring lower = Lower(html);
-    std::size_t open = lower.find(L"<title>"), close = lower.find(L"</title>");
-    if (open != std::wstring::npos && close != std::wstring::npos && close > open) {
-        page.name = Decoded(html.substr(open + 7, close - open - 7));
+    std::ostringstream bytes;
+    bytes << std::ifstream(std::filesystem::path(path), std::ios::binary).rdbuf();
+    std::wstring html = Widen(bytes.str(), CP_UTF8, MB_ERR_INVALID_CHARS);
+    if (html.empty()) html = Widen(bytes.str(), CP_ACP);
+    const wchar_t* open = StrStrIW(html.c_str(), L"<title>");
+    if (const wchar_t* close = open ? StrStrIW(open, L"</title>") : nullptr) {
+        page.name = Unescaped(std::wstring(open + 7, close));
     }
     page.statusTexts = Markers(html, L"test-status");
     page.popups = Markers(html, L"test-popup");
@@ -195,53 +141,44 @@ Page Load(const std::wstring& address) {
 
 // An event's argument: one pointer (a string, an object, a reference) or, for VT_I4, one number.
 VARIANT Var(VARTYPE type, void* pointer, LONG number = 0) {
-    VARIANT v;
-    VariantInit(&v);
+    VARIANT v = {};
     v.vt = type;
-    if (type == VT_I4) {
-        v.lVal = number;
-    } else {
-        v.byref = pointer;
-    }
+    if (type == VT_I4) v.lVal = number; else v.byref = pointer;
     return v;
 }
 
 // The control, its in-place object and its one connection point (DWebBrowserEvents2) in one object.
 // IOleObject's Unadvise, which no host of a control in its window calls, shares the connection
-// point's.
+// point's. It has no active object: keys stay with the host.
 class Control final : public IDispatch,
                       public IOleObject,
                       public IOleInPlaceObject,
-                      public IOleInPlaceActiveObject,
                       public IConnectionPointContainer,
                       public IConnectionPoint {
 public:
     Control() {
-        m_stepper = CreateWindowExW(0, L"StandInBrowserStepper", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    g_module, nullptr);
+        m_stepper = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
         SetWindowLongPtrW(m_stepper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_staticProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(m_stepper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::StepProc)));
         m_trace = ModuleDirectory(nullptr) + L"browser-events.txt";
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
+        IDispatch* automation = this;
+        const std::pair<const IID*, void*> answers[] = {
+            {&IID_IUnknown, automation}, {&IID_IDispatch, automation}, {&IID_IWebBrowser2, automation},
+            {&IID_IWebBrowserApp, automation}, {&IID_IWebBrowser, automation},
+            {&IID_IOleObject, static_cast<IOleObject*>(this)}, {&IID_IOleWindow, static_cast<IOleInPlaceObject*>(this)},
+            {&IID_IOleInPlaceObject, static_cast<IOleInPlaceObject*>(this)},
+            {&IID_IConnectionPointContainer, static_cast<IConnectionPointContainer*>(this)},
+            {&IID_IConnectionPoint, static_cast<IConnectionPoint*>(this)}};
         *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IWebBrowser2 || iid == IID_IWebBrowserApp ||
-            iid == IID_IWebBrowser) {
-            *out = static_cast<IDispatch*>(this);
-        } else if (iid == IID_IOleObject) {
-            *out = static_cast<IOleObject*>(this);
-        } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
-            *out = static_cast<IOleInPlaceObject*>(this);
-        } else if (iid == IID_IOleInPlaceActiveObject) {
-            *out = static_cast<IOleInPlaceActiveObject*>(this);
-        } else if (iid == IID_IConnectionPointContainer) {
-            *out = static_cast<IConnectionPointContainer*>(this);
-        } else if (iid == IID_IConnectionPoint) {
-            *out = static_cast<IConnectionPoint*>(this);
-        } else {
-            return E_NOINTERFACE;
+        for (const auto& [known, answer] : answers) {
+            if (*known == iid) *out = answer;
         }
+        if (!*out) return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
@@ -285,7 +222,7 @@ public:
     STDMETHODIMP GetMiscStatus(DWORD, DWORD*) override { return E_NOTIMPL; }
     STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
 
-    // IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
+    // IOleWindow, IOleInPlaceObject
     STDMETHODIMP GetWindow(HWND* window) override { return (*window = m_window) ? S_OK : E_FAIL; }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP InPlaceDeactivate() override {
@@ -302,11 +239,6 @@ public:
         return S_OK;
     }
     STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
-    STDMETHODIMP TranslateAccelerator(LPMSG) override { return S_FALSE; }
-    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
-    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
-    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
 
     // IConnectionPointContainer and IConnectionPoint: DWebBrowserEvents2 only.
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
@@ -336,20 +268,18 @@ public:
         return S_OK;
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
-        for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
-            if (it->first != cookie) continue;
-            it->second->Release();
-            m_sinks.erase(it);
-            Trace(L"Unadvise", std::to_wstring(cookie));
-            return S_OK;
-        }
-        return CONNECT_E_NOCONNECTION;
+        auto sink = std::find_if(m_sinks.begin(), m_sinks.end(), [&](const auto& s) { return s.first == cookie; });
+        if (sink == m_sinks.end()) return CONNECT_E_NOCONNECTION;
+        sink->second->Release();
+        m_sinks.erase(sink);
+        Trace(L"Unadvise", std::to_wstring(cookie));
+        return S_OK;
     }
     STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
     static LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* control = reinterpret_cast<Control*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (message != kStepMessage || !control) return DefWindowProcW(window, message, wParam, lParam);
+        if (message != kStepMessage) return CallWindowProcW(control->m_staticProc, window, message, wParam, lParam);
         control->AddRef();
         control->Step(static_cast<unsigned>(wParam));
         control->Release();
@@ -370,8 +300,24 @@ private:
     HRESULT Navigate(const std::wstring& address, bool record);
     void Step(unsigned generation);
     void Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, const std::wstring& traced);
+    // An event whose last arguments are an address (by reference) and the control.
+    void FireAt(DISPID id, const wchar_t* name, const std::wstring& address, std::vector<VARIANT> args = {}) {
+        VARIANT url = Var(VT_BSTR, SysAllocString(address.c_str()));
+        args.push_back(Var(VT_BYREF | VT_VARIANT, &url));
+        args.push_back(Var(VT_DISPATCH, static_cast<IDispatch*>(this)));
+        Fire(id, name, std::move(args), address);
+        VariantClear(&url);
+    }
+    // An event whose one argument is a text.
+    void FireText(DISPID id, const wchar_t* name, const std::wstring& text) {
+        VARIANT value = Var(VT_BSTR, SysAllocString(text.c_str()));
+        Fire(id, name, {value}, text);
+        VariantClear(&value);
+    }
     void Trace(const wchar_t* name, const std::wstring& argument) {
-        std::string line = Utf8(name) + "\t" + Utf8(argument) + "\t" + Utf8(TitleOf(m_parent)) + "\n";
+        wchar_t title[2048] = {};  // the host window's, as its owner set it
+        if (m_parent) GetWindowTextW(m_parent, title, 2048);
+        std::string line = Utf8(name) + "\t" + Utf8(argument) + "\t" + Utf8(title) + "\n";
         if (FILE* file = _wfopen(m_trace.c_str(), L"ab")) {
             fwrite(line.data(), 1, line.size(), file);
             fclose(file);
@@ -386,13 +332,13 @@ private:
     HWND m_parent = nullptr;
     HWND m_window = nullptr;   // the page's window, a child of the host's
     HWND m_stepper = nullptr;  // a message-only window for the later steps
+    WNDPROC m_staticProc = nullptr;  // its procedure before the steps took it over
     RECT m_rect = {};
 
     std::wstring m_locationURL, m_locationName;
     std::vector<std::wstring> m_travel;  // addresses loaded, for Back and Forward
     std::size_t m_current = 0;
-    Page m_loading;  // the navigation under way
-    int m_step = 0;  // its next step; 0 when none is under way
+    std::vector<std::function<void()>> m_steps;  // the events still to come of the navigation under way
     unsigned m_generation = 0;  // counts navigations: a later one drops the steps of an earlier
     std::wstring m_trace;
 };
@@ -437,183 +383,138 @@ void Control::Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, co
 }
 
 HRESULT Control::Navigate(const std::wstring& address, bool record) {
-    // BeforeNavigate2 comes inside the call, the rest from the message loop.
-    // A navigation under way is dropped for the new one.
-    m_step = 0;
+    // BeforeNavigate2 comes inside the call, the rest one per posted message,
+    // so that the host's handlers run between them and may start another
+    // navigation, which drops what is left of this one.
+    m_steps.clear();
     const unsigned generation = ++m_generation;
-    VARIANT url = Var(VT_BSTR, SysAllocString(address.c_str())), flags = Var(VT_I4, nullptr),
-            empty = Var(VT_BSTR, SysAllocString(L"")), none;
+    VARIANT flags = Var(VT_I4, nullptr), empty = Var(VT_BSTR, SysAllocString(L"")), none;
     VariantInit(&none);
     VARIANT_BOOL cancel = VARIANT_FALSE;
     auto ref = [](VARIANT& v) { return Var(VT_BYREF | VT_VARIANT, &v); };
-    Fire(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2",
-         {Var(VT_BYREF | VT_BOOL, &cancel), ref(none), ref(none), ref(empty), ref(flags), ref(url),
-          Var(VT_DISPATCH, static_cast<IDispatch*>(this))},
-         address);
-    VariantClear(&url);
+    FireAt(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2", address,
+           {Var(VT_BYREF | VT_BOOL, &cancel), ref(none), ref(none), ref(empty), ref(flags)});
     VariantClear(&empty);
     // Cancelled, or its handler started another navigation.
     if (cancel != VARIANT_FALSE || generation != m_generation) return S_OK;
-    m_loading = Load(address);
-    if (record && m_loading.found) {
+    const Page page = Load(address);
+    if (record && page.found) {
         if (!m_travel.empty()) m_travel.resize(m_current + 1);
         m_travel.push_back(address);
         m_current = m_travel.size() - 1;
     }
-    m_step = 1;
+    auto add = [this](std::function<void()> step) { m_steps.push_back(std::move(step)); };
+    add([this] { Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L""); });
+    if (page.found) {
+        add([this, page] {
+            m_locationURL = page.url;
+            m_locationName = page.name;
+            FireAt(DISPID_NAVIGATECOMPLETE2, L"NavigateComplete2", page.url);
+        });
+        add([this, page] { FireText(DISPID_TITLECHANGE, L"TitleChange", page.name); });
+    }
+    add([this] { Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L""); });
+    if (page.found) add([this, page] { FireAt(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", page.url); });
+    // After loading: the page's status texts, then its pop-up request (a missing page has neither).
+    for (const std::wstring& text : page.statusTexts) {
+        add([this, text] { FireText(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", text); });
+    }
+    if (!page.popups.empty()) add([this, popup = page.popups.front()] {
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        IDispatch* created = nullptr;
+        Fire(DISPID_NEWWINDOW2, L"NewWindow2", {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)},
+             popup);
+        // Not cancelled and no window given: a browser window of its own.
+        if (created) created->Release();
+        if (created || cancel != VARIANT_FALSE) return;
+        std::wstring title = popup + L" - Internet Explorer";
+        CreateWindowExW(0, L"Static", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 320, 200, nullptr,
+                        nullptr, g_module, nullptr);
+        Trace(L"opened", title);
+    });
     PostMessageW(m_stepper, kStepMessage, generation, 0);
     return S_OK;
 }
 
-// One event of the navigation under way per posted message, so that
-// the host's handlers run between them and may start another navigation.
 void Control::Step(unsigned generation) {
-    if (m_step == 0 || generation != m_generation) return;
-    Page page = m_loading;
-    int step = m_step++;
-    VARIANT self = Var(VT_DISPATCH, static_cast<IDispatch*>(this));
-    VARIANT url = Var(VT_BSTR, SysAllocString(page.url.c_str())), urlRef = Var(VT_BYREF | VT_VARIANT, &url);
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    bool more = true;
-    // After loading: the page's status texts, then its pop-up request.
-    std::size_t status = step > 5 ? static_cast<std::size_t>(step - 6) : 0;
-    if (step == 1) {
-        Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L"");
-    } else if (step == 2 && !page.found) {
-        m_step = 4;  // DownloadComplete, and no completion
-        VARIANT code = Var(VT_I4, nullptr, INET_E_RESOURCE_NOT_FOUND), frame = Var(VT_BSTR, SysAllocString(L""));
-        Fire(DISPID_NAVIGATEERROR, L"NavigateError",
-             {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_VARIANT, &code),
-              Var(VT_BYREF | VT_VARIANT, &frame), urlRef, self},
-             page.url);
-        VariantClear(&frame);
-    } else if (step == 2) {
-        m_locationURL = page.url;
-        m_locationName = page.name;
-        Fire(DISPID_NAVIGATECOMPLETE2, L"NavigateComplete2", {urlRef, self}, page.url);
-    } else if (step == 3) {
-        VARIANT name = Var(VT_BSTR, SysAllocString(page.name.c_str()));
-        Fire(DISPID_TITLECHANGE, L"TitleChange", {name}, page.name);
-        VariantClear(&name);
-    } else if (step == 4) {
-        Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L"");
-        more = page.found;
-    } else if (step == 5) {
-        Fire(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", {urlRef, self}, page.url);
-    } else if (status < page.statusTexts.size()) {
-        VARIANT text = Var(VT_BSTR, SysAllocString(page.statusTexts[status].c_str()));
-        Fire(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", {text}, page.statusTexts[status]);
-        VariantClear(&text);
-    } else {
-        more = false;
-        IDispatch* created = nullptr;
-        if (!page.popups.empty()) {
-            Fire(DISPID_NEWWINDOW2, L"NewWindow2", {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)},
-                 page.popups.front());
-        }
-        if (created) {
-            Trace(L"NewWindow2 returned a window", L"");
-            created->Release();
-        } else if (cancel != VARIANT_FALSE) {
-            Trace(L"NewWindow2 cancelled", L"");
-        } else if (!page.popups.empty()) {
-            // Not cancelled and no window given: a browser window of its own.
-            std::wstring title = page.popups.front() + L" - Internet Explorer";
-            CreateWindowExW(0, L"StandInBrowserWindow", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60,
-                            320, 200, nullptr, nullptr, g_module, nullptr);
-            Trace(L"opened", title);
-        }
-    }
-    VariantClear(&url);
+    if (generation != m_generation || m_steps.empty()) return;
+    std::function<void()> step = std::move(m_steps.front());
+    m_steps.erase(m_steps.begin());
+    step();
     // A handler may have started another navigation meanwhile: it owns the steps now.
-    if (generation != m_generation) return;
-    if (more) {
-        PostMessageW(m_stepper, kStepMessage, generation, 0);
-    } else {
-        m_step = 0;
-    }
+    if (generation == m_generation && !m_steps.empty()) PostMessageW(m_stepper, kStepMessage, generation, 0);
 }
 
 STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                              UINT* argError) {
+    // Each member by its dispatch id: its name in the trace, the one way it is called, and its argument's type.
+    const WORD method = DISPATCH_METHOD, get = DISPATCH_PROPERTYGET, put = DISPATCH_PROPERTYPUT;
+    static const std::map<DISPID, std::tuple<const wchar_t*, WORD, VARTYPE>> members = {
+        {kGoBack, {L"GoBack", method, VT_EMPTY}}, {kGoForward, {L"GoForward", method, VT_EMPTY}},
+        {kRefresh, {L"Refresh", method, VT_EMPTY}}, {kGoSearch, {L"GoSearch", method, VT_EMPTY}},
+        {kQuit, {L"Quit", method, VT_EMPTY}}, {kNavigate2, {L"Navigate2", method, VT_BSTR}},
+        {kLeft, {L"Left", put, VT_I4}}, {kTop, {L"Top", put, VT_I4}}, {kWidth, {L"Width", put, VT_I4}},
+        {kHeight, {L"Height", put, VT_I4}}, {kStatusBar, {L"StatusBar", put, VT_BOOL}},
+        {kResizable, {L"Resizable", put, VT_BOOL}}, {kLocationName, {L"LocationName", get, VT_EMPTY}},
+        {kLocationURL, {L"LocationURL", get, VT_EMPTY}}, {kPath, {L"Path", get, VT_EMPTY}},
+    };
     if (!params) return E_INVALIDARG;
-    const bool method = (flags & DISPATCH_METHOD) != 0, get = (flags & DISPATCH_PROPERTYGET) != 0,
-               put = (flags & DISPATCH_PROPERTYPUT) != 0;
+    auto member = members.find(id);
+    if (member == members.end() || !(flags & std::get<1>(member->second))) return DISP_E_MEMBERNOTFOUND;
+    const auto [name, kind, type] = member->second;
     // A property put names its value DISPID_PROPERTYPUT, as the automation rules say.
-    if (put && (params->cArgs != 1 || params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
-                params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
+    if (kind == put && (params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
+                        params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
         return DISP_E_PARAMNOTFOUND;
     }
-    if (!put && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
-    // Every member but Navigate2 and the property puts takes no argument.
-    if (id != kNavigate2 && !put && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-    // The value put, as the member's type, or the argument's text for Navigate2 (its first, by reference).
+    if (kind != put && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+    // Navigate2 takes up to five, the address first (maybe by reference); a put its value; the rest nothing.
+    if (params->cArgs > (id == kNavigate2 ? 5u : kind == put ? 1u : 0u) || (type != VT_EMPTY && !params->cArgs)) {
+        return DISP_E_BADPARAMCOUNT;
+    }
     VARIANT value;
     VariantInit(&value);
-    auto take = [&](VARTYPE type, VARIANT* from) {
-        if (from && from->vt == (VT_BYREF | VT_VARIANT)) from = from->pvarVal;
-        if (from && SUCCEEDED(VariantChangeType(&value, from, 0, type))) return true;
-        if (argError) *argError = 0;
-        return false;
-    };
-    auto text = [&](const std::wstring& text) {
-        if (!get) return DISP_E_MEMBERNOTFOUND;
+    if (type != VT_EMPTY) {
+        VARIANT* from = &params->rgvarg[params->cArgs - 1];
+        if (from->vt == (VT_BYREF | VT_VARIANT)) from = from->pvarVal;
+        if (!from || FAILED(VariantChangeType(&value, from, 0, type))) {
+            if (argError) *argError = 0;
+            return DISP_E_TYPEMISMATCH;
+        }
+    }
+    if (kind == get) {
+        const std::wstring text = id == kPath ? ModuleDirectory(g_module) : id == kLocationURL ? m_locationURL
+                                                                                                : m_locationName;
         if (result) *result = Var(VT_BSTR, SysAllocString(text.c_str()));
         return S_OK;
-    };
+    }
+    const std::wstring argument = type == VT_BSTR ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal))
+                                  : type == VT_BOOL ? (value.boolVal != VARIANT_FALSE ? L"true" : L"false")
+                                  : type == VT_I4   ? std::to_wstring(value.lVal)
+                                                    : L"";
+    VariantClear(&value);
+    Trace(name, argument);
+    RECT rect = m_rect;
     switch (id) {
     case kGoBack:
     case kGoForward: {
-        if (!method) return DISP_E_MEMBERNOTFOUND;
         bool back = id == kGoBack;
-        Trace(back ? L"GoBack" : L"GoForward", L"");
         if (back ? m_current == 0 : m_current + 1 >= m_travel.size()) return E_FAIL;  // nowhere to go
         m_current = back ? m_current - 1 : m_current + 1;
         return Navigate(m_travel[m_current], false);
     }
-    case kGoSearch:
-        if (!method) return DISP_E_MEMBERNOTFOUND;
-        Trace(L"GoSearch", L"");
-        return Navigate(L"about:search", true);
-    case kQuit:
-        if (!method) return DISP_E_MEMBERNOTFOUND;
-        Trace(L"Quit", L"");
-        return S_OK;  // a control in a window of its host does not quit
-    case kNavigate2: {
-        if (!method) return DISP_E_MEMBERNOTFOUND;
-        if (params->cArgs < 1 || params->cArgs > 5) return DISP_E_BADPARAMCOUNT;
-        if (!take(VT_BSTR, &params->rgvarg[params->cArgs - 1])) return DISP_E_TYPEMISMATCH;
-        std::wstring address(value.bstrVal, SysStringLen(value.bstrVal));
-        VariantClear(&value);
-        Trace(L"Navigate2", address);
-        return Navigate(address, true);
+    case kRefresh: return m_travel.empty() ? E_FAIL : Navigate(m_travel[m_current], false);
+    case kGoSearch: return Navigate(L"about:search", true);
+    case kNavigate2: return Navigate(argument, true);
+    // The control does not move itself: it asks its site to move it.
+    case kLeft: OffsetRect(&rect, value.lVal - rect.left, 0); break;
+    case kTop: OffsetRect(&rect, 0, value.lVal - rect.top); break;
+    case kWidth: rect.right = rect.left + value.lVal; break;
+    case kHeight: rect.bottom = rect.top + value.lVal; break;
+    default: return S_OK;  // Quit (a control in a window of its host does not quit), StatusBar, Resizable
     }
-    case kLeft:
-    case kTop:
-    case kWidth:
-    case kHeight: {
-        if (!put) return DISP_E_MEMBERNOTFOUND;
-        if (!take(VT_I4, &params->rgvarg[0])) return DISP_E_TYPEMISMATCH;
-        // The control does not move itself: it asks its site to move it.
-        RECT rect = m_rect;
-        if (id == kLeft) OffsetRect(&rect, value.lVal - rect.left, 0);
-        if (id == kTop) OffsetRect(&rect, 0, value.lVal - rect.top);
-        if (id == kWidth) rect.right = rect.left + value.lVal;
-        if (id == kHeight) rect.bottom = rect.top + value.lVal;
-        if (m_inPlaceSite) m_inPlaceSite->OnPosRectChange(&rect);
-        return S_OK;
-    }
-    case kLocationName: return text(m_locationName);
-    case kLocationURL: return text(m_locationURL);
-    case kPath: return text(ModuleDirectory(g_module));
-    case kStatusBar:
-    case kResizable:
-        if (!put) return DISP_E_MEMBERNOTFOUND;
-        if (!take(VT_BOOL, &params->rgvarg[0])) return DISP_E_TYPEMISMATCH;
-        Trace(id == kStatusBar ? L"StatusBar" : L"Resizable", value.boolVal != VARIANT_FALSE ? L"true" : L"false");
-        return S_OK;
-    default: return DISP_E_MEMBERNOTFOUND;
-    }
+    if (m_inPlaceSite) m_inPlaceSite->OnPosRectChange(&rect);
+    return S_OK;
 }
 
 class Factory final : public IClassFactory {
@@ -640,19 +541,7 @@ Factory g_factory;
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
-        DisableThreadLibraryCalls(instance);
-        // The steps' message-only window, and the browser windows that pop-up requests open.
-        for (auto [name, procedure] : {std::pair(L"StandInBrowserStepper", &Control::StepProc),
-                                       std::pair(L"StandInBrowserWindow", &DefWindowProcW)}) {
-            WNDCLASSW windowClass = {};
-            windowClass.lpfnWndProc = procedure;
-            windowClass.hInstance = instance;
-            windowClass.lpszClassName = name;
-            RegisterClassW(&windowClass);
-        }
-    }
+    if (reason == DLL_PROCESS_ATTACH) g_module = instance;
     return TRUE;
 }
 

@@ -1,0 +1,29 @@
+#pragma once
+// Text between UTF-16 and a code page's bytes, and files read whole, for the Windows test programs.
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+inline std::string ReadAll(const std::string& path) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
+inline std::string Narrow(const std::wstring& text, UINT codePage) {
+    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
+    return bytes;
+}
+
+// Empty when the bytes are not text of the code page and MB_ERR_INVALID_CHARS is given.
+inline std::wstring Widen(const std::string& bytes, UINT codePage, DWORD flags = 0) {
+    int n = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(n > 0 ? n : 0, L'\0');
+    if (n > 0) MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+    return text;
+}
