@@ -158,6 +158,8 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
     auto restore = [&] {
         Xdotool({"windowactivate", std::to_string(window)});
         ASSERT_TRUE(WaitUntil(10s, [&] { return !Iconic(X(), window) && Viewable(X(), window); }));
+        // Keys typed next go to the focused window: wait until it is ours again.
+        ASSERT_TRUE(Focused(window)) << "the restored window did not get the focus";
     };
     auto resize = [&](int width, int height) {
         MoveResize(X(), window, {60, 40, width, height});
