@@ -164,15 +164,10 @@ bool Win32MainWindow::IsInsideMainWindow(HWND window) const {
 }
 
 INT_PTR CALLBACK Win32MainWindow::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Win32MainWindow* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<Win32MainWindow*>(lParam);
-        SetWindowLongPtrA(window, DWLP_USER, lParam);
-        self->m_hwnd = window;
-    } else {
-        self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrA(window, DWLP_USER));
-    }
-    if (!self || !self->m_window) return FALSE;
+    auto* self = DialogOwner<Win32MainWindow>(window, message, lParam);
+    if (!self) return FALSE;
+    if (message == WM_INITDIALOG) self->m_hwnd = window;
+    if (!self->m_window) return FALSE;
     // Handlers never let anything escape into the system's code.
     try {
         return self->OnMessage(message, wParam, lParam);

@@ -14,15 +14,9 @@ void Win32UrlInputDialog::Run(HINSTANCE instance, HWND owner) {
 }
 
 INT_PTR CALLBACK Win32UrlInputDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    Win32UrlInputDialog* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<Win32UrlInputDialog*>(lParam);
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        self->m_dialog = dialog;
-    } else {
-        self = reinterpret_cast<Win32UrlInputDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
-    }
+    auto* self = DialogOwner<Win32UrlInputDialog>(dialog, message, lParam);
     if (!self) return FALSE;
+    if (message == WM_INITDIALOG) self->m_dialog = dialog;
     try {
         return self->OnMessage(message, wParam, lParam);
     } catch (...) {
