@@ -46,10 +46,8 @@ bool WaitUntil(milliseconds timeout, const std::function<bool()>& done) {
     }
 }
 
-namespace {
-
-// The processes below `pid` (all generations, or its children only), from /proc/<pid>/stat.
-std::vector<pid_t> ChildrenOf(pid_t pid, bool recursive) {
+// The processes below `pid`, every generation, from /proc/<pid>/stat.
+std::vector<pid_t> DescendantsOf(pid_t pid) {
     std::multimap<pid_t, pid_t> children;
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const std::string name = entry.path().filename();
@@ -59,21 +57,15 @@ std::vector<pid_t> ChildrenOf(pid_t pid, bool recursive) {
         pid_t parent = 0;
         if (rest >> state >> parent) children.emplace(parent, std::stoi(name));
     }
-    std::vector<pid_t> found, frontier{pid};
-    while (!frontier.empty()) {
-        auto [first, last] = children.equal_range(frontier.back());
-        frontier.pop_back();
-        for (auto it = first; it != last; ++it) {
-            found.push_back(it->second);
-            if (recursive) frontier.push_back(it->second);
-        }
+    // Each process found is looked up in its turn, its own children added behind.
+    std::vector<pid_t> found{pid};
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        auto [first, last] = children.equal_range(found[i]);
+        for (auto it = first; it != last; ++it) found.push_back(it->second);
     }
+    found.erase(found.begin());
     return found;
 }
-
-}  // namespace
-
-std::vector<pid_t> DescendantsOf(pid_t pid) { return ChildrenOf(pid, true); }
 
 namespace {
 
@@ -84,7 +76,7 @@ bool Gone(pid_t pid) {
     return ::waitpid(pid, &status, WNOHANG) == pid || (::kill(pid, 0) != 0 && errno == ESRCH);
 }
 
-// TERM, a grace period, then KILL, for processes that are not tracked elsewhere.
+// TERM, a grace period, then KILL.
 void EndByPid(const std::vector<pid_t>& pids, milliseconds grace) {
     for (pid_t pid : pids) ::kill(pid, SIGTERM);
     WaitUntil(grace, [&] { return std::all_of(pids.begin(), pids.end(), Gone); });
@@ -164,8 +156,6 @@ Process::Process(const Options& options) : m_log(options.log) {
     }
 }
 
-Process::~Process() { Stop(); }
-
 bool Process::Running() {
     int status = 0;
     if (m_pid < 0 || m_status) return false;
@@ -179,17 +169,13 @@ std::optional<int> Process::WaitExit(milliseconds timeout) {
     return m_status;
 }
 
-void Process::Stop() {
+Process::~Process() {
     if (!Running()) return;
     // Its helpers (the web engine's processes) are ended with it; once their
     // parent is gone they are ours, since the tests adopt orphans.
-    std::vector<pid_t> descendants = ChildrenOf(m_pid, true);
-    ::kill(m_pid, SIGTERM);
-    if (!WaitExit(5s)) {
-        ::kill(m_pid, SIGKILL);
-        WaitExit(5s);
-    }
-    EndByPid(descendants, 3s);
+    std::vector<pid_t> pids = DescendantsOf(m_pid);
+    pids.push_back(m_pid);
+    EndByPid(pids, 5s);
 }
 
 std::string Process::Log() const { return ReadFile(m_log); }
@@ -203,17 +189,12 @@ std::vector<XWindow> ProgramWindows(Display* display) {
 }
 
 std::string WindowTitle(Display* display, XWindow window) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char* data = nullptr;
+    XTextProperty text{};
     std::string title;
-    Atom name = Intern(display, "_NET_WM_NAME"), utf8 = Intern(display, "UTF8_STRING");
-    if (XGetWindowProperty(display, window, name, 0, 1 << 20, False, utf8, &type, &format, &items, &after,
-                           &data) == Success && data && format == 8) {
-        title.assign(reinterpret_cast<const char*>(data), items);
+    if (XGetTextProperty(display, window, &text, Intern(display, "_NET_WM_NAME")) && text.format == 8) {
+        title.assign(reinterpret_cast<const char*>(text.value), text.nitems);
     }
-    if (data) XFree(data);
+    if (text.value) XFree(text.value);
     return title;
 }
 
@@ -273,7 +254,6 @@ StrayWindow::StrayWindow(const std::string& displayName, const std::string& titl
     hints.x = 1000, hints.y = 850, hints.width = 240, hints.height = 120;
     m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 1000, 850, 240, 120, 0, 0, 0);
     XSetWMNormalHints(m_display, m_window, &hints);
-    XStoreName(m_display, m_window, title.c_str());
     XChangeProperty(m_display, m_window, Intern(m_display, "_NET_WM_NAME"), Intern(m_display, "UTF8_STRING"),
                     8, PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
                     int(title.size()));
@@ -396,28 +376,19 @@ void ProgramTest::SetUp() {
 
 void ProgramTest::StartDisplay() {
     XSetErrorHandler(IgnoreXErrors);
-    // Xvfb chooses a free display number and writes it to the pipe, whose
-    // write end alone it gets, above the descriptors its start sets up.
-    int fds[2];
-    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0) << std::strerror(errno);
-    int writeEnd = ::fcntl(fds[1], F_DUPFD, 10);
-    ::close(fds[1]);
+    // Xvfb chooses a free display number and writes it to the descriptor it is given, a file's here,
+    // above the descriptors its start sets up and not closed as it starts.
+    const fs::path numberFile = m_folder / "display";
+    int opened = ::open(numberFile.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    int fd = ::fcntl(opened, F_DUPFD, 10);
+    ::close(opened);
     m_server = std::make_unique<Process>(Process::Options{
-        {"Xvfb", "-displayfd", std::to_string(writeEnd), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+        {"Xvfb", "-displayfd", std::to_string(fd), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
         m_environment, m_folder, m_folder / "xvfb.log"});
-    ::close(writeEnd);
+    ::close(fd);
     std::string number;
-    auto deadline = Clock::now() + 15s;
-    while (number.find('\n') == std::string::npos && Clock::now() < deadline) {
-        pollfd readable{fds[0], POLLIN, 0};
-        if (::poll(&readable, 1, 100) <= 0) continue;
-        char buffer[32];
-        ssize_t got = ::read(fds[0], buffer, sizeof buffer);
-        if (got <= 0) break;
-        number.append(buffer, std::size_t(got));
-    }
-    ::close(fds[0]);
-    ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb gave no display number: " << m_server->Log();
+    ASSERT_TRUE(WaitUntil(15s, [&] { return (number = ReadFile(numberFile)).find('\n') != std::string::npos; }))
+        << "Xvfb gave no display number: " << m_server->Log();
     m_displayName = ":" + number.substr(0, number.find('\n'));
     m_display = XOpenDisplay(m_displayName.c_str());
     ASSERT_NE(m_display, nullptr) << "cannot open display " << m_displayName;
@@ -449,11 +420,11 @@ void ProgramTest::StartDisplay() {
 }
 
 void ProgramTest::TearDown() {
-    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) (*it)->Stop();
-    m_processes.clear();
+    // The last started ends first.
+    while (!m_processes.empty()) m_processes.pop_back();
     // Whatever else the program left behind and this process adopted, except
     // the X server and the window manager, which end below.
-    std::vector<pid_t> adopted = ChildrenOf(::getpid(), false);
+    std::vector<pid_t> adopted = DescendantsOf(::getpid());
     std::erase_if(adopted, [&](pid_t pid) {
         return (m_server && pid == m_server->Pid()) || (m_openbox && pid == m_openbox->Pid());
     });
@@ -493,18 +464,11 @@ Process& ProgramTest::Start(std::vector<std::string> arguments) {
     return Spawn(arguments);
 }
 
-XWindow ProgramTest::WaitForWindow(milliseconds timeout) {
-    std::vector<XWindow> windows;
-    if (WaitUntil(timeout, [&] { return !(windows = ProgramWindows(X())).empty(); })) return windows.front();
-    ADD_FAILURE() << "no window of the program appeared\n" << Logs();
-    return 0;
-}
-
 XWindow ProgramTest::WaitForTitled(const std::string& title, milliseconds timeout) {
     XWindow found = 0;
     WaitUntil(timeout, [&] {
         for (XWindow window : ProgramWindows(X())) {
-            if (WindowTitle(X(), window) == title) found = window;
+            if (!found && (title.empty() || WindowTitle(X(), window) == title)) found = window;
         }
         return found != 0;
     });

@@ -55,7 +55,6 @@ public:
     bool Running();
     // The exit status (128 + signal when killed), or nothing while it still runs.
     std::optional<int> WaitExit(milliseconds timeout);
-    void Stop();
     std::string Log() const;
 
 private:
@@ -142,9 +141,10 @@ protected:
     Process& Start(std::vector<std::string> arguments);
     // Starts another program (arguments[0]) in the same environment; ended with the test.
     Process& Spawn(const std::vector<std::string>& arguments);
-    XWindow WaitForWindow(milliseconds timeout = 30s);  // the first visible window of the program
-    // The program's visible window titled `title` (another window, a dialog, a box); 0 at the timeout.
+    // The program's visible window titled `title` (another window, a dialog, a box), any window of the
+    // program when `title` is empty; 0 at the timeout.
     XWindow WaitForTitled(const std::string& title, milliseconds timeout = 15s);
+    XWindow WaitForWindow() { return WaitForTitled("", 30s); }
     // Waits until the window's title is `expected`; fails with what it was instead.
     bool WaitForTitle(XWindow window, const std::string& expected, milliseconds timeout = 30s);
     // Starts the program on `url` and waits for its window to show `title`; 0 when it does not.
