@@ -296,40 +296,28 @@ StrayWindow::~StrayWindow() {
 
 // Loopback servers ---------------------------------------------------------------
 
-namespace {
-
-// A loopback socket bound to a port of the system's choice; its port, or -1.
-int BindLoopback(int& fd) {
+SilentServer::SilentServer() {
+    // Bound to a port of the system's choice; connections wait in the backlog, their requests unread
+    // and unanswered.
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
     auto* any = reinterpret_cast<sockaddr*>(&address);
-    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || ::bind(fd, any, size) != 0 || ::getsockname(fd, any, &size) != 0) return -1;
-    return ntohs(address.sin_port);
-}
-
-}  // namespace
-
-SilentServer::SilentServer() {
-    // Connections wait in the backlog, their requests unread and unanswered.
-    int port = BindLoopback(m_listener);
-    if (port < 0 || ::listen(m_listener, 64) != 0) ADD_FAILURE() << "cannot listen on 127.0.0.1";
-    m_base = "http://127.0.0.1:" + std::to_string(port);
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listener < 0 || ::bind(m_listener, any, size) != 0 || ::getsockname(m_listener, any, &size) != 0 ||
+        ::listen(m_listener, 64) != 0) {
+        ADD_FAILURE() << "cannot listen on 127.0.0.1";
+    }
+    m_base = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
 }
 
 SilentServer::~SilentServer() {
     if (m_listener >= 0) ::close(m_listener);
 }
 
-std::string RefusedUrl() {
-    // A port just freed: nothing listens there.
-    int fd = -1;
-    int port = BindLoopback(fd);
-    if (fd >= 0) ::close(fd);
-    return "http://127.0.0.1:" + std::to_string(port) + "/";
-}
+// A port just freed: nothing listens there.
+std::string RefusedUrl() { return SilentServer().Url("/"); }
 
 // ProgramTest ----------------------------------------------------------------
 
@@ -371,10 +359,7 @@ void ProgramTest::SetUp() {
             if (!std::getenv(line.substr(0, line.find('=')).c_str())) m_environment.push_back(line);
         }
     }
-    StartDisplay();
-}
 
-void ProgramTest::StartDisplay() {
     XSetErrorHandler(IgnoreXErrors);
     // Xvfb chooses a free display number and writes it to the descriptor it is given, a file's here,
     // above the descriptors its start sets up and not closed as it starts.

@@ -174,8 +174,6 @@ protected:
     void PointAt(XWindow window, int x, int y);         // a point of the client area
 
 private:
-    void StartDisplay();
-
     WindowManager m_manager;
     std::filesystem::path m_folder;
     std::vector<std::string> m_environment;
