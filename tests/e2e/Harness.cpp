@@ -394,17 +394,12 @@ void ProgramTest::SetUp() {
 void ProgramTest::TearDown() {
     // The last started ends first.
     while (!m_processes.empty()) m_processes.pop_back();
-    // Whatever else the program left behind and this process adopted, except
-    // the X server and the window manager, which end below.
-    std::vector<pid_t> adopted = DescendantsOf(::getpid());
-    std::erase_if(adopted, [&](pid_t pid) {
-        return (m_server && pid == m_server->Pid()) || (m_openbox && pid == m_openbox->Pid());
-    });
-    EndByPid(adopted, 3s);
     if (m_display) XCloseDisplay(m_display);
-    // The window manager before the X server, so it ends by its own request.
+    // The window manager before the X server, so it ends by its own request; then whatever else the
+    // program left behind and this process adopted.
     m_openbox.reset();
     m_server.reset();
+    EndByPid(DescendantsOf(::getpid()), 3s);
     std::error_code ignored;
     if (!m_folder.empty() && !std::getenv("POREMISU_E2E_KEEP")) fs::remove_all(m_folder, ignored);
 }
