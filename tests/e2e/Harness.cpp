@@ -388,7 +388,8 @@ void ProgramTest::SetUp() {
         Process::Options{{"openbox", "--sm-disable", "--config-file", (m_folder / "openbox-rc.xml").string(),
                           "--startup", "touch " + ready.string()},
                          m_environment, m_folder, m_folder / "openbox.log"});
-    ASSERT_TRUE(WaitUntil(15s, [&] { return fs::exists(ready); })) << "openbox did not start: " << m_openbox->Log();
+    ASSERT_TRUE(WaitUntil(15s, [&] { return fs::exists(ready); }))
+        << "openbox did not start: " << m_openbox->Log();
 }
 
 void ProgramTest::TearDown() {
