@@ -486,9 +486,8 @@ TEST_F(E2E, TheOtherCallsReachTheControl) {
     PostMessageA(path, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(path); }));
     // Then "<", ">", "?" and "x", each once the one before has reached the control.
-    const std::pair<int, const char*> calls[] = {{0, "\nStatusBar\ttrue\n"}, {0, "\nResizable\ttrue\n"},
-                                                 {3, "\nGoBack\t"}, {4, "\nGoForward\t"},
-                                                 {7, "\nGoSearch\t"}, {6, "\nQuit\t"}};
+    const std::pair<int, const char*> calls[] = {{0, "StatusBar\ttrue\n"}, {0, "Resizable\ttrue\n"}, {3, "GoBack\t"},
+                                                 {4, "GoForward\t"}, {7, "GoSearch\t"}, {6, "Quit\t"}};
     for (const auto& [id, call] : calls) {
         if (id) MenuCommand(main, id);
         EXPECT_TRUE(WaitUntil([&] { return Events().find(call) != std::string::npos; }, 3000)) << call << Events();

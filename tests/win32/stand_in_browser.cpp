@@ -9,6 +9,8 @@
 // from its own posted messages, as the real control does:
 //   BeforeNavigate2 (inside Navigate2), DownloadBegin, NavigateComplete2,
 //   TitleChange, DownloadComplete, DocumentComplete,
+// each with the real one's arguments but BeforeNavigate2, which has only its
+// first two (the control and the address): the program reads none of it.
 // then what the page asks for after loading, by markers in its text:
 //   <meta name="test-status" content="TEXT">  StatusTextChange(TEXT), as a
 //                                             link under the pointer would
@@ -72,8 +74,7 @@ std::wstring ModuleDirectory(HMODULE module) {
 // What a load found: the address as the control reports it, the page name,
 // and what the page asks for once loaded.
 struct Page {
-    bool found = false;
-    std::wstring url, name, statusText, popup;
+    std::wstring url, name, statusText, popup;  // no address: not found
 };
 
 // The content of the page's <meta name="NAME" content="...">, or nothing.
@@ -90,7 +91,6 @@ Page Load(const std::wstring& address) {
     bool local = StartsWith(address, L"file:") || (address.size() > 2 && address[1] == L':') ||
                  StartsWith(address, L"\\\\");
     if (!local) {
-        page.found = true;
         page.url = page.name = address;
         return page;
     }
@@ -104,7 +104,6 @@ Page Load(const std::wstring& address) {
     PathRemoveBackslashW(path);
     DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || FAILED(UrlCreateFromPathW(path, url, &urlSize, 0))) return page;
-    page.found = true;
     page.url = url;
     page.name = path;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return page;  // the folder view: nothing to read
@@ -244,7 +243,6 @@ public:
             return CONNECT_E_CANNOTCONNECT;
         }
         m_sinks.emplace_back(*cookie = m_nextCookie++, events);
-        Trace(L"Advise", std::to_wstring(*cookie));
         return S_OK;
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
@@ -252,7 +250,6 @@ public:
         if (sink == m_sinks.end()) return CONNECT_E_NOCONNECTION;
         sink->second->Release();
         m_sinks.erase(sink);
-        Trace(L"Unadvise", std::to_wstring(cookie));
         return S_OK;
     }
     STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
@@ -281,11 +278,9 @@ private:
     void Step(unsigned generation);
     void Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, const std::wstring& traced);
     // An event whose last arguments are an address (by reference) and the control.
-    void FireAt(DISPID id, const wchar_t* name, const std::wstring& address, std::vector<VARIANT> args = {}) {
+    void FireAt(DISPID id, const wchar_t* name, const std::wstring& address) {
         VARIANT url = Var(VT_BSTR, SysAllocString(address.c_str()));
-        args.push_back(Var(VT_BYREF | VT_VARIANT, &url));
-        args.push_back(Var(VT_DISPATCH, static_cast<IDispatch*>(this)));
-        Fire(id, name, std::move(args), address);
+        Fire(id, name, {Var(VT_BYREF | VT_VARIANT, &url), Var(VT_DISPATCH, static_cast<IDispatch*>(this))}, address);
         VariantClear(&url);
     }
     // An event whose one argument is a text.
@@ -307,7 +302,6 @@ private:
     IOleInPlaceSite* m_inPlaceSite = nullptr;
     std::vector<std::pair<DWORD, IDispatch*>> m_sinks;
     DWORD m_nextCookie = 1;
-    HWND m_parent = nullptr;
     HWND m_window = nullptr;   // the page's window, a child of the host's
     HWND m_stepper = nullptr;  // a message-only window for the later steps
     WNDPROC m_staticProc = nullptr;  // its procedure before the steps took it over
@@ -337,10 +331,11 @@ STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND 
     if (FAILED(m_inPlaceSite->GetWindowContext(&frame, &document, &position, &clip, &info))) return E_FAIL;
     if (frame) frame->Release();
     if (document) document->Release();
-    if (FAILED(m_inPlaceSite->GetWindow(&m_parent)) || !m_parent) m_parent = parent;
+    HWND host = nullptr;
+    if (FAILED(m_inPlaceSite->GetWindow(&host)) || !host) host = parent;
     m_rect = rect ? *rect : position;
     m_window = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, m_rect.left, m_rect.top,
-                               Width(), Height(), m_parent, nullptr, g_module, nullptr);
+                               Width(), Height(), host, nullptr, g_module, nullptr);
     return m_window ? S_OK : E_FAIL;
 }
 
@@ -364,19 +359,13 @@ HRESULT Control::Navigate(const std::wstring& address) {
     // navigation, which drops what is left of this one.
     m_steps.clear();
     const unsigned generation = ++m_generation;
-    VARIANT flags = Var(VT_I4, nullptr), empty = Var(VT_BSTR, SysAllocString(L"")), none;
-    VariantInit(&none);
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    auto ref = [](VARIANT& v) { return Var(VT_BYREF | VT_VARIANT, &v); };
-    FireAt(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2", address,
-           {Var(VT_BYREF | VT_BOOL, &cancel), ref(none), ref(none), ref(empty), ref(flags)});
-    VariantClear(&empty);
-    // Cancelled, or its handler started another navigation.
-    if (cancel != VARIANT_FALSE || generation != m_generation) return S_OK;
+    FireAt(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2", address);
+    // Its handler started another navigation.
+    if (generation != m_generation) return S_OK;
     const Page page = Load(address);
     auto add = [this](std::function<void()> step) { m_steps.push_back(std::move(step)); };
     add([this] { Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L""); });
-    if (page.found) {
+    if (!page.url.empty()) {
         add([this, page] {
             m_locationURL = page.url;
             m_locationName = page.name;
@@ -385,7 +374,7 @@ HRESULT Control::Navigate(const std::wstring& address) {
         add([this, page] { FireText(DISPID_TITLECHANGE, L"TitleChange", page.name); });
     }
     add([this] { Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L""); });
-    if (page.found) add([this, page] { FireAt(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", page.url); });
+    if (!page.url.empty()) add([this, page] { FireAt(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", page.url); });
     // After loading: the page's status text, then its pop-up request (a missing page has neither).
     if (!page.statusText.empty()) {
         add([this, text = page.statusText] { FireText(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", text); });
@@ -401,7 +390,6 @@ HRESULT Control::Navigate(const std::wstring& address) {
         std::wstring title = popup + L" - Internet Explorer";
         CreateWindowExW(0, L"Static", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 320, 200, nullptr,
                         nullptr, g_module, nullptr);
-        Trace(L"opened", title);
     });
     PostMessageW(m_stepper, kStepMessage, generation, 0);
     return S_OK;
