@@ -9,8 +9,6 @@
 // from its own posted messages, as the real control does:
 //   BeforeNavigate2 (inside Navigate2), DownloadBegin, NavigateComplete2,
 //   TitleChange, DownloadComplete, DocumentComplete,
-// each with the real one's arguments but BeforeNavigate2, which has only its
-// first two (the control and the address): the program reads none of it.
 // then what the page asks for after loading, by markers in its text:
 //   <meta name="test-status" content="TEXT">  StatusTextChange(TEXT), as a
 //                                             link under the pointer would
@@ -18,7 +16,10 @@
 //                                             opens "ADDR - Internet Explorer"
 // Web and about: addresses complete as empty pages named by their address; a
 // missing file never completes. Texts travel as BSTRs; a page's bytes are
-// read as UTF-8. It keeps no travel log: Back and Forward have nowhere to go.
+// read as UTF-8. Each event has the real one's arguments but BeforeNavigate2,
+// which has only its first two (the control and the address), the program
+// reading none of its others. It keeps no travel log: Back and Forward have
+// nowhere to go.
 //
 // Every event and call is also appended, in UTF-8, to browser-events.txt
 // beside the host program:
