@@ -16,11 +16,14 @@
 //                                             opens "ADDR - Internet Explorer"
 // Web and about: addresses complete as empty pages named by their address; a
 // missing file never completes. Texts travel as BSTRs; a page's bytes are
-// read as UTF-8, or else in the ANSI code page.
+// read as UTF-8. Each event has the real one's arguments but BeforeNavigate2,
+// which has only its first two (the control and the address), the program
+// reading none of its others. It keeps no travel log: Back and Forward have
+// nowhere to go.
 //
 // Every event and call is also appended, in UTF-8, to browser-events.txt
-// beside the host program, with the host window's title at that moment:
-//     NAME <TAB> ARGUMENT <TAB> TITLE
+// beside the host program:
+//     NAME <TAB> ARGUMENT
 
 #include <windows.h>
 #include <exdisp.h>
@@ -49,7 +52,7 @@ const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0
 
 // The automation interface's dispatch ids that a host may use.
 enum : DISPID {
-    kGoBack = 100, kGoForward = 101, kGoSearch = 103, kQuit = 300, kNavigate2 = 500, kRefresh = -550,
+    kGoBack = 100, kGoForward = 101, kGoSearch = 103, kQuit = 300, kNavigate2 = 500,
     kLeft = 206, kTop = 207, kWidth = 208, kHeight = 209,
     kLocationName = 210, kLocationURL = 211, kPath = 401, kStatusBar = 403, kResizable = 556,
 };
@@ -69,37 +72,19 @@ std::wstring ModuleDirectory(HMODULE module) {
     return std::filesystem::path(path).parent_path().wstring() + L"\\";
 }
 
-// The text of an attribute or element, its entities decoded.
-std::wstring Unescaped(std::wstring text) {
-    const std::pair<const wchar_t*, const wchar_t*> entities[] = {
-        {L"&lt;", L"<"}, {L"&gt;", L">"}, {L"&quot;", L"\""}, {L"&#39;", L"'"}, {L"&amp;", L"&"}};
-    for (const auto& [from, to] : entities) {
-        for (std::size_t at = 0; (at = text.find(from, at)) != std::wstring::npos; at += wcslen(to)) {
-            text.replace(at, wcslen(from), to);
-        }
-    }
-    return text;
-}
-
 // What a load found: the address as the control reports it, the page name,
 // and what the page asks for once loaded.
 struct Page {
-    bool found = false;
-    std::wstring url, name;
-    std::vector<std::wstring> statusTexts, popups;  // only the first pop-up request is made
+    std::wstring url, name, statusText, popup;  // no address: not found
 };
 
-// The meta markers of a page: every content of <meta name="NAME" content="...">.
-std::vector<std::wstring> Markers(const std::wstring& html, const std::wstring& name) {
-    std::vector<std::wstring> found;
-    const std::wstring tag = L"<meta name=\"" + name + L"\"";
-    for (std::size_t at = 0; (at = html.find(tag, at)) != std::wstring::npos; at += tag.size()) {
-        std::wstring attributes = html.substr(at + tag.size(), html.find(L'>', at) - at - tag.size());
-        std::size_t content = attributes.find(L"content=\"");
-        content = content == std::wstring::npos ? attributes.size() : content + 9;
-        found.push_back(Unescaped(attributes.substr(content, attributes.find(L'"', content) - content)));
-    }
-    return found;
+// The content of the page's <meta name="NAME" content="...">, or nothing.
+std::wstring Marker(const std::wstring& html, const std::wstring& name) {
+    const std::wstring tag = L"<meta name=\"" + name + L"\" content=\"";
+    std::size_t at = html.find(tag);
+    if (at == std::wstring::npos) return L"";
+    at += tag.size();
+    return html.substr(at, html.find(L'"', at) - at);
 }
 
 Page Load(const std::wstring& address) {
@@ -107,7 +92,6 @@ Page Load(const std::wstring& address) {
     bool local = StartsWith(address, L"file:") || (address.size() > 2 && address[1] == L':') ||
                  StartsWith(address, L"\\\\");
     if (!local) {
-        page.found = true;
         page.url = page.name = address;
         return page;
     }
@@ -121,21 +105,19 @@ Page Load(const std::wstring& address) {
     PathRemoveBackslashW(path);
     DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || FAILED(UrlCreateFromPathW(path, url, &urlSize, 0))) return page;
-    page.found = true;
     page.url = url;
     page.name = path;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return page;  // the folder view: nothing to read
 
     std::ostringstream bytes;
     bytes << std::ifstream(std::filesystem::path(path), std::ios::binary).rdbuf();
-    std::wstring html = Widen(bytes.str(), CP_UTF8, MB_ERR_INVALID_CHARS);
-    if (html.empty()) html = Widen(bytes.str(), CP_ACP);
+    const std::wstring html = Widen(bytes.str(), CP_UTF8);
     const wchar_t* open = StrStrIW(html.c_str(), L"<title>");
     if (const wchar_t* close = open ? StrStrIW(open, L"</title>") : nullptr) {
-        page.name = Unescaped(std::wstring(open + 7, close));
+        page.name = std::wstring(open + 7, close);
     }
-    page.statusTexts = Markers(html, L"test-status");
-    page.popups = Markers(html, L"test-popup");
+    page.statusText = Marker(html, L"test-status");
+    page.popup = Marker(html, L"test-popup");
     return page;
 }
 
@@ -169,11 +151,9 @@ public:
         IDispatch* automation = this;
         const std::pair<const IID*, void*> answers[] = {
             {&IID_IUnknown, automation}, {&IID_IDispatch, automation}, {&IID_IWebBrowser2, automation},
-            {&IID_IWebBrowserApp, automation}, {&IID_IWebBrowser, automation},
-            {&IID_IOleObject, static_cast<IOleObject*>(this)}, {&IID_IOleWindow, static_cast<IOleInPlaceObject*>(this)},
+            {&IID_IOleObject, static_cast<IOleObject*>(this)},
             {&IID_IOleInPlaceObject, static_cast<IOleInPlaceObject*>(this)},
-            {&IID_IConnectionPointContainer, static_cast<IConnectionPointContainer*>(this)},
-            {&IID_IConnectionPoint, static_cast<IConnectionPoint*>(this)}};
+            {&IID_IConnectionPointContainer, static_cast<IConnectionPointContainer*>(this)}};
         *out = nullptr;
         for (const auto& [known, answer] : answers) {
             if (*known == iid) *out = answer;
@@ -264,7 +244,6 @@ public:
             return CONNECT_E_CANNOTCONNECT;
         }
         m_sinks.emplace_back(*cookie = m_nextCookie++, events);
-        Trace(L"Advise", std::to_wstring(*cookie));
         return S_OK;
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
@@ -272,7 +251,6 @@ public:
         if (sink == m_sinks.end()) return CONNECT_E_NOCONNECTION;
         sink->second->Release();
         m_sinks.erase(sink);
-        Trace(L"Unadvise", std::to_wstring(cookie));
         return S_OK;
     }
     STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
@@ -297,15 +275,13 @@ private:
 
     LONG Width() const { return m_rect.right - m_rect.left; }
     LONG Height() const { return m_rect.bottom - m_rect.top; }
-    HRESULT Navigate(const std::wstring& address, bool record);
+    HRESULT Navigate(const std::wstring& address);
     void Step(unsigned generation);
     void Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, const std::wstring& traced);
     // An event whose last arguments are an address (by reference) and the control.
-    void FireAt(DISPID id, const wchar_t* name, const std::wstring& address, std::vector<VARIANT> args = {}) {
+    void FireAt(DISPID id, const wchar_t* name, const std::wstring& address) {
         VARIANT url = Var(VT_BSTR, SysAllocString(address.c_str()));
-        args.push_back(Var(VT_BYREF | VT_VARIANT, &url));
-        args.push_back(Var(VT_DISPATCH, static_cast<IDispatch*>(this)));
-        Fire(id, name, std::move(args), address);
+        Fire(id, name, {Var(VT_BYREF | VT_VARIANT, &url), Var(VT_DISPATCH, static_cast<IDispatch*>(this))}, address);
         VariantClear(&url);
     }
     // An event whose one argument is a text.
@@ -315,9 +291,7 @@ private:
         VariantClear(&value);
     }
     void Trace(const wchar_t* name, const std::wstring& argument) {
-        wchar_t title[2048] = {};  // the host window's, as its owner set it
-        if (m_parent) GetWindowTextW(m_parent, title, 2048);
-        std::string line = Utf8(name) + "\t" + Utf8(argument) + "\t" + Utf8(title) + "\n";
+        std::string line = Utf8(name) + "\t" + Utf8(argument) + "\n";
         if (FILE* file = _wfopen(m_trace.c_str(), L"ab")) {
             fwrite(line.data(), 1, line.size(), file);
             fclose(file);
@@ -329,15 +303,12 @@ private:
     IOleInPlaceSite* m_inPlaceSite = nullptr;
     std::vector<std::pair<DWORD, IDispatch*>> m_sinks;
     DWORD m_nextCookie = 1;
-    HWND m_parent = nullptr;
     HWND m_window = nullptr;   // the page's window, a child of the host's
     HWND m_stepper = nullptr;  // a message-only window for the later steps
     WNDPROC m_staticProc = nullptr;  // its procedure before the steps took it over
     RECT m_rect = {};
 
     std::wstring m_locationURL, m_locationName;
-    std::vector<std::wstring> m_travel;  // addresses loaded, for Back and Forward
-    std::size_t m_current = 0;
     std::vector<std::function<void()>> m_steps;  // the events still to come of the navigation under way
     unsigned m_generation = 0;  // counts navigations: a later one drops the steps of an earlier
     std::wstring m_trace;
@@ -361,10 +332,11 @@ STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND 
     if (FAILED(m_inPlaceSite->GetWindowContext(&frame, &document, &position, &clip, &info))) return E_FAIL;
     if (frame) frame->Release();
     if (document) document->Release();
-    if (FAILED(m_inPlaceSite->GetWindow(&m_parent)) || !m_parent) m_parent = parent;
+    HWND host = nullptr;
+    if (FAILED(m_inPlaceSite->GetWindow(&host)) || !host) host = parent;
     m_rect = rect ? *rect : position;
     m_window = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, m_rect.left, m_rect.top,
-                               Width(), Height(), m_parent, nullptr, g_module, nullptr);
+                               Width(), Height(), host, nullptr, g_module, nullptr);
     return m_window ? S_OK : E_FAIL;
 }
 
@@ -382,30 +354,19 @@ void Control::Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, co
     Release();
 }
 
-HRESULT Control::Navigate(const std::wstring& address, bool record) {
+HRESULT Control::Navigate(const std::wstring& address) {
     // BeforeNavigate2 comes inside the call, the rest one per posted message,
     // so that the host's handlers run between them and may start another
     // navigation, which drops what is left of this one.
     m_steps.clear();
     const unsigned generation = ++m_generation;
-    VARIANT flags = Var(VT_I4, nullptr), empty = Var(VT_BSTR, SysAllocString(L"")), none;
-    VariantInit(&none);
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    auto ref = [](VARIANT& v) { return Var(VT_BYREF | VT_VARIANT, &v); };
-    FireAt(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2", address,
-           {Var(VT_BYREF | VT_BOOL, &cancel), ref(none), ref(none), ref(empty), ref(flags)});
-    VariantClear(&empty);
-    // Cancelled, or its handler started another navigation.
-    if (cancel != VARIANT_FALSE || generation != m_generation) return S_OK;
+    FireAt(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2", address);
+    // Its handler started another navigation.
+    if (generation != m_generation) return S_OK;
     const Page page = Load(address);
-    if (record && page.found) {
-        if (!m_travel.empty()) m_travel.resize(m_current + 1);
-        m_travel.push_back(address);
-        m_current = m_travel.size() - 1;
-    }
     auto add = [this](std::function<void()> step) { m_steps.push_back(std::move(step)); };
     add([this] { Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L""); });
-    if (page.found) {
+    if (!page.url.empty()) {
         add([this, page] {
             m_locationURL = page.url;
             m_locationName = page.name;
@@ -414,12 +375,12 @@ HRESULT Control::Navigate(const std::wstring& address, bool record) {
         add([this, page] { FireText(DISPID_TITLECHANGE, L"TitleChange", page.name); });
     }
     add([this] { Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L""); });
-    if (page.found) add([this, page] { FireAt(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", page.url); });
-    // After loading: the page's status texts, then its pop-up request (a missing page has neither).
-    for (const std::wstring& text : page.statusTexts) {
-        add([this, text] { FireText(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", text); });
+    if (!page.url.empty()) add([this, page] { FireAt(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", page.url); });
+    // After loading: the page's status text, then its pop-up request (a missing page has neither).
+    if (!page.statusText.empty()) {
+        add([this, text = page.statusText] { FireText(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", text); });
     }
-    if (!page.popups.empty()) add([this, popup = page.popups.front()] {
+    if (!page.popup.empty()) add([this, popup = page.popup] {
         VARIANT_BOOL cancel = VARIANT_FALSE;
         IDispatch* created = nullptr;
         Fire(DISPID_NEWWINDOW2, L"NewWindow2", {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)},
@@ -430,7 +391,6 @@ HRESULT Control::Navigate(const std::wstring& address, bool record) {
         std::wstring title = popup + L" - Internet Explorer";
         CreateWindowExW(0, L"Static", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 320, 200, nullptr,
                         nullptr, g_module, nullptr);
-        Trace(L"opened", title);
     });
     PostMessageW(m_stepper, kStepMessage, generation, 0);
     return S_OK;
@@ -451,7 +411,7 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     const WORD method = DISPATCH_METHOD, get = DISPATCH_PROPERTYGET, put = DISPATCH_PROPERTYPUT;
     static const std::map<DISPID, std::tuple<const wchar_t*, WORD, VARTYPE>> members = {
         {kGoBack, {L"GoBack", method, VT_EMPTY}}, {kGoForward, {L"GoForward", method, VT_EMPTY}},
-        {kRefresh, {L"Refresh", method, VT_EMPTY}}, {kGoSearch, {L"GoSearch", method, VT_EMPTY}},
+        {kGoSearch, {L"GoSearch", method, VT_EMPTY}},
         {kQuit, {L"Quit", method, VT_EMPTY}}, {kNavigate2, {L"Navigate2", method, VT_BSTR}},
         {kLeft, {L"Left", put, VT_I4}}, {kTop, {L"Top", put, VT_I4}}, {kWidth, {L"Width", put, VT_I4}},
         {kHeight, {L"Height", put, VT_I4}}, {kStatusBar, {L"StatusBar", put, VT_BOOL}},
@@ -497,15 +457,9 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     RECT rect = m_rect;
     switch (id) {
     case kGoBack:
-    case kGoForward: {
-        bool back = id == kGoBack;
-        if (back ? m_current == 0 : m_current + 1 >= m_travel.size()) return E_FAIL;  // nowhere to go
-        m_current = back ? m_current - 1 : m_current + 1;
-        return Navigate(m_travel[m_current], false);
-    }
-    case kRefresh: return m_travel.empty() ? E_FAIL : Navigate(m_travel[m_current], false);
-    case kGoSearch: return Navigate(L"about:search", true);
-    case kNavigate2: return Navigate(argument, true);
+    case kGoForward: return E_FAIL;  // nowhere to go
+    case kGoSearch: return Navigate(L"about:search");
+    case kNavigate2: return Navigate(argument);
     // The control does not move itself: it asks its site to move it.
     case kLeft: OffsetRect(&rect, value.lVal - rect.left, 0); break;
     case kTop: OffsetRect(&rect, 0, value.lVal - rect.top); break;

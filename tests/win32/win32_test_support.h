@@ -20,10 +20,9 @@ inline std::string Narrow(const std::wstring& text, UINT codePage) {
     return bytes;
 }
 
-// Empty when the bytes are not text of the code page and MB_ERR_INVALID_CHARS is given.
-inline std::wstring Widen(const std::string& bytes, UINT codePage, DWORD flags = 0) {
-    int n = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+inline std::wstring Widen(const std::string& bytes, UINT codePage) {
+    int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring text(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+    if (n > 0) MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
     return text;
 }
