@@ -56,8 +56,8 @@ protected:
     UiTest() : ProgramTest(WindowManager::Openbox) {}
 
     // Starts the program on a green page and waits until it shows it, focused and logged once.
-    XWindow StartOnGreenPage(Process** program = nullptr, const std::string& title = "Green Page") {
-        XWindow window = StartOn(WritePage("green.htm", title, "#00c000"), title, program);
+    XWindow StartOnGreenPage(Process** program = nullptr) {
+        XWindow window = StartOn(WritePage("green.htm", "Green Page", "#00c000"), "Green Page", program);
         EXPECT_TRUE(window && Focused(window)) << "the window did not get the focus";
         EXPECT_TRUE(WaitUntil(10s, [&] { return HistoryLines() == 1; })) << "not logged once: " << History();
         return HasFailure() ? 0 : window;
@@ -237,6 +237,8 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
     }
 }
 
+// The history page and the address dialog ---------------------------------------------
+
 // Markup that renames its page as soon as it is parsed as markup.
 constexpr const char* kProbeName = "<img src=x onerror=document.title='pwned'>";
 constexpr const char* kProbeEscaped = "&lt;img src=x onerror=document.title=&#39;pwned&#39;&gt;";
@@ -273,44 +275,7 @@ TEST_F(UiTest, TitleHistoryShowsThePagesAsTextWithoutLoggingItself) {
     EXPECT_EQ(History().find("WindowTitleHis.htm\""), std::string::npos) << History();
 }
 
-// The sweep command, from the menu bar, on a desktop where the program's own
-// title names the stray windows' mark too. Ignoring their requests keeps the
-// stray windows in the walk, so the walk goes on to the program's window; twenty
-// of them hold the window no more than about two seconds in all.
-TEST_F(UiTest, SweepClosesOtherWindowsButNeverTheProgramsOwn) {
-    std::vector<std::unique_ptr<StrayWindow>> strays;
-    for (int i = 0; i < 20; ++i) {
-        strays.push_back(std::make_unique<StrayWindow>(DisplayName(), "Stray " + std::to_string(i) +
-                                                                          " - Internet Explorer",
-                                                       OnCloseRequest::Ignore));
-    }
-    const std::string ownName = "Own page - Internet Explorer";
-    Process* program = nullptr;
-    XWindow window = StartOnGreenPage(&program, ownName);
-    ASSERT_NE(window, 0u);
-    Keys(kMenuSet);
-    ASSERT_EQ(Rows(window, kFull), kFull);
-    // Help > Tabs? > close IE: the last menu of the bar, its fourth item, the second item of that.
-    Keys("F10 Left Down Down Down Down Right Down Return");
-    auto asked = [&] {
-        return std::count_if(strays.begin(), strays.end(), [](auto& stray) { return stray->CloseRequests() >= 1; });
-    };
-    ASSERT_TRUE(WaitUntil(10s, [&] { return asked() >= 1; })) << "no sweep\n" << Logs();
-    auto firstAsked = Clock::now();
-    EXPECT_TRUE(WaitUntil(10s, [&] { return asked() == 20; })) << asked() << " asked\n" << Logs();
-    EXPECT_LT(Clock::now() - firstAsked, 3500ms) << "the sweep held the window too long";
-
-    std::this_thread::sleep_for(1500ms);
-    EXPECT_TRUE(program->Running()) << "the program closed its own window\n" << History();
-    EXPECT_EQ(ProgramWindows(X()).size(), 1u);
-    std::string history = History();
-    for (int i = 0; i < 20; ++i) {
-        std::string line = "(IE)\tStray " + std::to_string(i) + " - Internet Explorer\r\n";
-        auto at = history.find(line);
-        EXPECT_TRUE(at != std::string::npos && history.find(line, at + 1) == std::string::npos) << history;
-    }
-    EXPECT_EQ(history.find("(IE)\t" + ownName), std::string::npos) << history;
-}
+// Closing with a box open -------------------------------------------------------------
 
 // The address dialog open at SIGTERM, or "履歴初期化"'s question at the window manager's close request:
 // the box ends first, then the window closes as at any close request: the placement is saved and the
