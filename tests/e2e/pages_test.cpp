@@ -60,33 +60,28 @@ private:
             if (got <= 0) break;
             request.append(buffer, static_cast<std::size_t>(got));
         }
+        // A connection closed without a request is answered too, to nobody.
         std::string method, path;
         std::istringstream(request) >> method >> path;
-        if (!path.empty()) {
+        std::string response;
+        {
             std::lock_guard lock(m_mutex);
             m_requests.push_back(path);
-            bool found = m_pages.count(path);
-            std::string body = found ? m_pages[path] : "";
-            // A page that brings its own status line and headers is sent as it is.
-            std::string response = body.rfind("HTTP/1.1 ", 0) == 0
-                                       ? body
-                                       : std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
-                                             "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                                             std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-                                             body;
-            // "X-Drip-Ms: n" spreads the body over n ms, in ten pieces.
-            std::size_t drip = response.find("X-Drip-Ms: ");
-            if (drip != std::string::npos) {
-                milliseconds pause(std::stoi(response.substr(drip + 11)) / 10);
-                std::size_t body = response.find("\r\n\r\n") + 4, piece = (response.size() - body + 9) / 10;
-                ::send(client, response.data(), body, MSG_NOSIGNAL);
-                for (std::size_t at = body; at < response.size() && !m_stop; at += piece) {
-                    std::this_thread::sleep_for(pause);
-                    ::send(client, response.data() + at, std::min(piece, response.size() - at), MSG_NOSIGNAL);
-                }
-            } else {
-                ::send(client, response.data(), response.size(), MSG_NOSIGNAL);  // a few hundred bytes: one send
-            }
+            response = m_pages.count(path) ? m_pages[path] : "HTTP/1.1 404 Not Found\r\n\r\n";
+        }
+        // A page without its own status line and headers gets them here.
+        if (response.rfind("HTTP/1.1 ", 0) != 0) {
+            response = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                       std::to_string(response.size()) + "\r\nConnection: close\r\n\r\n" + response;
+        }
+        // "X-Drip-Ms: n" spreads the body over n ms, in ten pieces; others go at once.
+        std::size_t drip = response.find("X-Drip-Ms: "), body = response.find("\r\n\r\n") + 4;
+        milliseconds pause(drip == std::string::npos ? 0 : std::stoi(response.substr(drip + 11)) / 10);
+        ::send(client, response.data(), body, MSG_NOSIGNAL);
+        const std::size_t piece = (response.size() - body + 9) / 10;
+        for (std::size_t at = body; at < response.size() && !m_stop; at += piece) {
+            std::this_thread::sleep_for(pause);
+            ::send(client, response.data() + at, std::min(piece, response.size() - at), MSG_NOSIGNAL);
         }
         ::close(client);
     }
