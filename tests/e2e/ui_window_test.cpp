@@ -5,7 +5,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <sstream>
 
@@ -29,9 +28,6 @@ constexpr const char* kShowAllItem = "F10 Right Down Down Down Down Down Return"
 constexpr const char* kTitleHistoryItem = "F10 Right Right Down Return";
 constexpr const char* kResetHistoryItem = "F10 Right Right Down Down Return";
 constexpr const char* kMenuSet = "alt+space v", *kAddressDialog = "alt+space u";
-// Whether the page shows at the top row, the middle and the bottom row of the
-// client area: the menu bar and the status bar each take a row at an edge.
-constexpr const char* kFull = "bar page bar ";
 
 // The first 32-bit item of a window's property, or -1.
 long Property32(Display* display, XWindow window, const char* name) {
@@ -57,8 +53,8 @@ protected:
     UiTest() : ProgramTest(WindowManager::Openbox) {}
 
     // Starts the program on a green page and waits until it shows it, focused and logged once.
-    XWindow StartOnGreenPage(Process** program = nullptr, const std::string& title = "Green Page") {
-        XWindow window = StartOn(WritePage("green.htm", title, "#00c000"), title, program);
+    XWindow StartOnGreenPage(Process** program = nullptr) {
+        XWindow window = StartOn(WritePage("green.htm", "Green Page", "#00c000"), "Green Page", program);
         EXPECT_TRUE(window && Focused(window)) << "the window did not get the focus";
         EXPECT_TRUE(WaitUntil(10s, [&] { return HistoryLines() == 1; })) << "not logged once: " << History();
         return HasFailure() ? 0 : window;
@@ -69,94 +65,76 @@ protected:
         return WaitUntil(10s, [&] { return Property32(X(), root, "_NET_ACTIVE_WINDOW") == long(window); });
     }
 
-    // The rows seen near the left edge (clear of the address dialog) once they are `rows`, or at 10 s.
-    std::string Rows(XWindow window, const std::string& rows) {
-        std::string seen;
-        WaitUntil(10s, [&] {
-            int height = ClientRect(X(), window).height;
-            seen.clear();
-            for (std::uint32_t colour : Pixels(X(), window, {{8, 1}, {8, height / 2}, {8, height - 2}})) {
-                seen += colour == 0x00C000 ? "page " : "bar ";
-            }
-            return seen == rows;
+    // Shows the bars with MENU SET over a green page and waits until the menu bar covers its top row.
+    bool ShowBars(XWindow window) {
+        Keys(kMenuSet);
+        return WaitUntil(10s, [&] {
+            auto seen = Pixels(X(), window, {{8, 1}, {8, ClientRect(X(), window).height / 2}});
+            return seen.size() == 2 && seen[0] != 0x00C000 && seen[1] == 0x00C000;
         });
-        return seen;
     }
 
     int HistoryLines() const { std::string h = History(); return int(std::count(h.begin(), h.end(), '\n')); }
 };
 
-// Menus --------------------------------------------------------------------------
-
-// The page fills exactly what the bars leave of the client area, after every change of the
-// view, the window's size or state, a covering window and a hand-off, in one long session:
-// a green page framed in red must show its frame on the edges of that rectangle.
-// Each rectangle as the rows the bars take: above the page, below it.
-struct Margins {
-    int top = 0, bottom = 0;
-    bool operator==(const Margins&) const = default;
-};
+// Layout -------------------------------------------------------------------------
 
 constexpr std::uint32_t kFrame = 0xFF0000, kInside = 0x00C000;
 constexpr int kFrameWidth = 4;
 
-// "" when the client area shows the framed page between the margins, else what is wrong.
-std::string CheckFramedPage(Display* display, XWindow window, Margins& margins) {
+// "" when the client area shows a green page framed in red, with only bars above and below it, else
+// what is wrong; `margins` gets the rows the bars take above the page and below it.
+std::string CheckFramedPage(Display* display, XWindow window, std::pair<int, int>& margins) {
     Rect client = ClientRect(display, window);
-    XImage* image = XGetImage(display, window, 0, 0, unsigned(client.width), unsigned(client.height), AllPlanes,
-                              ZPixmap);
+    const int w = client.width, h = client.height;
+    XImage* image = XGetImage(display, window, 0, 0, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
     if (!image) return "unreadable";
     auto at = [&](int x, int y) { return std::uint32_t(XGetPixel(image, x, y) & 0xFFFFFF); };
-    const int w = client.width, h = client.height, mid = w / 2;
     int top = 0, bottom = h;
-    while (top < h && at(mid, top) != kFrame) ++top;
-    while (bottom > top && at(mid, bottom - 1) != kFrame) --bottom;
+    while (top < h && at(w / 2, top) != kFrame) ++top;
+    while (bottom > top && at(w / 2, bottom - 1) != kFrame) --bottom;
     std::ostringstream wrong;
-    auto expect = [&](int x, int y, std::uint32_t colour) {
-        if (wrong.tellp() == 0 && at(x, y) != colour) {
-            wrong << std::hex << "pixel " << std::dec << x << "," << y << " is " << std::hex << at(x, y);
-        }
+    auto expect = [&](int x, int y, bool right) {
+        if (wrong.tellp() == 0 && !right) wrong << "pixel " << x << "," << y << ": " << std::hex << at(x, y);
     };
-    for (int y = top; y < bottom; ++y) {
+    for (int y = top; y < bottom && bottom - top >= 2 * kFrameWidth; ++y) {
         bool edge = y < top + kFrameWidth || y >= bottom - kFrameWidth;
-        expect(mid, y, edge ? kFrame : kInside);
-        expect(0, y, kFrame);
-        expect(w - 1, y, kFrame);
-        if (!edge) expect(kFrameWidth, y, kInside), expect(w - 1 - kFrameWidth, y, kInside);
+        for (int x : {0, kFrameWidth, w / 2, w - 1 - kFrameWidth, w - 1}) {
+            expect(x, y, at(x, y) == (edge || x == 0 || x == w - 1 ? kFrame : kInside));
+        }
+        for (int x = 0; edge && x < w; ++x) expect(x, y, at(x, y) == kFrame);
     }
-    for (int x = 0; x < w; ++x) expect(x, top, kFrame), expect(x, bottom - 1, kFrame);
     // Outside the page only the bars, drawn: no black and nothing of the page.
     for (int y : {top - 1, bottom}) {
-        if (y < 0 || y >= h) continue;
-        for (int x = 0; x < w; x += 7) {
-            std::uint32_t c = at(x, y);
-            if (wrong.tellp() == 0 && (c == 0 || c == kFrame || c == kInside)) {
-                wrong << "bar row " << y << " at " << x << " is " << std::hex << c;
-            }
+        for (int x = 0; y >= 0 && y < h && x < w; x += 7) {
+            expect(x, y, at(x, y) != 0 && at(x, y) != kFrame && at(x, y) != kInside);
         }
     }
     XDestroyImage(image);
     margins = {top, h - bottom};
-    std::string problem = wrong.str();
-    return problem.empty() && bottom - top < 2 * kFrameWidth ? "no page" : problem;
+    return bottom - top < 2 * kFrameWidth ? "no page" : wrong.str();
 }
 
+// The page fills exactly what the bars leave of the client area, after every change of the view, the
+// window's size or state, a covering window and a hand-off, in one long session. Each step names the
+// bars it leaves shown: m(enu), a(ddress), s(tatus).
 TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
-    const std::string framed = "<div style=\"position:fixed;inset:0;border:4px solid #f00\"></div>";
-    WriteFile(PagePath("framed.htm"), "<!DOCTYPE html><html style=\"background:#00c000\"><head><title>Framed"
-                                      "</title></head><body>" + framed + "</body></html>\n");
-    WriteFile(PagePath("handed.htm"), "<!DOCTYPE html><html style=\"background:#00c000\"><head><title>Handed"
-                                      "</title></head><body>" + framed + "</body></html>\n");
+    for (const std::string name : {"framed", "handed"}) {
+        WriteFile(PagePath(name + ".htm"), "<!DOCTYPE html><html style=\"background:#00c000\"><head><title>" +
+                                               name + "</title></head><body><div style=\"position:fixed;"
+                                               "inset:0;border:4px solid #f00\"></div></body></html>\n");
+    }
     // The idle watchdog, ticking every 200 ms, minimises the window once it is left alone for 11 s.
     const bool watchdog = UseTestHooks(200);
-    XWindow window = StartOn(PageUrl("framed.htm"), "Framed");
+    XWindow window = StartOn(PageUrl("framed.htm"), "framed");
     ASSERT_NE(window, 0u);
+    const std::string id = std::to_string(window);
     auto minimise = [&] {
-        Xdotool({"windowminimize", std::to_string(window)});
+        Xdotool({"windowminimize", id});
         ASSERT_TRUE(WaitUntil(10s, [&] { return Iconic(X(), window); })) << "not minimised";
     };
     auto restore = [&] {
-        Xdotool({"windowactivate", std::to_string(window)});
+        Xdotool({"windowactivate", id});
         ASSERT_TRUE(WaitUntil(10s, [&] { return !Iconic(X(), window) && Viewable(X(), window); }));
         // Keys typed next go to the focused window: wait until it is ours again.
         ASSERT_TRUE(Focused(window)) << "the restored window did not get the focus";
@@ -190,233 +168,131 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
         std::this_thread::sleep_for(700ms);
         XDestroyWindow(X(), over);
         XSync(X(), False);
-        Xdotool({"windowactivate", std::to_string(window)});
+        restore();
     };
-    const std::vector<std::tuple<const char*, std::function<void()>, bool, bool, bool>> steps = {
-        {"start", [] {}, false, false, false},
-        {"F10, MENU SET", [&] { Keys("F10 Down Return"); }, true, true, true},
-        {"status off", [&] { Keys(kStatusItem); }, true, true, false},
-        {"status on", [&] { Keys(kStatusItem); }, true, true, true},
-        {"address bar off", [&] { Keys("F10 Right Down Down Down Return"); }, true, false, true},
-        {"resize 600x480", [&] { resize(600, 480); }, true, false, true},
-        {"maximise", [&] { maximise(true); }, true, false, true},
-        {"status off maximised", [&] { Keys(kStatusItem); }, true, false, false},
-        {"unmaximise", [&] { maximise(false); }, true, false, false},
-        {"minimise, restore", [&] { minimise(), restore(); }, true, false, false},
-        {"covered", cover, true, false, false},
-        {"show all", [&] { Keys(kShowAllItem); }, true, true, true},
-        {"resize 500x400", [&] { resize(500, 400); }, true, true, true},
+    auto keys = [&](const char* sequence) { return [this, sequence] { Keys(sequence); }; };
+    const std::vector<std::tuple<const char*, std::function<void()>, std::string>> steps = {
+        {"start", [] {}, ""},
+        {"F10, MENU SET", keys("F10 Down Return"), "mas"},
+        {"status off", keys(kStatusItem), "ma"},
+        {"status on", keys(kStatusItem), "mas"},
+        {"address bar off", keys("F10 Right Down Down Down Return"), "ms"},
+        {"resize 600x480", [&] { resize(600, 480); }, "ms"},
+        {"maximise", [&] { maximise(true); }, "ms"},
+        {"status off maximised", keys(kStatusItem), "m"},
+        {"unmaximise", [&] { maximise(false); }, "m"},
+        {"minimise, restore", [&] { minimise(), restore(); }, "m"},
+        {"covered", cover, "m"},
+        {"show all", keys(kShowAllItem), "mas"},
+        {"resize 500x400", [&] { resize(500, 400); }, "mas"},
         {"minimised by the watchdog, hand-off, restore",
          [&] {
              if (!watchdog) minimise();
              ASSERT_TRUE(WaitUntil(30s, [&] { return Iconic(X(), window); })) << "not minimised";
              HandOff(PageUrl("handed.htm"));
-             ASSERT_TRUE(WaitForTitle(window, std::string("Handed - ") + kProductWord));  // the status bar is shown
+             // The title in its shorter form: the status bar is shown.
+             ASSERT_TRUE(WaitForTitle(window, std::string("handed - ") + kProductWord));
              restore();
          },
-         true, true, true},
-        {"hide all", [&] { Keys(kHideAllItem); }, false, false, false},
+         "mas"},
+        {"hide all", keys(kHideAllItem), ""},
         {"Shift+F10, URL入力, Escape, cancel",  // Escape brings the menu bar, cancel ends the dialog
          [&] {
              Keys("shift+F10 u");
              XWindow dialog = WaitForTitled(kDialogTitle);
              ASSERT_TRUE(dialog && Focused(dialog));
+             // Both windows have the same decorations: their client areas share a centre as their frames do.
+             Rect owner = ClientRect(X(), window), box = ClientRect(X(), dialog);
+             EXPECT_NEAR(box.x + box.width / 2, owner.x + owner.width / 2, 3);
+             EXPECT_NEAR(box.y + box.height / 2, owner.y + owner.height / 2, 3);
              Keys("Escape Tab Tab Return");
              ASSERT_TRUE(WaitUntil(10s, [&] { return !Viewable(X(), dialog); })) << "the dialog stayed open";
          },
-         true, false, false},
-        {"Menu key, MENU SET", [&] { Keys("Menu v"); }, true, true, true},
-        {"minimise, restore, hide all", [&] { minimise(), restore(), Keys(kHideAllItem); }, false, false, false},
-        {"resize 640x480", [&] { resize(640, 480); }, false, false, false},
+         "m"},
+        {"Menu key, MENU SET", keys("Menu v"), "mas"},
+        {"minimise, restore, hide all", [&] { minimise(), restore(), Keys(kHideAllItem); }, ""},
+        {"resize 640x480", [&] { resize(640, 480); }, ""},
     };
-    std::map<std::tuple<bool, bool, bool>, Margins> seen;
-    int shot = 0;
-    for (const auto& [step, act, menu, address, status] : steps) {
+    std::map<std::string, std::pair<int, int>> seen;  // the margins each set of bars left before
+    for (const auto& [step, act, bars] : steps) {
         SCOPED_TRACE(step);
         act();
         ASSERT_FALSE(HasFatalFailure());
-        Margins margins;
+        std::pair<int, int> margins;
         std::string problem;
         WaitUntil(5s, [&] { return (problem = CheckFramedPage(X(), window, margins)).empty(); });
         EXPECT_EQ(problem, "");
         // No bar, no margin; the same bars, the same margins every time.
-        EXPECT_EQ(margins.top > 0, menu || address) << margins.top;
-        EXPECT_EQ(margins.bottom > 0, status) << margins.bottom;
-        auto [known, fresh] = seen.emplace(std::tuple(menu, address, status), margins);
-        EXPECT_TRUE(fresh || known->second == margins) << margins.top << "+" << margins.bottom << " now, "
-                                                        << known->second.top << "+" << known->second.bottom
-                                                        << " before";
-        if (const char* shots = std::getenv("POREMISU_E2E_SHOTS")) {
-            Xdotool({"exec", "--sync", "import", "-window", "root",
-                     std::string(shots) + "/" + std::to_string(++shot) + ".png"});
-        }
+        EXPECT_EQ(margins.first > 0, bars.find_first_of("ma") != std::string::npos) << margins.first;
+        EXPECT_EQ(margins.second > 0, bars.find('s') != std::string::npos) << margins.second;
+        EXPECT_EQ(seen.emplace(bars, margins).first->second, margins);
     }
 }
+
+// The history page, the address dialog and closing with a box open ----------------------
 
 // Markup that renames its page as soon as it is parsed as markup.
 constexpr const char* kProbeName = "<img src=x onerror=document.title='pwned'>";
 constexpr const char* kProbeEscaped = "&lt;img src=x onerror=document.title=&#39;pwned&#39;&gt;";
 
-// The history page, from the menu bar: every completed page is a link on it,
-// in order, and a page name is shown as text, never run as markup. The page
-// itself is not logged; the next one, typed into the address dialog, is.
-TEST_F(UiTest, TitleHistoryShowsThePagesAsTextWithoutLoggingItself) {
-    XWindow window = StartOnGreenPage();
-    ASSERT_NE(window, 0u);
-    std::vector<std::string> urls{PageUrl("green.htm")};
-    for (const std::string name : {"Tom's \"Q&A\" <Page>", kProbeName, "Last"}) {
-        HandOff(urls.emplace_back(WritePage(std::to_string(urls.size()) + ".htm", name, "#00c000")));
-        ASSERT_TRUE(WaitForTitle(window, BareTitle(name)));
-    }
-    Keys(kMenuSet);
-    ASSERT_EQ(Rows(window, kFull), kFull);
-    ASSERT_TRUE(WaitUntil(10s, [&] { return HistoryLines() == 4; })) << History();
-
-    // The history page has no title of its own: the title is the separator and the product word.
-    Keys(kTitleHistoryItem);
-    ASSERT_TRUE(WaitForTitle(window, std::string(" - ") + kProductWord));
-    std::this_thread::sleep_for(1s);
-    std::string history = History();
-    EXPECT_EQ(HistoryLines(), 4) << history;
-    EXPECT_NE(history.find(kProbeEscaped), std::string::npos) << history;
-    EXPECT_EQ(history.find(kProbeName), std::string::npos) << history;
-    EXPECT_NE(history.find("Tom&#39;s &quot;Q&amp;A&quot; &lt;Page&gt;"), std::string::npos) << history;
-
-    // Status bar off: the title in its longer form, the address of the link under the pointer in it.
-    Keys(kStatusItem);
-    ASSERT_TRUE(WaitForTitle(window, BareTitle("")));
-    std::vector<std::string> shown;
-    for (int y = 2; y < 260; y += 4) {
-        PointAt(window, 20, y);
-        std::this_thread::sleep_for(80ms);
-        std::string title = WindowTitle(X(), window);
-        ASSERT_EQ(title.rfind(BareTitle(""), 0), 0u) << "the page name ran as markup: " << title;
-        std::string address = title.substr(BareTitle("").size());
-        if (!address.empty() && (shown.empty() || shown.back() != address)) shown.push_back(address);
-    }
-    EXPECT_EQ(shown, urls);
-    // Status bar on again: the title in its shorter form at once.
-    Keys(kStatusItem);
-    ASSERT_TRUE(WaitForTitle(window, std::string(" - ") + kProductWord));
-
-    // The probe as markup, typed into the address dialog and sent with GO,
-    // does rename its page: the probe would have shown it.
-    WriteFile(PagePath("unescaped.htm"), std::string("<!DOCTYPE html><body>") + kProbeName + "</body>\n");
-    Keys(kAddressDialog);
-    ASSERT_NE(WaitForTitled(kDialogTitle), 0u);
-    Keys("Tab ctrl+a");
-    Xdotool({"type", "--delay", "5", PageUrl("unescaped.htm")});
-    Keys("shift+Tab Return");  // back on GO, which Enter presses
-    EXPECT_TRUE(WaitForTitle(window, std::string("pwned - ") + kProductWord));
-    EXPECT_TRUE(WaitUntil(5s, [&] { return History().find(PageUrl("unescaped.htm")) != std::string::npos; }))
-        << History();
-    EXPECT_EQ(History().find("WindowTitleHis.htm"), std::string::npos) << History();
-}
-
-// The sweep command, from the menu bar, on a desktop where the program's own
-// title names the stray windows' mark too. Ignoring their requests keeps the
-// stray windows in the walk, so the walk goes on to the program's window; twenty
-// of them hold the window no more than about two seconds in all.
-TEST_F(UiTest, SweepClosesOtherWindowsButNeverTheProgramsOwn) {
-    std::vector<std::unique_ptr<StrayWindow>> strays;
-    for (int i = 0; i < 20; ++i) {
-        strays.push_back(std::make_unique<StrayWindow>(DisplayName(), "Stray " + std::to_string(i) +
-                                                                          " - Internet Explorer",
-                                                       OnCloseRequest::Ignore));
-    }
-    const std::string ownName = "Own page - Internet Explorer";
-    Process* program = nullptr;
-    XWindow window = StartOnGreenPage(&program, ownName);
-    ASSERT_NE(window, 0u);
-    Keys(kMenuSet);
-    ASSERT_EQ(Rows(window, kFull), kFull);
-    // Help > Tabs? > close IE: the last menu of the bar, its fourth item, the second item of that.
-    Keys("F10 Left Down Down Down Down Right Down Return");
-    auto asked = [&] {
-        return std::count_if(strays.begin(), strays.end(), [](auto& stray) { return stray->CloseRequests() >= 1; });
-    };
-    ASSERT_TRUE(WaitUntil(10s, [&] { return asked() >= 1; })) << "no sweep\n" << Logs();
-    auto firstAsked = Clock::now();
-    EXPECT_TRUE(WaitUntil(10s, [&] { return asked() == 20; })) << asked() << " asked\n" << Logs();
-    EXPECT_LT(Clock::now() - firstAsked, 3500ms) << "the sweep held the window too long";
-
-    std::this_thread::sleep_for(1500ms);
-    EXPECT_TRUE(program->Running()) << "the program closed its own window\n" << History();
-    EXPECT_EQ(ProgramWindows(X()).size(), 1u);
-    std::string history = History();
-    for (int i = 0; i < 20; ++i) {
-        std::string line = "(IE)\tStray " + std::to_string(i) + " - Internet Explorer\r\n";
-        auto at = history.find(line);
-        EXPECT_TRUE(at != std::string::npos && history.find(line, at + 1) == std::string::npos) << history;
-    }
-    EXPECT_EQ(history.find("(IE)\t" + ownName), std::string::npos) << history;
-}
-
-// The address dialog -----------------------------------------------------------------
-
-// The first item of the page's context menu, "URL入力 (&U)...", opens the dialog centred over the
-// main window, with the focus on GO: Enter goes to the address shown.
-TEST_F(UiTest, TheContextMenusAddressDialogOpensCentredAndEnterLoadsTheAddressShown) {
-    XWindow window = StartOnGreenPage();
-    ASSERT_NE(window, 0u);
-    PointAt(window, 200, 200);
-    Xdotool({"click", "3"});
-    std::this_thread::sleep_for(500ms);
-    Keys("Down Return");
-    XWindow dialog = WaitForTitled(kDialogTitle);
-    ASSERT_TRUE(dialog && Focused(dialog)) << "the dialog did not get the focus";
-    // Both windows have the same decorations: their client areas share a centre as their frames do.
-    Rect owner = ClientRect(X(), window), box = ClientRect(X(), dialog);
-    EXPECT_NEAR(box.x + box.width / 2, owner.x + owner.width / 2, 3);
-    EXPECT_NEAR(box.y + box.height / 2, owner.y + owner.height / 2, 3);
-
-    Keys("Return");
-    EXPECT_TRUE(WaitUntil(10s, [&] { return !Viewable(X(), dialog); })) << "the dialog stayed open";
-    EXPECT_TRUE(WaitUntil(10s, [&] { return HistoryLines() == 2; })) << "not loaded again\n" << History();
-    EXPECT_EQ(WindowTitle(X(), window), BareTitle("Green Page"));
-}
-
-// The box ends first, then the window closes as at any close request: the
-// placement is saved and the program ends, no box left behind, and the box
-// ended as cancelled (the history was not reset).
-struct CloseCase {
-    const char* name;
-    bool messageBox;  // "履歴初期化"'s question, else the address dialog
-    bool terminate;   // SIGTERM, else the window manager's close request
-};
-
-class CloseWithBoxOpen : public UiTest, public ::testing::WithParamInterface<CloseCase> {};
-
-TEST_P(CloseWithBoxOpen, EndsTheBoxThenClosesAndSavesThePlacement) {
+// The history page, from the menu bar: a page name is shown on it as text, never run as markup, and
+// the page itself is not logged. The address dialog opened over it shows its address: one letter typed
+// at its end names a page where the same name is markup, GO loads it, the name does run there, and that
+// page, the next one, is logged. "履歴初期化"'s question, open at the window manager's close request,
+// ends first, as cancelled (the history is not reset); the window then closes as at any close request:
+// the placement is saved and the program ends, no box left behind.
+TEST_F(UiTest, TitleHistoryShowsThePagesAsTextWithoutLoggingItselfAndACloseCancelsItsReset) {
     Process* program = nullptr;
     XWindow window = StartOnGreenPage(&program);
     ASSERT_NE(window, 0u);
-    const std::string history = History();
-    if (GetParam().messageBox) {
-        Keys(kMenuSet);
-        ASSERT_EQ(Rows(window, kFull), kFull);
-        Keys(kResetHistoryItem);
-    } else {
-        Keys(kAddressDialog);
-    }
-    ASSERT_NE(WaitForTitled(GetParam().messageBox ? kProductWord : kDialogTitle), 0u);
-    ASSERT_FALSE(SettingsValue("win"));
+    HandOff(WritePage("probe.htm", kProbeName, "#00c000"));
+    ASSERT_TRUE(WaitForTitle(window, BareTitle(kProbeName)));
+    ASSERT_TRUE(ShowBars(window));
+    ASSERT_TRUE(WaitUntil(10s, [&] { return HistoryLines() == 2; })) << History();
 
-    if (GetParam().terminate) {
-        ::kill(program->Pid(), SIGTERM);
-    } else {
-        SendDeleteWindow(X(), window);
-    }
+    // The history page has no title of its own: the title is the separator and the product word.
+    const std::string untitled = std::string(" - ") + kProductWord;
+    Keys(kTitleHistoryItem);
+    ASSERT_TRUE(WaitForTitle(window, untitled));
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(WindowTitle(X(), window), untitled) << "the page name ran as markup";
+    EXPECT_EQ(HistoryLines(), 2) << History();
+    EXPECT_NE(History().find(kProbeEscaped), std::string::npos) << History();
+
+    WriteFile(ProgramDir() / "WindowTitleHis.html", std::string("<!DOCTYPE html>") + kProbeName + "\n");
+    Keys(kAddressDialog);
+    ASSERT_NE(WaitForTitled(kDialogTitle), 0u);
+    Keys("Tab End l shift+Tab Return");  // the focus starts on GO, which Enter presses
+    EXPECT_TRUE(WaitForTitle(window, "pwned" + untitled));
+    EXPECT_TRUE(WaitUntil(5s, [&] { return History().find("WindowTitleHis.html\">") != std::string::npos; }))
+        << History();
+    const std::string history = History();
+    EXPECT_EQ(history.find("WindowTitleHis.htm\""), std::string::npos) << history;
+
+    Keys(kResetHistoryItem);
+    ASSERT_NE(WaitForTitled(kProductWord), 0u);
+    ASSERT_FALSE(SettingsValue("win"));
+    SendDeleteWindow(X(), window);
     EXPECT_EQ(program->WaitExit(15s), 0) << "the program did not end\n" << Logs();
     EXPECT_EQ(SettingsValue("win").value_or("").rfind("0:1:", 0), 0u) << Settings();
     EXPECT_EQ(History(), history);
 }
 
-INSTANTIATE_TEST_SUITE_P(Requests, CloseWithBoxOpen,
-                         ::testing::Values(CloseCase{"DialogWindowManager", false, false},
-                                           CloseCase{"DialogSigterm", false, true},
-                                           CloseCase{"MessageBoxWindowManager", true, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// The address dialog open at SIGTERM ends first, as cancelled; the window then closes as at any close
+// request: the placement is saved and the program ends, no box left behind.
+TEST_F(UiTest, SigtermEndsTheAddressDialogThenClosesAndSavesThePlacement) {
+    Process* program = nullptr;
+    XWindow window = StartOnGreenPage(&program);
+    ASSERT_NE(window, 0u);
+    const std::string history = History();
+    Keys(kAddressDialog);
+    ASSERT_NE(WaitForTitled(kDialogTitle), 0u);
+    ASSERT_FALSE(SettingsValue("win"));
+    ::kill(program->Pid(), SIGTERM);
+    EXPECT_EQ(program->WaitExit(15s), 0) << "the program did not end\n" << Logs();
+    EXPECT_EQ(SettingsValue("win").value_or("").rfind("0:1:", 0), 0u) << Settings();
+    EXPECT_EQ(History(), history);
+}
 
 // The idle watchdog ------------------------------------------------------------------
 
@@ -430,40 +306,39 @@ protected:
     }
 };
 
-// Input inside the page (the web view's own windows) counts as activity; an untouched window is
-// minimised, then closed, and saves its placement.
-class WatchdogPageInput : public WatchdogTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(WatchdogPageInput, KeepsTheWindowOpenUntilItStops) {
+// Input inside the page (the web view's own windows) counts as activity, each kind on its own; an
+// untouched window is minimised, then closed, and saves its placement.
+TEST_F(WatchdogTest, InputInThePageKeepsTheWindowOpenUntilItStops) {
     Process* program = nullptr;
     XWindow window = StartOnGreenPage(&program);
     ASSERT_NE(window, 0u);
     Rect client = ClientRect(X(), window);
     const int x = client.x + client.width / 2, y = client.y + client.height / 2;
 
-    // About 4 s of input over the page: 80 ticks, far past the minimisation's 56.
-    const std::string input = GetParam();
-    std::vector<std::string> chain{"xdotool", "mousemove", std::to_string(x), std::to_string(y)};
-    for (int i = 0; i < 80; ++i) {
-        if (input == "PointerMotion") {
-            chain.insert(chain.end(), {"mousemove", std::to_string(x + (i % 2) * 15), std::to_string(y)});
+    // About 4 s of each kind over the page: 80 ticks, far past the minimisation's 56.
+    for (const std::string input : {"PointerMotion", "Wheel", "Keys"}) {
+        SCOPED_TRACE(input);
+        std::vector<std::string> chain{"xdotool", "mousemove", std::to_string(x), std::to_string(y)};
+        for (int i = 0; i < 80; ++i) {
+            if (input == "PointerMotion") {
+                chain.insert(chain.end(), {"mousemove", std::to_string(x + (i % 2) * 15), std::to_string(y)});
+            }
+            if (input == "Wheel") chain.insert(chain.end(), {"click", "--delay", "0", i % 2 ? "4" : "5"});
+            if (input == "Keys") chain.insert(chain.end(), {"key", i % 2 ? "Up" : "Down"});
+            chain.insert(chain.end(), {"sleep", "0.05"});
         }
-        if (input == "Wheel") chain.insert(chain.end(), {"click", "--delay", "0", i % 2 ? "4" : "5"});
-        if (input == "Keys") chain.insert(chain.end(), {"key", i % 2 ? "Up" : "Down"});
-        chain.insert(chain.end(), {"sleep", "0.05"});
+        Process& tool = Spawn(chain);
+        bool minimised = false;
+        while (tool.Running() && !minimised) {
+            minimised = Iconic(X(), window);
+            std::this_thread::sleep_for(20ms);
+        }
+        ASSERT_FALSE(minimised) << "minimised during the input";
     }
-    Process& tool = Spawn(chain);
-    bool minimised = false;
-    while (tool.Running() && !minimised) {
-        minimised = Iconic(X(), window);
-        std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_FALSE(minimised) << "minimised during the input";
     EXPECT_TRUE(program->Running());
     // Once the input stops, the watchdog goes on as before. Re-showing the minimised window at later
     // ticks must not restart the count, or the close would never come.
     ASSERT_TRUE(WaitUntil(20s, [&] { return Iconic(X(), window); })) << "not minimised after the input";
-    if (input != "Keys") return;  // the close that follows is the same after any input
     Clock::time_point minimisedAt = Clock::now();
     ASSERT_EQ(program->WaitExit(20s), 0) << "not closed after the minimisation\n" << Logs();
     EXPECT_GE(Clock::now() - minimisedAt, milliseconds(61 * 50) - 500ms)
@@ -471,9 +346,6 @@ TEST_P(WatchdogPageInput, KeepsTheWindowOpenUntilItStops) {
     EXPECT_EQ(SettingsValue("win").value_or("").rfind("0:2:", 0), 0u)
         << "the saved placement is not the minimised one: " << Settings();
 }
-
-INSTANTIATE_TEST_SUITE_P(Inputs, WatchdogPageInput, ::testing::Values("PointerMotion", "Wheel", "Keys"),
-                         [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
 }  // namespace poremisu::e2e
