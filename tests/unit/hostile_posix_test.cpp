@@ -42,13 +42,11 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
         // Every href leads to that very entry, never out of the folder or into a script.
         {"javascript:document.title=1;x.htm", Kind::File, "",
          Link("./javascript:document.title=1;x.htm", "javascript:document.title=1;x.htm")},
-        {"http:host", Kind::Folder, "", mark + Link("./http:host", "http:host")},
         {"a#b?c:d%41.htm", Kind::File, "", Link("a%23b%3Fc:d%2541.htm", "a#b?c:d%41.htm")},
         {"..\\..\\up.htm", Kind::File, "", Link("..%5C..%5Cup.htm", "..\\..\\up.htm")},
         {" blank.htm", Kind::File, "", Link("%20blank.htm", " blank.htm")},
         {"Evil.url", Kind::File, Shortcut("http://x/\"><script>alert(1)</script>"),
          Link("http://x/&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;", "Evil")},
-        {"blob.bin", Kind::File, binary, ""},
         {"blob.url", Kind::File, binary, ""},
         {"pipe.url", Kind::Fifo, "", ""},
         {"zero.url", Kind::Link, "/dev/zero", ""},
@@ -76,8 +74,7 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
         std::int32_t listed = rig.window.Lister().WriteDirectoryPage("Favorites.htm", folder);
         return listed == static_cast<std::int32_t>(std::size(entries)) + 3 ? 0 : 100 + listed;
     };
-    std::optional<int> result = ::getuid() == 0 ? testing::RunInChild(list, 20s) : std::optional<int>(list());
-    ASSERT_EQ(result, 0) << "90: could not give up root, 100 + n: n entries counted, none: killed or hung";
+    ASSERT_EQ(testing::RunInChild(list, 20s), 0) << "90: root kept, 100 + n: n entries counted, none: hung";
     const std::string page = ReadFile(folder + "/Favorites.htm");
     std::multiset<std::string> lines;
     std::size_t begin = 0;

@@ -115,7 +115,6 @@ TEST(CodePage, ConvertsWholeCharactersWithinTheBoundAndShowsEveryBrokenOne) {
         {"a\xFF", "NO-SUCH-CHARSET", 0, "a" + bad},
     };
     for (const Case& c : toUtf8) EXPECT_EQ(CodePage(c.charset).ToUtf8(c.utf8), c.expected) << c.charset;
-    EXPECT_EQ(Latin1ToUtf8("caf\xE9 \xFF\x7F"), Utf8(u8"café ÿ\x7F"));
 }
 
 long StatusKilobytes(const char* field) {
@@ -129,16 +128,13 @@ long StatusKilobytes(const char* field) {
 TEST(ProfileRead, AHugeRandomFileIsReadInConstantMemory) {
     TempDir dir;
     std::string path = dir / "huge.ini";
-    {
-        std::ofstream out(path, std::ios::binary);
-        std::mt19937_64 random(7);
-        std::string block(1 << 20, '\0');
-        for (int i = 0; i < 64; ++i) {
-            for (char& c : block) c = static_cast<char>(random() % 246 + 11);  // never a line feed
-            out.write(block.data(), static_cast<std::streamsize>(block.size()));
-        }
-        out << "\n[s]\nk=found at the end\n";
-    }
+    std::string block(1 << 20, '\0');
+    std::mt19937_64 random(7);
+    for (char& c : block) c = static_cast<char>(random() % 246 + 11);  // never a line feed
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < 64; ++i) out << block;
+    out << "\n[s]\nk=found at the end\n";
+    out.close();
     // In a child, so that the peak belongs to the read alone.
     auto code = RunInChild([&] {
         WriteFile("/proc/self/clear_refs", "5");
