@@ -283,7 +283,6 @@ TYPED_TEST(X11, TitlesInTheCodePageAndTheProgramsClass) {
                                    {.instance = "poremisu", .klass = "Poremisu", .copy = "poremisu-a1"},
                                    {.instance = "other", .klass = "poremisu", .copy = "poremisu-a1"},
                                    {.net = "poremisu", .copy = "poremisu-a1"},
-                                   {.instance = "poremisu", .klass = "poremisu", .copy = "poremisu-b2"},
                                    {.instance = "poremisu", .klass = "poremisu", .copy = "poremisu-a1b2"},
                                    {.instance = "poremisu", .klass = "poremisu"}};
     for (const WindowShape& shape : classes) {
