@@ -26,7 +26,6 @@ using Clock = std::chrono::steady_clock;
 const CodePage kUtf8("UTF-8");  // titles pass unchanged
 using testing::Child;
 using testing::Eventually;
-using testing::RunInChild;
 
 template <typename Action>
 Clock::duration Timed(Action action) {
