@@ -40,7 +40,7 @@ protected:
     test::ScopedEnvironment m_runtimeDir{"XDG_RUNTIME_DIR", m_runtime.Path()};
 };
 
-// A running start holds both locks for 800 ms: a later one sees it, waits for the hand-off lock only as
+// A running start holds both locks for 1.5 s: a later one sees it, waits for the hand-off lock only as
 // long as its bound and then has none, and takes the instance once the holder ended within its wait.
 TEST_F(ProcessServicesTest, LocksLastAsLongAsTheirHolderAndAreWaitedForWithinTheBound) {
     int ready[2];
@@ -50,7 +50,7 @@ TEST_F(ProcessServicesTest, LocksLastAsLongAsTheirHolderAndAreWaitedForWithinThe
         auto lock = services.LockHandOff("poremisu");
         if (!lock || services.AcquireInstance("poremisu") != InstanceResult::First) return 1;
         if (::write(ready[1], "1", 1) != 1) return 1;
-        std::this_thread::sleep_for(800ms);
+        std::this_thread::sleep_for(1500ms);
         return 0;
     });
     ::close(ready[1]);  // a holder that failed closes the pipe's other end
