@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <map>
 #include <random>
 #include <set>
 #include <vector>
@@ -42,6 +43,42 @@ TEST(PosixOpen, WritesEachLineInTextModeAtOnce) {
         // On disk as soon as written, before the close.
         EXPECT_EQ(ReadFile(path), c.expected);
     }
+}
+
+// Two processes append lines of varying length (some longer than a pipe
+// buffer) to one file: every line arrives whole and in its writer's order.
+TEST(PosixOpen, ConcurrentAppendersNeverInterleave) {
+    TempDir dir;
+    std::string path = dir / "log.htm";
+    constexpr int kLines = 3000;
+    auto line = [](char tag, int i) {
+        std::size_t length = static_cast<std::size_t>(i % 97 * (i % 5 ? 3 : 100));
+        return tag + std::to_string(i) + ":" + std::string(length, tag);
+    };
+    auto writer = [&](char tag) {
+        return [&, tag] {
+            auto file = PosixFileSystem().Open(path, OpenMode::Append);
+            for (int i = 0; file && i < kLines; ++i) {
+                if (!file->WriteLine(line(tag, i) + "\n")) return 2;
+            }
+            return file ? 0 : 1;
+        };
+    };
+    Child a(writer('a')), b(writer('b'));
+    ASSERT_EQ(a.Wait(120s), 0);
+    ASSERT_EQ(b.Wait(120s), 0);
+    // Sorted by the first byte of each line, the file holds each writer's lines in its order.
+    std::map<char, std::string> expected, got;
+    for (int i = 0; i < kLines; ++i) {
+        for (char tag : {'a', 'b'}) expected[tag] += line(tag, i) + "\r\n";
+    }
+    const std::string content = ReadFile(path);
+    for (std::size_t pos = 0, end; pos < content.size(); pos = end + 2) {
+        end = content.find("\r\n", pos);
+        ASSERT_NE(end, std::string::npos);
+        got[content[pos]] += content.substr(pos, end + 2 - pos);
+    }
+    EXPECT_TRUE(got == expected) << "a line was cut, mixed with another or lost";
 }
 
 // What is no regular file is never opened for writing, read or written as
