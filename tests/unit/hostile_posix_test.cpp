@@ -42,13 +42,11 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
         // Every href leads to that very entry, never out of the folder or into a script.
         {"javascript:document.title=1;x.htm", Kind::File, "",
          Link("./javascript:document.title=1;x.htm", "javascript:document.title=1;x.htm")},
-        {"http:host", Kind::Folder, "", mark + Link("./http:host", "http:host")},
         {"a#b?c:d%41.htm", Kind::File, "", Link("a%23b%3Fc:d%2541.htm", "a#b?c:d%41.htm")},
         {"..\\..\\up.htm", Kind::File, "", Link("..%5C..%5Cup.htm", "..\\..\\up.htm")},
         {" blank.htm", Kind::File, "", Link("%20blank.htm", " blank.htm")},
         {"Evil.url", Kind::File, Shortcut("http://x/\"><script>alert(1)</script>"),
          Link("http://x/&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;", "Evil")},
-        {"blob.bin", Kind::File, binary, ""},
         {"blob.url", Kind::File, binary, ""},
         {"pipe.url", Kind::Fifo, "", ""},
         {"zero.url", Kind::Link, "/dev/zero", ""},
@@ -76,8 +74,7 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
         std::int32_t listed = rig.window.Lister().WriteDirectoryPage("Favorites.htm", folder);
         return listed == static_cast<std::int32_t>(std::size(entries)) + 3 ? 0 : 100 + listed;
     };
-    std::optional<int> result = ::getuid() == 0 ? testing::RunInChild(list, 20s) : std::optional<int>(list());
-    ASSERT_EQ(result, 0) << "90: could not give up root, 100 + n: n entries counted, none: killed or hung";
+    ASSERT_EQ(testing::RunInChild(list, 20s), 0) << "90: root kept, 100 + n: n entries counted, none: hung";
     const std::string page = ReadFile(folder + "/Favorites.htm");
     std::multiset<std::string> lines;
     std::size_t begin = 0;
@@ -122,25 +119,24 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         for (int i = 0; i < 40; ++i) WriteFile(folder + "/page" + std::to_string(i) + ".htm", "");
         WriteFile(target, "IMPORTANT");
         const std::string name = c.page == Page::Listing ? folder + "/Favorites.htm" : rig.state.historyPath;
-        const std::string old = c.obstacle == FullDisk && c.page == Page::History ? "<a>old</a>\r\n" : stale;
         switch (c.obstacle) {
         case LinkToFile: fs::create_symlink(target, name); break;
         case DanglingLink: fs::create_symlink(rig.dir / "created", name); break;
         case Fifo: ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0); break;
         case HardLink: fs::create_hard_link(target, name); break;
         case ReadOnlyFolder:
-            WriteFile(name, old);
-            fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                                        fs::perms::others_exec);
+            WriteFile(name, stale);
+            fs::permissions(folder, fs::perms::owner_write | fs::perms::others_write, fs::perm_options::remove);
             break;
-        case FullDisk: WriteFile(name, old); break;
+        case FullDisk: WriteFile(name, stale); break;
         }
         auto run = [&] {
             if (c.obstacle == ReadOnlyFolder && !testing::GiveUpRoot()) return 90;
             if (c.obstacle == FullDisk) {
                 // Room for a few of the page's lines, or for part of a history line.
                 ::signal(SIGXFSZ, SIG_IGN);
-                rlimit limit{static_cast<rlim_t>(c.page == Page::Listing ? 300 : old.size() + 40), RLIM_INFINITY};
+                rlim_t room = c.page == Page::Listing ? 300 : stale.size() + 40;
+                rlimit limit{room, RLIM_INFINITY};
                 if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 91;
             }
             if (c.page == Page::History) {
@@ -157,18 +153,17 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
             const std::string& shown = rig.browser.shownPages[0];
             return 3 * !Contains(shown, folder) + 6 * !Contains(shown, rig.texts.*c.reason);
         };
-        EXPECT_EQ(testing::RunInChild(run, 10s), 0) << "1 navigated, 2 no page shown, 3/6/9 folder/reason "
-                                                       "missing, 90/91 no setup, none: hung";
+        EXPECT_EQ(testing::RunInChild(run, 10s), 0)
+            << "1 navigated, 2 no page shown, 3/6/9 folder/reason missing, 90/91 no setup, none: hung";
         // The link and what it leads to, the pipe and the other name are as they were.
         EXPECT_EQ(ReadFile(target), "IMPORTANT");
         EXPECT_FALSE(test::FileExists(rig.dir / "created"));
-        std::error_code error;
-        EXPECT_EQ(fs::symlink_status(name, error).type(), c.typeAfter);
+        EXPECT_EQ(fs::symlink_status(name).type(), c.typeAfter);
         // Whole lines only: the page lost its last ones, the history the line that did not fit.
         const std::string now = c.typeAfter == file_type::regular ? ReadFile(name) : "";
         if (c.obstacle == ReadOnlyFolder) { EXPECT_EQ(now, stale); }
         if (c.obstacle == FullDisk && c.page == Page::History) {
-            EXPECT_EQ(now, old + Link("http://next.example/", "next") + "\r\n");
+            EXPECT_EQ(now, stale + Link("http://next.example/", "next") + "\r\n");
         } else if (c.obstacle == FullDisk) {
             EXPECT_TRUE(now.size() > 2 && now.size() <= 300 && now.ends_with("\r\n")) << now;
         }

@@ -23,18 +23,22 @@ inline bool GiveUpRoot() {
     return ::getuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
 }
 
-// A child process running `body`, its result the exit code. It is asked to
-// end (SIGTERM, then SIGKILL) at the latest when the object goes.
+// Whether `condition` came true within the timeout.
+template <typename Condition>
+bool Eventually(Condition condition, std::chrono::milliseconds timeout = 5s) {
+    for (auto deadline = std::chrono::steady_clock::now() + timeout; !condition(); std::this_thread::sleep_for(10ms)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    }
+    return true;
+}
+
+// A child process running `body`, its result the exit code (an exception
+// ends it by a signal). It is asked to end (SIGTERM, then SIGKILL) at the
+// latest when the object goes.
 class Child {
 public:
     explicit Child(const std::function<int()>& body) : m_pid(::fork()) {
-        if (m_pid != 0) return;
-        int code = 99;
-        try {
-            code = body();
-        } catch (...) {
-        }
-        ::_exit(code);
+        if (m_pid == 0) ::_exit(body());
     }
     ~Child() {
         if (m_pid > 0) ::kill(m_pid, SIGTERM);
@@ -49,11 +53,7 @@ public:
         if (m_pid <= 0) return std::nullopt;
         int status = 0;
         pid_t done = 0;
-        for (auto deadline = std::chrono::steady_clock::now() + timeout;
-             (done = ::waitpid(m_pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline;) {
-            std::this_thread::sleep_for(2ms);
-        }
-        if (done == 0) {
+        if (!Eventually([&] { return (done = ::waitpid(m_pid, &status, WNOHANG)) != 0; }, timeout)) {
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
         }
@@ -67,15 +67,6 @@ private:
 
 inline std::optional<int> RunInChild(const std::function<int()>& body, std::chrono::milliseconds timeout) {
     return Child(body).Wait(timeout);
-}
-
-// Whether `condition` came true within the timeout.
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds timeout = 5s) {
-    for (auto deadline = std::chrono::steady_clock::now() + timeout; !condition(); std::this_thread::sleep_for(10ms)) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-    }
-    return true;
 }
 
 }  // namespace poremisu::testing
