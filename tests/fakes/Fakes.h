@@ -103,11 +103,8 @@ public:
     void SetIcon() override { Log("SetIcon"); }
     void Show(ShowCommand command) override {
         Log("Show");
-        if (command == ShowCommand::Minimize || command == ShowCommand::ShowMinimized) {
-            minimized = true, window->OnSizeNotification(SizeKind::Minimized, 0, 0);
-        } else if (command == ShowCommand::Normal) {
-            minimized = maximized = false, window->OnSizeNotification(SizeKind::Restored, 800, 600);
-        }
+        minimized = command == ShowCommand::Minimize || command == ShowCommand::ShowMinimized;
+        if (minimized) window->OnSizeNotification(SizeKind::Minimized, 0, 0);
     }
     // As a toolkit that lays out in place: the same size told again.
     void RelayoutMainWindow() override {
@@ -137,7 +134,7 @@ public:
 
 struct FakeProcessServices : ProcessServices {
     InstanceResult instance = InstanceResult::First;
-    std::vector<std::string> instances, handOffLocks, openedDocuments;  // the names and paths asked for
+    std::vector<std::string> instances, openedDocuments;  // the names and paths asked for
     int locksHeld = 0;
     bool handOffLockStuck = false;  // another start keeps the hand-off lock
 
@@ -149,8 +146,7 @@ struct FakeProcessServices : ProcessServices {
     InstanceResult AcquireInstance(const std::string& n, std::chrono::milliseconds) override {
         return instances.push_back(n), instance;
     }
-    std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override {
-        handOffLocks.push_back(name);
+    std::unique_ptr<ScopedLock> LockHandOff(const std::string&) override {
         return handOffLockStuck ? nullptr : std::make_unique<Lock>(locksHeld);
     }
     bool opens = true;  // whether the desktop has an opener that works
@@ -163,7 +159,6 @@ struct FakeWindow {
     bool program = false;        // a main window of this program
     bool goesOnRequest = false;  // destroyed by a close request
     bool silent = false;         // answers no request: each one waits out its bound
-    std::string copy = "";       // the instance name it carries; none: the asking copy's
 };
 
 // The desktop's top-level windows, top of the stacking order first.
@@ -187,9 +182,7 @@ struct FakeWindowSystem : WindowSystem {
     std::string Title(WindowId id, std::size_t count) override {
         return Find(id) ? CutToCount(Find(id)->title, count) : "";
     }
-    bool IsProgramWindow(WindowId id, const std::string& name) override {
-        return Find(id) && Find(id)->program && (Find(id)->copy.empty() || Find(id)->copy == name);
-    }
+    bool IsProgramWindow(WindowId id, const std::string&) override { return Find(id) && Find(id)->program; }
     void RequestClose(WindowId id, std::chrono::milliseconds timeout) override {
         closeRequests.push_back(id);
         if (Find(id) && Find(id)->silent) std::this_thread::sleep_for(timeout);
