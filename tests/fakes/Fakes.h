@@ -15,7 +15,6 @@ namespace poremisu::test {
 
 // A u8 literal as the bytes of a UTF-8 program.
 inline std::string U8(std::u8string_view text) { return std::string(Utf8(text)); }
-inline std::string Identity(std::string_view utf8) { return std::string(utf8); }
 inline const std::string kWord = U8(u8"ぽれみす");
 
 // The calls the fakes received, in order, as short texts such as "Top(21)",
@@ -167,7 +166,6 @@ struct FakeWindowSystem : WindowSystem {
     std::vector<WindowId> closeRequests, handOffs;
     std::function<void(WindowId)> onCloseRequest, onHandOff;  // run before the window reacts
 
-    void Add(WindowId id, std::string title, bool program = false) { windows.push_back({id, title, program}); }
     const FakeWindow* Find(WindowId id) const {
         auto w = std::find_if(windows.begin(), windows.end(), [&](const FakeWindow& w) { return w.id == id; });
         return w == windows.end() ? nullptr : &*w;

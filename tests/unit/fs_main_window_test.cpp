@@ -203,7 +203,7 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         rig.host.addressBar = rig.dir / "Go.URL";
         rig.browser.path = "C:/x";
         rig.browser.locationName = "Page";
-        rig.windows.Add(5, "Internet Explorer");
+        rig.windows.windows.push_back({5, "Internet Explorer"});
         rig.state.idleTicks = 9;
         rig.host.placement = WindowPlacement{1, 1, -1, -1, -8, -8, 10, 20, 330, 440};
         auto before = Snapshot(rig);
