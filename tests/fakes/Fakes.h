@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -10,6 +11,7 @@
 
 #include "app/Text.h"
 #include "ui/MainWindow.h"  // and with it every interface faked here
+#include "ui/UrlInputDialog.h"
 
 namespace poremisu::test {
 
@@ -64,8 +66,9 @@ public:
 
 // The toolkit window as the main window's logic sees it. Like the real ones it
 // tells the window its size and show state at every show command, changed or
-// not, and handles a close request before SendClose returns.
-class FakeHost : public WindowHost, public BrowserMenu, Logging {
+// not, and handles a close request before SendClose returns. It also stands
+// for the address dialog, whose controls move as "Move(id,x,y,w,h)".
+class FakeHost : public WindowHost, public BrowserMenu, public UrlInputDialogHost, Logging {
 public:
     explicit FakeHost(CallLog& log) : Logging{log} {}
 
@@ -78,6 +81,8 @@ public:
     std::optional<WindowPlacement> placement;  // what GetPlacement reads; none fails
     std::vector<WindowPlacement> appliedPlacements;
     std::deque<Answer> answers;  // scripted; Cancel when none is left
+    std::map<int, std::string> dialogFields;
+    std::vector<DialogResult> dialogEnds;
 
     void SetTitle(const std::string& title) override { titles.push_back(title); }
     std::string GetAddressBarText(std::size_t count) override { return CutToCount(addressBar, count); }
@@ -129,6 +134,15 @@ public:
         Log("RunUrlInputDialog");
         if (whileBoxOpen) whileBoxOpen();
     }
+    void SetFieldText(int id, const std::string& text) override { dialogFields[id] = text; }
+    std::string GetFieldText(int id, std::size_t count) override { return CutToCount(dialogFields[id], count); }
+    void MoveDialog(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
+        Log("MoveDialog(", {x, y, w, h});
+    }
+    void MoveControl(int id, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
+        Log("Move(", {id, x, y, w, h});
+    }
+    void EndDialog(DialogResult result) override { dialogEnds.push_back(result); }
 };
 
 struct FakeProcessServices : ProcessServices {

@@ -227,22 +227,6 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
     }
 }
 
-// The address dialog's fields and controls as "id=text" and "Move(id,x,y,w,h)".
-struct FakeDialogHost : UrlInputDialogHost, test::Logging {
-    explicit FakeDialogHost(CallLog& log) : Logging{log} {}
-    std::map<int, std::string> fields;
-    std::vector<DialogResult> ends;
-    void SetFieldText(int id, const std::string& text) override { fields[id] = text; }
-    std::string GetFieldText(int id, std::size_t count) override { return CutToCount(fields[id], count); }
-    void MoveDialog(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        Log("MoveDialog(", {x, y, w, h});
-    }
-    void MoveControl(int id, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        Log("Move(", {id, x, y, w, h});
-    }
-    void EndDialog(DialogResult result) override { ends.push_back(result); }
-};
-
 // GO takes the address as typed in the dialog, not the page's; Escape (the
 // hidden menu button) brings the menu bar back and keeps the dialog open. Three
 // rows of text above GO and cancel at the right; never higher than nine rows.
@@ -250,12 +234,11 @@ TEST(UrlInputDialog, ShowsThePageAndAnAnchorLaysOutItsRowsAndGoesToTheTypedAddre
     const std::string name(2000, 'n'), a = "<a href=\"http://a.example/p\">";
     const CallLog rows = {"Move(1006,0,0,300,21)",  "Move(1007,0,21,300,21)", "Move(1008,0,42,300,21)",
                           "Move(1,216,63,42,21)", "Move(5,258,63,42,21)"};
-    using Navs = std::vector<std::string>;
     const struct {
         int id;
         std::int32_t height;
         std::string pageName, anchor;
-        Navs navigated;
+        std::vector<std::string> navigated;
         std::vector<DialogResult> ends;
         bool menu;
     } cases[] = {
@@ -270,10 +253,9 @@ TEST(UrlInputDialog, ShowsThePageAndAnAnchorLaysOutItsRowsAndGoesToTheTypedAddre
         rig.state.rowHeight = 21;
         rig.browser.locationUrl = "http://a.example/p";
         rig.browser.locationName = c.pageName;
-        FakeDialogHost host{rig.log};
-        UrlInputDialog dialog{rig.state, rig.browser, rig.window, rig.host, host};
+        UrlInputDialog dialog{rig.state, rig.browser, rig.window, rig.host, rig.host};
         EXPECT_TRUE(dialog.OnInitDialog());
-        EXPECT_EQ(host.fields, (std::map<int, std::string>{
+        EXPECT_EQ(rig.host.dialogFields, (std::map<int, std::string>{
                                    {dlg::kAddress, "http://a.example/p"}, {dlg::kPageName, c.pageName},
                                    {dlg::kAnchor, c.anchor}}));
         dialog.OnSize(300, c.height);
@@ -281,10 +263,10 @@ TEST(UrlInputDialog, ShowsThePageAndAnAnchorLaysOutItsRowsAndGoesToTheTypedAddre
         CallLog expected = rows;
         if (c.height > 189) expected.insert(expected.begin(), "MoveDialog(0,0,300,189)");
         EXPECT_EQ(rig.log, expected) << c.height;
-        host.fields[dlg::kAddress] = "http://typed.example/";
+        rig.host.dialogFields[dlg::kAddress] = "http://typed.example/";
         dialog.OnCommand(c.id);
         EXPECT_EQ(rig.browser.navigations, c.navigated) << c.id;
-        EXPECT_EQ(host.ends, c.ends) << c.id;
+        EXPECT_EQ(rig.host.dialogEnds, c.ends) << c.id;
         EXPECT_EQ(rig.host.hasMenu, c.menu) << c.id;
     }
 }
