@@ -91,7 +91,7 @@ public:
     void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
         Log("MoveAddressBar(", {x, y, w, h});
     }
-    void CreateStatusBar() override {}
+    void CreateStatusBar() override { Log("CreateStatusBar"); }
     std::int32_t StatusBarHeight() override { return 19; }
     void ShowStatusBar(bool visible) override { Log("ShowStatusBar(", {statusBarShown = visible}); }
     void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {

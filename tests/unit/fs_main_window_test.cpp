@@ -68,7 +68,7 @@ TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlace
         if (c.applied) applied.back().showCommand = 2;
         EXPECT_EQ(rig.host.appliedPlacements, applied) << c.win;
         EXPECT_EQ(rig.host.systemMenuItems, menu);
-        for (std::string step : {"SetIcon", "Resizable(1)", "StatusBar(1)", "StartTimer(3000)"}) {
+        for (std::string step : {"SetIcon", "Resizable(1)", "StatusBar(1)", "StartTimer(3000)", "CreateStatusBar"}) {
             EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), step), 1) << step;
         }
     }
