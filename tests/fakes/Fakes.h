@@ -23,13 +23,6 @@ inline const std::string kWord = U8(u8"ぽれみす");
 // so that an order across fakes can be checked.
 using CallLog = std::vector<std::string>;
 
-// How many calls of that name the log holds.
-inline int Count(const CallLog& log, std::string_view name) {
-    return int(std::count_if(log.begin(), log.end(), [&](const std::string& call) {
-        return call.substr(0, call.find('(')) == name;
-    }));
-}
-
 struct Logging {
     CallLog& log;
     void Log(std::string call, std::initializer_list<std::int64_t> args = {}) {

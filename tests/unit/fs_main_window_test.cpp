@@ -119,7 +119,7 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
     }
     for (const char* call : {"GoBack", "GoForward", "GoSearch", "Quit", "Refresh", "DestroyMenu", "AttachBrowserMenu",
                              "Show", "RunUrlInputDialog", "EndBoxes", "EndWindow", "Relayout"}) {
-        snapshot[call] = std::to_string(test::Count(rig.log, call));
+        snapshot[call] = std::to_string(std::count(rig.log.begin(), rig.log.end(), call));
     }
     for (auto& [key, value] : snapshot) {
         std::replace(value.begin(), value.end(), '\\', '/');  // one separator on every platform
@@ -314,9 +314,10 @@ TEST(IdleWatchdog, MinimisesAtTick56AndClosesAt61TicksAfterTheMinimisation) {
         for (int tick = 0; tick < 40; ++tick) rig.window.OnTimer();
         c.reset(rig);
         int ticks = 0;
-        while (test::Count(rig.log, "SendClose") == 0 && ticks < 1000) rig.window.OnTimer(), ++ticks;
+        for (; std::count(rig.log.begin(), rig.log.end(), "SendClose") == 0 && ticks < 1000; ++ticks) rig.window.OnTimer();
         EXPECT_EQ(ticks, c.ticksToClose) << c.name;
-        EXPECT_EQ(test::Count(rig.log, "Show"), 7) << c.name;  // minimised, then re-shown at idle ticks 56 to 61
+        // Minimised, then re-shown at idle ticks 56 to 61.
+        EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "Show"), 7) << c.name;
     }
 }
 
