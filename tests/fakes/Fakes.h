@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -10,24 +11,17 @@
 
 #include "app/Text.h"
 #include "ui/MainWindow.h"  // and with it every interface faked here
+#include "ui/UrlInputDialog.h"
 
 namespace poremisu::test {
 
 // A u8 literal as the bytes of a UTF-8 program.
 inline std::string U8(std::u8string_view text) { return std::string(Utf8(text)); }
-inline std::string Identity(std::string_view utf8) { return std::string(utf8); }
 inline const std::string kWord = U8(u8"ぽれみす");
 
 // The calls the fakes received, in order, as short texts such as "Top(21)",
 // so that an order across fakes can be checked.
 using CallLog = std::vector<std::string>;
-
-// How many calls of that name the log holds.
-inline int Count(const CallLog& log, std::string_view name) {
-    return int(std::count_if(log.begin(), log.end(), [&](const std::string& call) {
-        return call.substr(0, call.find('(')) == name;
-    }));
-}
 
 struct Logging {
     CallLog& log;
@@ -65,8 +59,9 @@ public:
 
 // The toolkit window as the main window's logic sees it. Like the real ones it
 // tells the window its size and show state at every show command, changed or
-// not, and handles a close request before SendClose returns.
-class FakeHost : public WindowHost, public BrowserMenu, Logging {
+// not, and handles a close request before SendClose returns. It also stands
+// for the address dialog, whose controls move as "Move(id,x,y,w,h)".
+class FakeHost : public WindowHost, public BrowserMenu, public UrlInputDialogHost, Logging {
 public:
     explicit FakeHost(CallLog& log) : Logging{log} {}
 
@@ -79,6 +74,8 @@ public:
     std::optional<WindowPlacement> placement;  // what GetPlacement reads; none fails
     std::vector<WindowPlacement> appliedPlacements;
     std::deque<Answer> answers;  // scripted; Cancel when none is left
+    std::map<int, std::string> dialogFields;
+    std::vector<DialogResult> dialogEnds;
 
     void SetTitle(const std::string& title) override { titles.push_back(title); }
     std::string GetAddressBarText(std::size_t count) override { return CutToCount(addressBar, count); }
@@ -87,7 +84,7 @@ public:
     void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
         Log("MoveAddressBar(", {x, y, w, h});
     }
-    void CreateStatusBar() override {}
+    void CreateStatusBar() override { Log("CreateStatusBar"); }
     std::int32_t StatusBarHeight() override { return 19; }
     void ShowStatusBar(bool visible) override { Log("ShowStatusBar(", {statusBarShown = visible}); }
     void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
@@ -103,11 +100,8 @@ public:
     void SetIcon() override { Log("SetIcon"); }
     void Show(ShowCommand command) override {
         Log("Show");
-        if (command == ShowCommand::Minimize || command == ShowCommand::ShowMinimized) {
-            minimized = true, window->OnSizeNotification(SizeKind::Minimized, 0, 0);
-        } else if (command == ShowCommand::Normal) {
-            minimized = maximized = false, window->OnSizeNotification(SizeKind::Restored, 800, 600);
-        }
+        minimized = command == ShowCommand::Minimize || command == ShowCommand::ShowMinimized;
+        if (minimized) window->OnSizeNotification(SizeKind::Minimized, 0, 0);
     }
     // As a toolkit that lays out in place: the same size told again.
     void RelayoutMainWindow() override {
@@ -133,11 +127,20 @@ public:
         Log("RunUrlInputDialog");
         if (whileBoxOpen) whileBoxOpen();
     }
+    void SetFieldText(int id, const std::string& text) override { dialogFields[id] = text; }
+    std::string GetFieldText(int id, std::size_t count) override { return CutToCount(dialogFields[id], count); }
+    void MoveDialog(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
+        Log("MoveDialog(", {x, y, w, h});
+    }
+    void MoveControl(int id, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
+        Log("Move(", {id, x, y, w, h});
+    }
+    void EndDialog(DialogResult result) override { dialogEnds.push_back(result); }
 };
 
 struct FakeProcessServices : ProcessServices {
     InstanceResult instance = InstanceResult::First;
-    std::vector<std::string> instances, handOffLocks, openedDocuments;  // the names and paths asked for
+    std::vector<std::string> instances, openedDocuments;  // the names and paths asked for
     int locksHeld = 0;
     bool handOffLockStuck = false;  // another start keeps the hand-off lock
 
@@ -149,8 +152,7 @@ struct FakeProcessServices : ProcessServices {
     InstanceResult AcquireInstance(const std::string& n, std::chrono::milliseconds) override {
         return instances.push_back(n), instance;
     }
-    std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override {
-        handOffLocks.push_back(name);
+    std::unique_ptr<ScopedLock> LockHandOff(const std::string&) override {
         return handOffLockStuck ? nullptr : std::make_unique<Lock>(locksHeld);
     }
     bool opens = true;  // whether the desktop has an opener that works
@@ -163,7 +165,6 @@ struct FakeWindow {
     bool program = false;        // a main window of this program
     bool goesOnRequest = false;  // destroyed by a close request
     bool silent = false;         // answers no request: each one waits out its bound
-    std::string copy = "";       // the instance name it carries; none: the asking copy's
 };
 
 // The desktop's top-level windows, top of the stacking order first.
@@ -172,7 +173,6 @@ struct FakeWindowSystem : WindowSystem {
     std::vector<WindowId> closeRequests, handOffs;
     std::function<void(WindowId)> onCloseRequest, onHandOff;  // run before the window reacts
 
-    void Add(WindowId id, std::string title, bool program = false) { windows.push_back({id, title, program}); }
     const FakeWindow* Find(WindowId id) const {
         auto w = std::find_if(windows.begin(), windows.end(), [&](const FakeWindow& w) { return w.id == id; });
         return w == windows.end() ? nullptr : &*w;
@@ -187,9 +187,7 @@ struct FakeWindowSystem : WindowSystem {
     std::string Title(WindowId id, std::size_t count) override {
         return Find(id) ? CutToCount(Find(id)->title, count) : "";
     }
-    bool IsProgramWindow(WindowId id, const std::string& name) override {
-        return Find(id) && Find(id)->program && (Find(id)->copy.empty() || Find(id)->copy == name);
-    }
+    bool IsProgramWindow(WindowId id, const std::string&) override { return Find(id) && Find(id)->program; }
     void RequestClose(WindowId id, std::chrono::milliseconds timeout) override {
         closeRequests.push_back(id);
         if (Find(id) && Find(id)->silent) std::this_thread::sleep_for(timeout);

@@ -63,7 +63,7 @@ inline constexpr WindowId kMainWindowId = 1;
 // A main window over fakes of the toolkit, the browser control and the
 // desktop, with real files in a temporary program folder.
 struct Rig {
-    explicit Rig(const Encoder& encode = Identity) : texts(Texts::Make(encode)) {
+    Rig() : texts(Texts::Make([](std::string_view utf8) { return std::string(utf8); })) {
         state.programDir = dir.Path() + "/";
         state.settingsPath = state.programDir + "poremisu.ini";
         state.historyPath = state.programDir + "WindowTitleHis.htm";
