@@ -41,10 +41,9 @@ TEST(ProfileValueFinder, FindsTheSameValueWhateverThePiecesTheTextComesIn) {
         std::size_t count = 60000;
     } cases[] = {
         {"no line feed at the end", "[setting]\nnewurl=abc", "abc"},
-        {"any letter case", "[SETTING]\nNewURL=abc\n", "abc"},
-        {"first key wins", "[setting]\nnewurl=a\nnewurl=b\n", "a"},
+        {"any letter case, first key wins", "[SETTING]\nNewURL=a\nnewurl=b\n", "a"},
         {"first section of the name only", "[setting]\nx=1\n[setting]\nnewurl=b\n", std::nullopt},
-        {"other section ignored", "[other]\nnewurl=x\n[setting]\nnewurl=y\n", "y"},
+        {"keys outside the section ignored", "newurl=x\n[other]\nnewurl=x\n[setting]\nnewurl=y\n", "y"},
         {"blanks trimmed", "  [ setting ]  \n  newurl  =  a b \t \r\n", "a b"},
         {"double quotes removed", "[setting]\nnewurl=\"C:\\a b\\x.url\"\n", "C:\\a b\\x.url"},
         {"blanks inside quotes kept", "[setting]\nnewurl= \" a \" \n", " a "},
@@ -55,7 +54,6 @@ TEST(ProfileValueFinder, FindsTheSameValueWhateverThePiecesTheTextComesIn) {
         {"section name at the bound", "[" + pad + "setting]\nnewurl=a\n", "a"},
         {"section name past the bound", "[ " + pad + "setting]\nnewurl=a\n", std::nullopt},
         {"key name past the bound", "[setting]\nnewurl " + pad + "  =a\n", std::nullopt},
-        {"key outside any section", "newurl=x\n[setting]\n", std::nullopt},
         {"byte-order mark", "\xEF\xBB\xBF[setting]\nnewurl=a\n", "a"},
         {"half a byte-order mark", "\xEF\xBB[setting]\nnewurl=a\n", std::nullopt},
         {"long value cut", "[setting]\nnewurl=" + big + "\n", cut},
@@ -72,9 +70,8 @@ TEST(UpdateProfileText, ChangesOneKeyAndKeepsEveryOtherByte) {
     const struct {
         std::string name, text, value, expected;
     } cases[] = {
-        {"new file", "", "v", "[setting]\r\nnewurl=v\r\n"},
-        {"replace", "[setting]\r\nnewurl=old\r\nwin=1\r\n", "v", "[setting]\r\nnewurl=v\r\nwin=1\r\n"},
-        {"keeps the key's spelling", "[Setting]\r\n  NEWURL = old\r\n", "v", "[Setting]\r\nNEWURL=v\r\n"},
+        {"replace, keeping the key's spelling", "[Setting]\r\n  NEWURL = old\r\nwin=1\r\n", "v",
+         "[Setting]\r\nNEWURL=v\r\nwin=1\r\n"},
         {"other lines byte for byte", "; note \n[setting]\n  win = 1 \nnewurl=old\n[x]\ny\n", "v",
          "; note \n[setting]\n  win = 1 \nnewurl=v\r\n[x]\ny\n"},
         {"add to the section after its last line", "[setting]\r\nwin=1\r\n\r\n[other]\r\nx=1\r\n", "v",
@@ -96,7 +93,7 @@ TEST(UpdateProfileText, ChangesOneKeyAndKeepsEveryOtherByte) {
     }
 }
 
-TEST(Placement, ReadsWhatTheScanfFamilyReadsAndWritesTenSignedDecimals) {
+TEST(Placement, ReadsWhatTheScanfFamilyReads) {
     const struct {
         std::string text;
         std::optional<WindowPlacement> expected;
@@ -109,12 +106,9 @@ TEST(Placement, ReadsWhatTheScanfFamilyReadsAndWritesTenSignedDecimals) {
         {"1:2:3:4:5:6:7:8:9", std::nullopt},
         {"1:2:3:4:5:6:7:8:x:10", std::nullopt},
         {"1:0b1:3:4:5:6:7:8:9:10", std::nullopt},  // a zero, then a letter
-        {"1 :2:3:4:5:6:7:8:9:10", std::nullopt},
         {"08:2:3:4:5:6:7:8:9:10", std::nullopt},  // octal: the 8 is no digit
     };
     for (const auto& c : cases) EXPECT_EQ(ParsePlacement(c.text), c.expected) << c.text;
-    const WindowPlacement p{3, 1, -32000, -32000, -8, -8, 10, 20, INT32_MAX, INT32_MIN};
-    EXPECT_EQ(FormatPlacement(p), "3:1:-32000:-32000:-8:-8:10:20:2147483647:-2147483648");
 }
 
 TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
@@ -123,7 +117,6 @@ TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
         std::string path, ext;
         bool expected;
     } cases[] = {
-        {"C:\\Links\\News.URL", "url", true},
         {"\"C:\\Links\\News.URL\"", "url", true},
         {"C:\\Links\\News.URL\"\"", "url", false},  // only one quote is dropped
         {"http://example.com/index.html", "htm", false},
@@ -174,7 +167,6 @@ TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
         std::string address;
         std::optional<std::string> expected;
     } cases[] = {
-        {"file:///home/a%20b", "/home/a b"},
         {"file:///C:", "C:"},  // a bare drive
         {"file:///c:/Dir%5Csub", "c:/Dir\\sub"},
         {"file:///tmp/x/?q=1#f", "/tmp/x/"},
