@@ -43,7 +43,7 @@ TEST(ProfileValueFinder, FindsTheSameValueWhateverThePiecesTheTextComesIn) {
         {"no line feed at the end", "[setting]\nnewurl=abc", "abc"},
         {"any letter case, first key wins", "[SETTING]\nNewURL=a\nnewurl=b\n", "a"},
         {"first section of the name only", "[setting]\nx=1\n[setting]\nnewurl=b\n", std::nullopt},
-        {"keys outside the section ignored", "newurl=x\n[other]\nnewurl=x\n[setting]\nnewurl=y\n", "y"},
+        {"other keys ignored", "newurl=x\n[other]\nnewurl=x\n[setting]\nnew=url\nnewurl=y\n", "y"},
         {"blanks trimmed", "  [ setting ]  \n  newurl  =  a b \t \r\n", "a b"},
         {"double quotes removed", "[setting]\nnewurl=\"C:\\a b\\x.url\"\n", "C:\\a b\\x.url"},
         {"blanks inside quotes kept", "[setting]\nnewurl= \" a \" \n", " a "},
@@ -52,7 +52,7 @@ TEST(ProfileValueFinder, FindsTheSameValueWhateverThePiecesTheTextComesIn) {
         {"a lone quote", "[setting]\nnewurl=\"\n", "\""},
         // Names are read up to 1024 bytes, blanks included; a longer one never matches.
         {"section name at the bound", "[" + pad + "setting]\nnewurl=a\n", "a"},
-        {"section name past the bound", "[ " + pad + "setting]\nnewurl=a\n", std::nullopt},
+        {"section name past the bound", "[ " + pad + "setting]\nnewurl=a\n[setting]\nnewurl=b\n", "b"},
         {"key name past the bound", "[setting]\nnewurl " + pad + "  =a\n", std::nullopt},
         {"byte-order mark", "\xEF\xBB\xBF[setting]\nnewurl=a\n", "a"},
         {"half a byte-order mark", "\xEF\xBB[setting]\nnewurl=a\n", std::nullopt},
@@ -76,7 +76,7 @@ TEST(UpdateProfileText, ChangesOneKeyAndKeepsEveryOtherByte) {
          "; note \n[setting]\n  win = 1 \nnewurl=v\r\n[x]\ny\n"},
         {"add to the section after its last line", "[setting]\r\nwin=1\r\n\r\n[other]\r\nx=1\r\n", "v",
          "[setting]\r\nwin=1\r\nnewurl=v\r\n\r\n[other]\r\nx=1\r\n"},
-        {"add after an unended last line", "[setting]\r\nw=1", "v", "[setting]\r\nw=1\r\nnewurl=v\r\n"},
+        {"add after an unended header", "[setting]", "v", "[setting]\r\nnewurl=v\r\n"},
         {"add to the first section of the name", "[setting]\r\na=1\r\n[setting]\r\nnewurl=x\r\n", "v",
          "[setting]\r\na=1\r\nnewurl=v\r\n[setting]\r\nnewurl=x\r\n"},
         {"add a section", "[other]\r\nx=1", "v", "[other]\r\nx=1\r\n[setting]\r\nnewurl=v\r\n"},
@@ -123,6 +123,7 @@ TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
         {"C:\\old.2\\readme", "2\\readme", true},  // the directory's dot counts
         {"readme", "url", false},
         {"a.abcdefghi", "abcdefghi", false},  // 9 bytes after the dot
+        {"a.url", "abcdefghij", false},  // a wanted extension of 10 bytes
         // A path of 300 bytes is judged by its last 260 bytes.
         {longDir + "/News.url", "url", true},
         // Only A to Z fold; bytes of other characters are compared as they are.
