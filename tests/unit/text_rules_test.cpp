@@ -40,32 +40,23 @@ TEST(ProfileValueFinder, FindsTheSameValueWhateverThePiecesTheTextComesIn) {
         std::optional<std::string> expected;
         std::size_t count = 60000;
     } cases[] = {
-        {"plain", "[setting]\r\nnewurl=http://a/\r\nwin=1\r\n", "http://a/"},
         {"no line feed at the end", "[setting]\nnewurl=abc", "abc"},
-        {"any letter case", "[SETTING]\nNewURL=abc\n", "abc"},
-        {"first key wins", "[setting]\nnewurl=a\nnewurl=b\n", "a"},
+        {"any letter case, first key wins", "[SETTING]\nNewURL=a\nnewurl=b\n", "a"},
         {"first section of the name only", "[setting]\nx=1\n[setting]\nnewurl=b\n", std::nullopt},
-        {"other section ignored", "[other]\nnewurl=x\n[setting]\nnewurl=y\n", "y"},
+        {"other keys ignored", "newurl=x\n[other]\nnewurl=x\n[setting]\nnew=url\nnewurl=y\n", "y"},
         {"blanks trimmed", "  [ setting ]  \n  newurl  =  a b \t \r\n", "a b"},
         {"double quotes removed", "[setting]\nnewurl=\"C:\\a b\\x.url\"\n", "C:\\a b\\x.url"},
         {"blanks inside quotes kept", "[setting]\nnewurl= \" a \" \n", " a "},
-        {"inner quotes kept", "[setting]\nnewurl=\"a\"b\"\n", "a\"b"},
         {"mixed quotes left alone", "[setting]\nnewurl=\"a'\n", "\"a'"},
-        {"empty quotes", "[setting]\nnewurl=\"\"\n", ""},
         {"key without equals sign", "[setting]\nnewurl\nwin=1\n", ""},
-        {"other key whose bytes spell the key", "[setting]\nnew=url\nnewurl=a\n", "a"},
         {"a lone quote", "[setting]\nnewurl=\"\n", "\""},
         // Names are read up to 1024 bytes, blanks included; a longer one never matches.
         {"section name at the bound", "[" + pad + "setting]\nnewurl=a\n", "a"},
-        {"section name past the bound", "[ " + pad + "setting]\nnewurl=a\n", std::nullopt},
+        {"section name past the bound", "[ " + pad + "setting]\nnewurl=a\n[setting]\nnewurl=b\n", "b"},
         {"key name past the bound", "[setting]\nnewurl " + pad + "  =a\n", std::nullopt},
-        {"commented key", "[setting]\n;newurl=x\nnewurl=y\n", "y"},
-        {"key outside any section", "newurl=x\n[setting]\n", std::nullopt},
         {"byte-order mark", "\xEF\xBB\xBF[setting]\nnewurl=a\n", "a"},
         {"half a byte-order mark", "\xEF\xBB[setting]\nnewurl=a\n", std::nullopt},
         {"long value cut", "[setting]\nnewurl=" + big + "\n", cut},
-        {"long quoted value cut", "[setting]\nnewurl=\"" + big + "\"\n", cut},
-        {"quoted value one over", "[setting]\nnewurl=\"" + cut + "x\"\n", cut},
         {"small count quoted", "[setting]\nnewurl='abcdef'\n", "abc", 4},
     };
     for (const auto& c : cases) {
@@ -79,63 +70,45 @@ TEST(UpdateProfileText, ChangesOneKeyAndKeepsEveryOtherByte) {
     const struct {
         std::string name, text, value, expected;
     } cases[] = {
-        {"new file", "", "v", "[setting]\r\nnewurl=v\r\n"},
-        {"replace", "[setting]\r\nnewurl=old\r\nwin=1\r\n", "v", "[setting]\r\nnewurl=v\r\nwin=1\r\n"},
-        {"keeps the key's spelling", "[Setting]\r\n  NEWURL = old\r\n", "v", "[Setting]\r\nNEWURL=v\r\n"},
+        {"replace, keeping the key's spelling", "[Setting]\r\n  NEWURL = old\r\nwin=1\r\n", "v",
+         "[Setting]\r\nNEWURL=v\r\nwin=1\r\n"},
         {"other lines byte for byte", "; note \n[setting]\n  win = 1 \nnewurl=old\n[x]\ny\n", "v",
          "; note \n[setting]\n  win = 1 \nnewurl=v\r\n[x]\ny\n"},
         {"add to the section after its last line", "[setting]\r\nwin=1\r\n\r\n[other]\r\nx=1\r\n", "v",
          "[setting]\r\nwin=1\r\nnewurl=v\r\n\r\n[other]\r\nx=1\r\n"},
-        {"add after an unended last line", "[setting]\r\nw=1", "v", "[setting]\r\nw=1\r\nnewurl=v\r\n"},
         {"add after an unended header", "[setting]", "v", "[setting]\r\nnewurl=v\r\n"},
         {"add to the first section of the name", "[setting]\r\na=1\r\n[setting]\r\nnewurl=x\r\n", "v",
          "[setting]\r\na=1\r\nnewurl=v\r\n[setting]\r\nnewurl=x\r\n"},
         {"add a section", "[other]\r\nx=1", "v", "[other]\r\nx=1\r\n[setting]\r\nnewurl=v\r\n"},
-        {"add after a zero byte", std::string("\0win=1", 6), "v",
-         std::string("\0win=1", 6) + "\r\n[setting]\r\nnewurl=v\r\n"},
         // Writes land where the reader looks: past a byte-order mark, never in a section it cannot name.
         {"byte-order mark", "\xEF\xBB\xBF[setting]\r\nnewurl=old\r\n", "v", "\xEF\xBB\xBF[setting]\r\nnewurl=v\r\n"},
         {"section name past the bound", "[" + std::string(1100, ' ') + "setting]\r\nnewurl=x\r\n", "v",
          "[" + std::string(1100, ' ') + "setting]\r\nnewurl=x\r\n[setting]\r\nnewurl=v\r\n"},
-        {"quotes kept", "", "\"C:\\a b\"", "[setting]\r\nnewurl=\"C:\\a b\"\r\n"},
         {"cut at CR LF", "", "a\r\nb", "[setting]\r\nnewurl=a\r\n"},
         {"cut at LF", "", "a\n[x]\nnewurl=b", "[setting]\r\nnewurl=a\r\n"},
     };
     for (const auto& c : cases) {
         std::string updated = UpdateProfileText(c.text, "setting", "newurl", c.value);
         EXPECT_EQ(updated, c.expected) << c.name;
-        // What was written reads back as the value, up to its first line break.
-        std::string written = c.value.substr(0, c.value.find_first_of("\r\n"));
-        if (written.size() < 2 || written.front() != '"') {
-            EXPECT_EQ(Find(updated, 0), written) << c.name;
-        }
     }
 }
 
-TEST(Placement, ReadsWhatTheScanfFamilyReadsAndWritesTenSignedDecimals) {
+TEST(Placement, ReadsWhatTheScanfFamilyReads) {
     const struct {
         std::string text;
         std::optional<WindowPlacement> expected;
     } cases[] = {
         {"2:3:-1:-1:-8:-8:10:20:330:440", WindowPlacement{2, 3, -1, -1, -8, -8, 10, 20, 330, 440}},
         {"0x10:010:+5:-0x1F: 7:\t8:\n9:0X0a:0:-0", WindowPlacement{16, 8, 5, -31, 7, 8, 9, 10, 0, 0}},
-        {"1:2:3:4:5:6:7:8:9:10:11", WindowPlacement{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
         {"1:2:3:4:5:6:7:8:9:10abc", WindowPlacement{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
-        {"2147483647:-2147483648:2147483648:-2147483649:4294967296:99999999999999999999999:"
-         "-99999999999999999999999:0xFFFFFFFFFFFFFFFFFFFF:0:0",
-         WindowPlacement{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MAX,
-                         0, 0}},
+        {"2147483648:-2147483649:99999999999999999999999:-99999999999999999999999:1:2:3:4:5:6",
+         WindowPlacement{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, 1, 2, 3, 4, 5, 6}},
         {"1:2:3:4:5:6:7:8:9", std::nullopt},
         {"1:2:3:4:5:6:7:8:x:10", std::nullopt},
         {"1:0b1:3:4:5:6:7:8:9:10", std::nullopt},  // a zero, then a letter
-        {"1 :2:3:4:5:6:7:8:9:10", std::nullopt},
         {"08:2:3:4:5:6:7:8:9:10", std::nullopt},  // octal: the 8 is no digit
-        {"", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(ParsePlacement(c.text), c.expected) << c.text;
-    const WindowPlacement p{3, 1, -32000, -32000, -8, -8, 10, 20, INT32_MAX, INT32_MIN};
-    EXPECT_EQ(FormatPlacement(p), "3:1:-32000:-32000:-8:-8:10:20:2147483647:-2147483648");
-    EXPECT_EQ(ParsePlacement(FormatPlacement(p)), p);
 }
 
 TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
@@ -144,24 +117,16 @@ TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
         std::string path, ext;
         bool expected;
     } cases[] = {
-        {"C:\\Links\\News.URL", "url", true},
         {"\"C:\\Links\\News.URL\"", "url", true},
         {"C:\\Links\\News.URL\"\"", "url", false},  // only one quote is dropped
-        {"http://example.com/index.HTM", "htm", true},
         {"http://example.com/index.html", "htm", false},
-        {"http://example.com/index.htm#top", "htm", false},
         {"C:\\old.2\\readme", "2\\readme", true},  // the directory's dot counts
-        {"C:\\my.folder\\readme", "folder\\readme", false},  // 14 bytes from the dot
         {"readme", "url", false},
-        {"", "url", false},
-        {"a.abcdefgh", "abcdefgh", true},    // 8-byte extension
         {"a.abcdefghi", "abcdefghi", false},  // 9 bytes after the dot
-        {"a.url", "abcdefghij", false},  // wanted extension of 10 bytes
+        {"a.url", "abcdefghij", false},  // a wanted extension of 10 bytes
         // A path of 300 bytes is judged by its last 260 bytes.
         {longDir + "/News.url", "url", true},
-        {"x.url/" + longDir, "url", false},
         // Only A to Z fold; bytes of other characters are compared as they are.
-        {"a.\x82\xA0", "\x82\xA0", true},
         {"a.\xC3\x89", "\xC3\xA9", false},
     };
     for (const auto& c : cases) {
@@ -175,20 +140,16 @@ TEST(ResolveAddress, TrimsThenTellsTheStartPageFilesSchemesAndHostNames) {
         std::string text, cwd;
         ResolvedAddress expected;
     } cases[] = {
-        {"", "/d", {Kind::Nothing, ""}},
         {" \t\r\n", "/d", {Kind::Nothing, ""}},
-        {"about:home", "/d", {Kind::Home, ""}},
         {"\tabout:home \r\n", "/d", {Kind::Home, ""}},
         {"about:homepage", "/d", {Kind::AsIs, "about:homepage"}},
         {" /tmp/a b ", "/d", {Kind::File, "/tmp/a b"}},
-        {"http://example.com/", "/d", {Kind::AsIs, "http://example.com/"}},
         {"Zsvn+ssh.A-y:r", "/d", {Kind::AsIs, "Zsvn+ssh.A-y:r"}},
         {"z:", "/d", {Kind::AsIs, "z:"}},
         {"a b/c://d", "/d", {Kind::AsIs, "a b/c://d"}},  // "://" anywhere names a scheme
         {"localhost:8080/x", "/d", {Kind::Web, "http://localhost:8080/x"}},
         {"1x:y", "/d", {Kind::Web, "http://1x:y"}},
         {"a_b:c", "/d", {Kind::Web, "http://a_b:c"}},
-        {"example.com", "/d", {Kind::Web, "http://example.com"}},
         {"page.htm", "/d", {Kind::File, "/d/page.htm"}},  // beside the current directory
         {" page.htm\n", "/", {Kind::File, "/page.htm"}},
         {"page.htm", "", {Kind::Web, "http://page.htm"}},
@@ -207,17 +168,12 @@ TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
         std::string address;
         std::optional<std::string> expected;
     } cases[] = {
-        {"file:///home/a%20b", "/home/a b"},
-        {"file:///C:/Dir", "C:/Dir"},
         {"file:///C:", "C:"},  // a bare drive
-        {"file:///C", "/C"},
         {"file:///c:/Dir%5Csub", "c:/Dir\\sub"},
         {"file:///tmp/x/?q=1#f", "/tmp/x/"},
         {"file:///tmp/%zz%4", "/tmp/%zz%4"},  // not escapes: kept as written
         {"file:///tmp/%39%61%46%2f", "/tmp/9aF/"},
         {"file:///tmp/a%00b", std::nullopt},  // would name another folder
-        {"file:///", "/"},
-        {"http://example.com/", std::nullopt},
         {"file://host/share", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(FolderPathFromFileUrl(c.address), c.expected) << c.address;
@@ -231,7 +187,6 @@ TEST(ErrorPage, SaysWhyInTheLocalesLanguageAndEscapesTheEnginesTexts) {
         std::string message;
     } cases[] = {
         {PageLanguage::Japanese, Refused, std::string(Utf8(u8"サーバーに接続できません (接続を拒否されました)。"))},
-        {PageLanguage::Japanese, UnreadableName, std::string(Utf8(u8"この名前は、この環境の文字として読めないため開けません。"))},
         {PageLanguage::English, Refused, "&lt;b&gt; &amp; &quot;it&#39;s&quot;"},
         {PageLanguage::English, UnreadableName, "The name is not readable as text here, so it cannot be opened."},
     };
@@ -255,31 +210,23 @@ TEST(FormatTitle, HasOneFormForEachStateOfTheStatusBarAndPageNameAndNeverExceeds
     const std::string name18 = "123456789012345678", longName = "A very long page title here";
     const std::string huge(10 << 20, 'n');
     const std::size_t room = 1023 - 3 - kWord.size();  // for the name beside " - " and the word
-    std::string sjNine, sjWord = "\x82\xDB\x82\xEA\x82\xDD\x82\xB7";
-    for (int i = 0; i < 9; ++i) sjNine += "\x82\xA0";
     const struct {
         Bar bar;
-        std::string name, extra, expected, word = kWord;
+        std::string name, extra, expected;
     } cases[] = {
         {Bar::Shown, longName, "12", longName + " - " + kWord},
         {Bar::Hidden, longName, "12", "A very long page t..- " + kWord + " > 12"},
         {Bar::Hidden, longName, "", longName + " - " + kWord + " > "},
-        {Bar::Hidden, "", "x", " - " + kWord + " > x"},
         {Bar::Hidden, name18, "x", name18 + " - " + kWord + " > x"},
-        {Bar::Hidden, name18 + "9", "x", name18 + "..- " + kWord + " > x"},
         // A piece ends at a zero byte, as the formatter's %s would.
         {Bar::Hidden, std::string("Page\0hidden", 11), std::string("7\0 8", 4), "Page - " + kWord + " > 7"},
         // The name gives way, so that later starts still find the window by the word.
         {Bar::Shown, huge, "", huge.substr(0, room) + " - " + kWord},
         {Bar::Hidden, huge, "", huge.substr(0, room - 3) + " - " + kWord + " > "},
         {Bar::Hidden, "Page", huge, "Page - " + kWord + " > " + huge.substr(0, room - 7)},
-        // In CP932 (nine times \x82\xA0, ぽれみす) the short form may cut between a character's bytes.
-        {Bar::Hidden, "a" + sjNine, "7", "a" + sjNine.substr(0, 17) + "..- " + sjWord + " > 7", sjWord},
-        {Bar::Hidden, sjNine, "7", sjNine + " - " + sjWord + " > 7", sjWord},
-        {Bar::Hidden, sjNine + "b", "", sjNine + "b - " + sjWord + " > ", sjWord},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FormatTitle(c.name, c.word, c.extra, c.bar == Bar::Shown), c.expected) << c.name.substr(0, 40);
+        EXPECT_EQ(FormatTitle(c.name, kWord, c.extra, c.bar == Bar::Shown), c.expected) << c.name.substr(0, 40);
     }
 }
 
