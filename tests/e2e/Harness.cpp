@@ -18,10 +18,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <set>
 #include <sstream>
-
-extern char** environ;
 
 namespace poremisu::e2e {
 
@@ -78,12 +75,12 @@ bool Gone(pid_t pid) {
 
 // TERM, a grace period, then KILL.
 void EndByPid(const std::vector<pid_t>& pids, milliseconds grace) {
-    for (pid_t pid : pids) ::kill(pid, SIGTERM);
-    WaitUntil(grace, [&] { return std::all_of(pids.begin(), pids.end(), Gone); });
-    for (pid_t pid : pids) {
-        if (!Gone(pid)) ::kill(pid, SIGKILL);
+    for (auto [signal, wait] : {std::pair{SIGTERM, grace}, std::pair{SIGKILL, milliseconds(2s)}}) {
+        for (pid_t pid : pids) {
+            if (!Gone(pid)) ::kill(pid, signal);
+        }
+        WaitUntil(wait, [&] { return std::all_of(pids.begin(), pids.end(), Gone); });
     }
-    WaitUntil(2s, [&] { return std::all_of(pids.begin(), pids.end(), Gone); });
 }
 
 // Windows come and go while the tests look at them; a vanished window simply
@@ -92,17 +89,25 @@ int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
 
 Atom Intern(Display* display, const char* name) { return XInternAtom(display, name, False); }
 
+// An 8-bit property's bytes; empty when the window has none.
+std::string TextProperty(Display* display, XWindow window, const char* name) {
+    XTextProperty text{};
+    std::string value;
+    if (XGetTextProperty(display, window, &text, Intern(display, name)) && text.format == 8) {
+        value.assign(reinterpret_cast<const char*>(text.value), text.nitems);
+    }
+    if (text.value) XFree(text.value);
+    return value;
+}
+
 // Client windows sit directly under the root, or under a window manager's frames.
 void CollectProgramWindows(Display* display, XWindow parent, int depth, std::vector<XWindow>& out) {
     XWindow root = 0, itsParent = 0, *children = nullptr;
     unsigned count = 0;
     if (!XQueryTree(display, parent, &root, &itsParent, &children, &count)) return;
     for (unsigned i = 0; i < count; ++i) {
-        XClassHint hint{};
-        bool ours = XGetClassHint(display, children[i], &hint) && hint.res_name && hint.res_class &&
-                    std::string(hint.res_name) == "poremisu" && std::string(hint.res_class) == "poremisu";
-        if (hint.res_name) XFree(hint.res_name);
-        if (hint.res_class) XFree(hint.res_class);
+        // WM_CLASS: the instance and class names, each ending in a null.
+        bool ours = TextProperty(display, children[i], "WM_CLASS") == std::string("poremisu\0poremisu\0", 18);
         if (ours && Viewable(display, children[i])) out.push_back(children[i]);
         if (!ours && depth < 3) CollectProgramWindows(display, children[i], depth + 1, out);
     }
@@ -127,13 +132,15 @@ bool Viewable(Display* display, XWindow window) {
 
 // Process ------------------------------------------------------------------
 
-Process::Process(const Options& options) : m_log(options.log) {
+Process::Process(std::vector<std::string> arguments, std::vector<std::string> environment,
+                 const fs::path& directory, const fs::path& log)
+    : m_log(log) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, options.log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (!options.directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.directory.c_str());
+    if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     // The test process may block signals; its children start with none blocked.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -142,7 +149,6 @@ Process::Process(const Options& options) : m_log(options.log) {
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
 
-    std::vector<std::string> arguments = options.arguments, environment = options.environment;
     std::vector<char*> argv, envp;
     for (std::string& s : arguments) argv.push_back(s.data());
     for (std::string& s : environment) envp.push_back(s.data());
@@ -188,15 +194,7 @@ std::vector<XWindow> ProgramWindows(Display* display) {
     return found;
 }
 
-std::string WindowTitle(Display* display, XWindow window) {
-    XTextProperty text{};
-    std::string title;
-    if (XGetTextProperty(display, window, &text, Intern(display, "_NET_WM_NAME")) && text.format == 8) {
-        title.assign(reinterpret_cast<const char*>(text.value), text.nitems);
-    }
-    if (text.value) XFree(text.value);
-    return title;
-}
+std::string WindowTitle(Display* display, XWindow window) { return TextProperty(display, window, "_NET_WM_NAME"); }
 
 Rect ClientRect(Display* display, XWindow window) {
     XWindowAttributes attributes{};
@@ -241,8 +239,7 @@ void SendDeleteWindow(Display* display, XWindow window) {
 
 // StrayWindow ------------------------------------------------------------------
 
-StrayWindow::StrayWindow(const std::string& displayName, const std::string& title, OnCloseRequest onClose,
-                         std::function<void()> onRequest) {
+StrayWindow::StrayWindow(const std::string& displayName, const std::string& title, OnCloseRequest onClose) {
     m_display = XOpenDisplay(displayName.c_str());
     if (!m_display) {
         ADD_FAILURE() << "cannot open a connection for the stray window";
@@ -263,7 +260,7 @@ StrayWindow::StrayWindow(const std::string& displayName, const std::string& titl
     XFlush(m_display);
     // Shown (and, with a window manager, taken over) before the test goes on.
     EXPECT_TRUE(WaitUntil(10s, [&] { return Viewable(m_display, m_window); })) << title << ": not shown";
-    m_thread = std::thread([this, onClose, onRequest = std::move(onRequest), protocols, remove] {
+    m_thread = std::thread([this, onClose, protocols, remove] {
         while (!m_stop && !m_gone) {
             if (XPending(m_display) == 0) {
                 pollfd readable{ConnectionNumber(m_display), POLLIN, 0};
@@ -276,7 +273,6 @@ StrayWindow::StrayWindow(const std::string& displayName, const std::string& titl
                 Atom(event.xclient.data.l[0]) != remove) {
                 continue;
             }
-            if (onRequest) onRequest();
             ++m_requests;
             if (onClose == OnCloseRequest::Close) {
                 XDestroyWindow(m_display, m_window);
@@ -316,9 +312,6 @@ SilentServer::~SilentServer() {
     if (m_listener >= 0) ::close(m_listener);
 }
 
-// A port just freed: nothing listens there.
-std::string RefusedUrl() { return SilentServer().Url("/"); }
-
 // ProgramTest ----------------------------------------------------------------
 
 void ProgramTest::SetUp() {
@@ -333,30 +326,24 @@ void ProgramTest::SetUp() {
 
     fs::copy_file(POREMISU_EXE, ProgramDir() / "poremisu");
 
-    // The caller's environment, less what would tie the program to the
-    // caller's session, display, locale or files.
-    static const std::set<std::string> dropped = {
-        "DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME",
-        "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "DBUS_SESSION_BUS_ADDRESS", "LANG", "LANGUAGE",
-        "LC_ALL", "POREMISU_SCREENSHOT", "POREMISU_TEST_TICK_MS"};
-    for (char** entry = environ; *entry; ++entry) {
-        std::string line = *entry, key = line.substr(0, line.find('='));
-        if (!dropped.count(key) && key.rfind("LC_", 0) != 0) m_environment.push_back(line);
-    }
+    // Of the caller's environment only the search path: nothing ties the program to the caller's
+    // session, display, locale or files.
+    const char* path = std::getenv("PATH");
     std::string home = (m_folder / "home").string();
-    m_environment.insert(m_environment.end(),
-                         {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
-                          "XDG_CACHE_HOME=" + home + "/.cache", "XDG_DATA_HOME=" + home + "/.local/share",
-                          "XDG_RUNTIME_DIR=" + (m_folder / "runtime").string(), "LANG=C.UTF-8"});
+    m_environment = {"PATH=" + std::string(path ? path : "/usr/bin:/bin"), "HOME=" + home,
+                     "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
+                     "XDG_DATA_HOME=" + home + "/.local/share",
+                     "XDG_RUNTIME_DIR=" + (m_folder / "runtime").string(), "LANG=C.UTF-8"};
     // KEY=VALUE lines of scripts/lib's environment files; a value the caller set wins.
-    fs::path lib = fs::path(POREMISU_SOURCE_DIR) / "scripts" / "lib";
+    const fs::path lib = fs::path(POREMISU_SOURCE_DIR) / "scripts" / "lib";
     std::vector<fs::path> files{lib / "headless.env"};
     if (::getuid() == 0) files.push_back(lib / "root.env");
     for (const fs::path& file : files) {
         std::istringstream lines(ReadFile(file));
         for (std::string line; std::getline(lines, line);) {
             if (line.empty() || line[0] == '#' || line.find('=') == std::string::npos) continue;
-            if (!std::getenv(line.substr(0, line.find('=')).c_str())) m_environment.push_back(line);
+            const std::string key = line.substr(0, line.find('='));
+            m_environment.push_back(std::getenv(key.c_str()) ? key + "=" + std::getenv(key.c_str()) : line);
         }
     }
 
@@ -367,9 +354,10 @@ void ProgramTest::SetUp() {
     int opened = ::open(numberFile.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     int fd = ::fcntl(opened, F_DUPFD, 10);
     ::close(opened);
-    m_server = std::make_unique<Process>(Process::Options{
-        {"Xvfb", "-displayfd", std::to_string(fd), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
-        m_environment, m_folder, m_folder / "xvfb.log"});
+    m_server = std::make_unique<Process>(
+        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fd), "-screen", "0", "1280x1024x24",
+                                 "-nolisten", "tcp"},
+        m_environment, m_folder, m_folder / "xvfb.log");
     ::close(fd);
     std::string number;
     ASSERT_TRUE(WaitUntil(15s, [&] { return (number = ReadFile(numberFile)).find('\n') != std::string::npos; }))
@@ -385,9 +373,9 @@ void ProgramTest::SetUp() {
     // each window mapped.
     const fs::path ready = m_folder / "openbox-ready";
     m_openbox = std::make_unique<Process>(
-        Process::Options{{"openbox", "--sm-disable", "--config-file", (m_folder / "openbox-rc.xml").string(),
-                          "--startup", "touch " + ready.string()},
-                         m_environment, m_folder, m_folder / "openbox.log"});
+        std::vector<std::string>{"openbox", "--sm-disable", "--config-file", (m_folder / "openbox-rc.xml").string(),
+                                 "--startup", "touch " + ready.string()},
+        m_environment, m_folder, m_folder / "openbox.log");
     ASSERT_TRUE(WaitUntil(15s, [&] { return fs::exists(ready); }))
         << "openbox did not start: " << m_openbox->Log();
 }
@@ -417,8 +405,7 @@ bool ProgramTest::UseTestHooks([[maybe_unused]] int tickMs) {
 
 Process& ProgramTest::Spawn(const std::vector<std::string>& arguments) {
     fs::path log = m_folder / ("process-" + std::to_string(m_processes.size() + 1) + ".log");
-    return *m_processes.emplace_back(
-        std::make_unique<Process>(Process::Options{arguments, m_environment, m_folder / "work", log}));
+    return *m_processes.emplace_back(std::make_unique<Process>(arguments, m_environment, m_folder / "work", log));
 }
 
 void ProgramTest::SetEnvironment(const std::string& entry) {
@@ -491,7 +478,7 @@ std::string ProgramTest::Logs() const {
 
 void ProgramTest::Xdotool(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "xdotool");
-    Process tool(Process::Options{arguments, m_environment, m_folder, m_folder / "xdotool.log"});
+    Process tool(arguments, m_environment, m_folder, m_folder / "xdotool.log");
     EXPECT_EQ(tool.WaitExit(30s), 0) << "xdotool failed: " << tool.Log();
 }
 

@@ -42,11 +42,9 @@ bool WaitUntil(milliseconds timeout, const std::function<bool()>& done);
 // id when the object goes: TERM, then KILL, together with the children it left.
 class Process {
 public:
-    struct Options {
-        std::vector<std::string> arguments, environment;  // arguments[0] is the program's path
-        std::filesystem::path directory, log;                // the working directory; stdout and stderr
-    };
-    explicit Process(const Options& options);
+    // arguments[0] is the program's path; `directory` its working directory, `log` its stdout and stderr.
+    Process(std::vector<std::string> arguments, std::vector<std::string> environment,
+            const std::filesystem::path& directory, const std::filesystem::path& log);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -77,7 +75,6 @@ protected:
     int m_listener = -1;  // listening; a server that answers takes its connections
     std::string m_base;
 };
-std::string RefusedUrl();
 
 enum class WindowManager { Off, Openbox };
 
@@ -102,14 +99,12 @@ void SendClientMessage(Display* display, XWindow window, const char* type, std::
 void SendDeleteWindow(Display* display, XWindow window);
 
 // A top-level window of another client, titled as a browser window would be,
-// that either closes on WM_DELETE_WINDOW or ignores it. `onRequest` runs on
-// the window's own thread as each close request arrives.
+// that either closes on WM_DELETE_WINDOW or ignores it.
 enum class OnCloseRequest { Close, Ignore };
 
 class StrayWindow {
 public:
-    StrayWindow(const std::string& displayName, const std::string& title, OnCloseRequest onClose,
-                std::function<void()> onRequest = {});
+    StrayWindow(const std::string& displayName, const std::string& title, OnCloseRequest onClose);
     ~StrayWindow();
 
     int CloseRequests() const { return m_requests; }
