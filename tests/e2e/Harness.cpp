@@ -5,7 +5,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -194,7 +193,9 @@ std::vector<XWindow> ProgramWindows(Display* display) {
     return found;
 }
 
-std::string WindowTitle(Display* display, XWindow window) { return TextProperty(display, window, "_NET_WM_NAME"); }
+std::string WindowTitle(Display* display, XWindow window) {
+    return TextProperty(display, window, "_NET_WM_NAME");
+}
 
 Rect ClientRect(Display* display, XWindow window) {
     XWindowAttributes attributes{};
@@ -205,18 +206,6 @@ Rect ClientRect(Display* display, XWindow window) {
     rect.width = attributes.width;
     rect.height = attributes.height;
     return rect;
-}
-
-std::vector<std::uint32_t> Pixels(Display* display, XWindow window,
-                                  const std::vector<std::pair<int, int>>& points) {
-    std::vector<std::uint32_t> colours;
-    for (auto [x, y] : points) {
-        // The screen is 24-bit TrueColor: red, green and blue from the top byte down.
-        XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
-        colours.push_back(image ? XGetPixel(image, 0, 0) & 0xFFFFFF : 0xFFFFFFFFu);  // unreadable: no colour
-        if (image) XDestroyImage(image);
-    }
-    return colours;
 }
 
 void MoveResize(Display* display, XWindow window, const Rect& r) {
@@ -263,8 +252,7 @@ StrayWindow::StrayWindow(const std::string& displayName, const std::string& titl
     m_thread = std::thread([this, onClose, protocols, remove] {
         while (!m_stop && !m_gone) {
             if (XPending(m_display) == 0) {
-                pollfd readable{ConnectionNumber(m_display), POLLIN, 0};
-                ::poll(&readable, 1, 20);
+                std::this_thread::sleep_for(20ms);
                 continue;
             }
             XEvent event;
@@ -334,17 +322,15 @@ void ProgramTest::SetUp() {
                      "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
                      "XDG_DATA_HOME=" + home + "/.local/share",
                      "XDG_RUNTIME_DIR=" + (m_folder / "runtime").string(), "LANG=C.UTF-8"};
-    // KEY=VALUE lines of scripts/lib's environment files; a value the caller set wins.
+    // KEY=VALUE lines of scripts/lib's environment files, root's only as root; a value the caller set wins.
     const fs::path lib = fs::path(POREMISU_SOURCE_DIR) / "scripts" / "lib";
-    std::vector<fs::path> files{lib / "headless.env"};
-    if (::getuid() == 0) files.push_back(lib / "root.env");
-    for (const fs::path& file : files) {
-        std::istringstream lines(ReadFile(file));
-        for (std::string line; std::getline(lines, line);) {
-            if (line.empty() || line[0] == '#' || line.find('=') == std::string::npos) continue;
-            const std::string key = line.substr(0, line.find('='));
-            m_environment.push_back(std::getenv(key.c_str()) ? key + "=" + std::getenv(key.c_str()) : line);
-        }
+    std::istringstream lines(ReadFile(lib / "headless.env") +
+                             (::getuid() == 0 ? ReadFile(lib / "root.env") : ""));
+    for (std::string line; std::getline(lines, line);) {
+        const std::string key = line.substr(0, line.find('='));
+        if (key.empty() || key[0] == '#' || key == line) continue;
+        const char* set = std::getenv(key.c_str());
+        m_environment.push_back(set ? key + "=" + set : line);
     }
 
     XSetErrorHandler(IgnoreXErrors);
@@ -368,13 +354,13 @@ void ProgramTest::SetUp() {
     m_environment.push_back("DISPLAY=" + m_displayName);
     if (m_manager != WindowManager::Openbox) return;
 
-    WriteFile(m_folder / "openbox-rc.xml", kOpenboxConfig);
     // Openbox runs its start-up command once it has taken the screen over: from then on it frames
     // each window mapped.
-    const fs::path ready = m_folder / "openbox-ready";
+    const fs::path config = m_folder / "openbox-rc.xml", ready = m_folder / "openbox-ready";
+    WriteFile(config, kOpenboxConfig);
     m_openbox = std::make_unique<Process>(
-        std::vector<std::string>{"openbox", "--sm-disable", "--config-file", (m_folder / "openbox-rc.xml").string(),
-                                 "--startup", "touch " + ready.string()},
+        std::vector<std::string>{"openbox", "--sm-disable", "--config-file", config, "--startup",
+                                 "touch " + ready.string()},
         m_environment, m_folder, m_folder / "openbox.log");
     ASSERT_TRUE(WaitUntil(15s, [&] { return fs::exists(ready); }))
         << "openbox did not start: " << m_openbox->Log();
@@ -405,7 +391,8 @@ bool ProgramTest::UseTestHooks([[maybe_unused]] int tickMs) {
 
 Process& ProgramTest::Spawn(const std::vector<std::string>& arguments) {
     fs::path log = m_folder / ("process-" + std::to_string(m_processes.size() + 1) + ".log");
-    return *m_processes.emplace_back(std::make_unique<Process>(arguments, m_environment, m_folder / "work", log));
+    return *m_processes.emplace_back(
+        std::make_unique<Process>(arguments, m_environment, m_folder / "work", log));
 }
 
 void ProgramTest::SetEnvironment(const std::string& entry) {

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <cstdlib>
 #include <sstream>
 
@@ -64,27 +63,21 @@ TEST_F(HandOffTest, LaterStartsHandTheirArgumentsToAWindowStartedOnAPipeOrSayWhy
     HandOff(SilentServer().Url("/"));
     EXPECT_TRUE(WaitForTitle(window, BareTitle("This page cannot be shown")));
 
-    const std::filesystem::path ini = ProgramDir() / "poremisu.ini";
-    const struct {
-        const char* name;
-        std::function<void()> before, after;
-        const char* says;
-    } cases[] = {
-        {"settings not writable", [&] { std::filesystem::remove(ini), std::filesystem::create_directory(ini); },
-         [&] { std::filesystem::remove(ini); }, "poremisu.ini: Is a directory"},
-        {"window not answering", [&] { ::kill(first.Pid(), SIGSTOP); }, [&] { ::kill(first.Pid(), SIGCONT); },
-         "did not take the address"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        c.before();
+    auto refused = [&](const std::string& says) {
         Process& later = Start({PageUrl("beta.htm")});
-        auto code = later.WaitExit(30s);
-        c.after();
         // Still running (no exit code) would mean a window of its own.
-        EXPECT_NE(code.value_or(0), 0) << Logs();
-        EXPECT_NE(later.Log().find(c.says), std::string::npos) << later.Log();
-    }
+        EXPECT_NE(later.WaitExit(30s).value_or(0), 0) << Logs();
+        EXPECT_NE(later.Log().find(says), std::string::npos) << later.Log();
+    };
+    // The settings file not writable; the window not answering.
+    const std::filesystem::path ini = ProgramDir() / "poremisu.ini";
+    std::filesystem::remove(ini);
+    std::filesystem::create_directory(ini);
+    refused("poremisu.ini: Is a directory");
+    std::filesystem::remove(ini);
+    ::kill(first.Pid(), SIGSTOP);
+    refused("did not take the address");
+    ::kill(first.Pid(), SIGCONT);
 
     const std::filesystem::path copy = Folder() / "work" / "poremisu";
     std::filesystem::copy_file(ProgramDir() / "poremisu", copy);
@@ -95,8 +88,7 @@ TEST_F(HandOffTest, LaterStartsHandTheirArgumentsToAWindowStartedOnAPipeOrSayWhy
 }
 
 // Closing stores "win"; the next start puts the window back where it was.
-class PlacementTest : public ProgramTest, public ::testing::WithParamInterface<WindowManager> {
-protected:
+struct PlacementTest : ProgramTest, ::testing::WithParamInterface<WindowManager> {
     PlacementTest() : ProgramTest(GetParam()) {}
 
     // Closes as the close button does and returns the stored fields.

@@ -69,8 +69,12 @@ protected:
     bool ShowBars(XWindow window) {
         Keys(kMenuSet);
         return WaitUntil(10s, [&] {
-            auto seen = Pixels(X(), window, {{8, 1}, {8, ClientRect(X(), window).height / 2}});
-            return seen.size() == 2 && seen[0] != 0x00C000 && seen[1] == 0x00C000;
+            const int middle = ClientRect(X(), window).height / 2;
+            XImage* column = XGetImage(X(), window, 8, 0, 1, unsigned(middle + 1), AllPlanes, ZPixmap);
+            bool covered = column && (XGetPixel(column, 0, 1) & 0xFFFFFF) != 0x00C000 &&
+                           (XGetPixel(column, 0, middle) & 0xFFFFFF) == 0x00C000;
+            if (column) XDestroyImage(column);
+            return covered;
         });
     }
 
