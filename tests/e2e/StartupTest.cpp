@@ -31,9 +31,8 @@ TEST_F(HandOffTest, LaterStartsHandTheirArgumentsToAWindowStartedOnAPipeOrSayWhy
     const std::string pipe = PagePath("Pipe.url").string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
     Process& first = Start({pipe});
-    XWindow window = WaitForWindow();
+    XWindow window = WaitForTitled(kProductWord, 30s);
     ASSERT_NE(window, 0u);
-    EXPECT_TRUE(WaitForTitle(window, kProductWord, 10s));
     std::vector<Process*> starts;
     for (int i = 10; i < 30; ++i) WritePage(std::to_string(i) + ".htm", "Handed " + std::to_string(i));
     for (int i = 10; i < 30; ++i) starts.push_back(&Start({PageUrl(std::to_string(i) + ".htm")}));
@@ -64,6 +63,7 @@ TEST_F(HandOffTest, LaterStartsHandTheirArgumentsToAWindowStartedOnAPipeOrSayWhy
     EXPECT_TRUE(WaitForTitle(window, BareTitle("This page cannot be shown")));
 
     auto refused = [&](const std::string& says) {
+        SCOPED_TRACE(says);
         Process& later = Start({PageUrl("beta.htm")});
         // Still running (no exit code) would mean a window of its own.
         EXPECT_NE(later.WaitExit(30s).value_or(0), 0) << Logs();
