@@ -208,11 +208,6 @@ Rect ClientRect(Display* display, XWindow window) {
     return rect;
 }
 
-void MoveResize(Display* display, XWindow window, const Rect& r) {
-    XMoveResizeWindow(display, window, r.x, r.y, unsigned(r.width), unsigned(r.height));
-    XFlush(display);
-}
-
 void SendClientMessage(Display* display, XWindow window, const char* type, std::vector<long> data, XWindow to) {
     XEvent event{.xclient = {ClientMessage, 0, False, display, window, Intern(display, type), 32, {}}};
     std::copy_n(data.begin(), std::min<std::size_t>(data.size(), 5), event.xclient.data.l);

@@ -87,7 +87,6 @@ std::vector<XWindow> ProgramWindows(Display* display);
 std::string WindowTitle(Display* display, XWindow window);  // _NET_WM_NAME, UTF-8
 Rect ClientRect(Display* display, XWindow window);
 bool Viewable(Display* display, XWindow window);  // mapped, and its parents too
-void MoveResize(Display* display, XWindow window, const Rect& rect);
 // A 32-bit client message of the named type about `window`, sent to `to` (the window itself when 0;
 // the root, for the window manager, with its redirect mask).
 void SendClientMessage(Display* display, XWindow window, const char* type, std::vector<long> data,

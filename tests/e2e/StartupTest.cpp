@@ -129,7 +129,8 @@ TEST_P(PlacementTest, ARefusedPlacementOpensCentredAndACloseStoresTheOneTheNextS
         return r.width >= 300 && r.height >= 250 && std::abs(r.x + r.width / 2 - 640) <= off &&
                std::abs(r.y + r.height / 2 - 512) <= off;
     })) << ::testing::PrintToString(Place(r));
-    MoveResize(X(), window, {40, 60, 640, 480});
+    const std::string id = std::to_string(window);
+    Xdotool({"windowmove", id, "40", "60", "windowsize", id, "640", "480"});
     std::vector<int> moved;
     ASSERT_TRUE(WaitUntil(10s, [&] {
         moved = Place(ClientRect(X(), window));

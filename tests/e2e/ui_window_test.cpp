@@ -144,7 +144,7 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
         ASSERT_TRUE(Focused(window)) << "the restored window did not get the focus";
     };
     auto resize = [&](int width, int height) {
-        MoveResize(X(), window, {60, 40, width, height});
+        Xdotool({"windowmove", id, "60", "40", "windowsize", id, std::to_string(width), std::to_string(height)});
         ASSERT_TRUE(WaitUntil(10s, [&] {
             Rect r = ClientRect(X(), window);
             return r.width == width && r.height == height;
