@@ -68,8 +68,7 @@ namespace {
 bool Gone(pid_t pid) {
     // A child of ours (adopted ones included) is reaped here; anything else is
     // gone once kill finds nothing.
-    int status = 0;
-    return ::waitpid(pid, &status, WNOHANG) == pid || (::kill(pid, 0) != 0 && errno == ESRCH);
+    return ::waitpid(pid, nullptr, WNOHANG) == pid || (::kill(pid, 0) != 0 && errno == ESRCH);
 }
 
 // TERM, a grace period, then KILL.
@@ -246,21 +245,17 @@ StrayWindow::StrayWindow(const std::string& displayName, const std::string& titl
     EXPECT_TRUE(WaitUntil(10s, [&] { return Viewable(m_display, m_window); })) << title << ": not shown";
     m_thread = std::thread([this, onClose, protocols, remove] {
         while (!m_stop && !m_gone) {
-            if (XPending(m_display) == 0) {
-                std::this_thread::sleep_for(20ms);
-                continue;
-            }
+            // The window selects no input: client messages are all that comes.
             XEvent event;
-            XNextEvent(m_display, &event);
-            if (event.type != ClientMessage || event.xclient.message_type != protocols ||
-                Atom(event.xclient.data.l[0]) != remove) {
-                continue;
-            }
-            ++m_requests;
-            if (onClose == OnCloseRequest::Close) {
-                XDestroyWindow(m_display, m_window);
-                XSync(m_display, False);
-                m_gone = true;
+            if (!XCheckTypedEvent(m_display, ClientMessage, &event)) {
+                std::this_thread::sleep_for(20ms);
+            } else if (event.xclient.message_type == protocols && Atom(event.xclient.data.l[0]) == remove) {
+                ++m_requests;
+                if (onClose == OnCloseRequest::Close) {
+                    XDestroyWindow(m_display, m_window);
+                    XSync(m_display, False);
+                    m_gone = true;
+                }
             }
         }
     });
