@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -245,10 +246,12 @@ StrayWindow::StrayWindow(const std::string& displayName, const std::string& titl
     EXPECT_TRUE(WaitUntil(10s, [&] { return Viewable(m_display, m_window); })) << title << ": not shown";
     m_thread = std::thread([this, onClose, protocols, remove] {
         while (!m_stop && !m_gone) {
-            // The window selects no input: client messages are all that comes.
+            // The window selects no input: client messages are all that comes. The thread wakes as one
+            // arrives, so a request is counted by the time the program goes on.
             XEvent event;
             if (!XCheckTypedEvent(m_display, ClientMessage, &event)) {
-                std::this_thread::sleep_for(20ms);
+                pollfd readable{ConnectionNumber(m_display), POLLIN, 0};
+                ::poll(&readable, 1, 20);
             } else if (event.xclient.message_type == protocols && Atom(event.xclient.data.l[0]) == remove) {
                 ++m_requests;
                 if (onClose == OnCloseRequest::Close) {
