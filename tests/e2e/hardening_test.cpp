@@ -1,6 +1,5 @@
-// The program at its worst: killed while it logs, megabytes of title,
-// link address and handed-over text, its page process killed, and foreign command messages from other
-// clients of the display.
+// The program at its worst: killed while it logs, megabytes of title and handed-over text, its page
+// process killed, and foreign command messages from other clients of the display.
 
 #include <signal.h>
 
@@ -11,13 +10,8 @@
 
 #include "e2e/Harness.h"
 
-// After the test framework, whose names Xlib's macros would clash with.
-#include <X11/Xlib.h>
-
 namespace poremisu::e2e {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::size_t kTenMegabytes = 10u << 20;
 
@@ -70,12 +64,12 @@ TEST_F(HardeningTest, KilledWhileLoggingItLosesCutsAndMixesNoLine) {
 
 // A title of 10 MB of three-byte characters is cut to 1023 bytes in the page name and keeps the
 // product word, so a later start finds the window: one whose argument text is a megabyte hands it
-// all over and exits (the window takes what it can), and the next hand-off still arrives. Its page
-// has a 10 MB link under the pointer: the status text in the title is cut at 1023 bytes.
-TEST_F(HardeningTest, TenMegabyteTitlesAndLinksAndAMegabyteHandOffAreCutAndTheWindowStaysFindable) {
+// all over and exits (the window takes what it can), and the next hand-off still arrives. The status
+// text's bound, a link's among them, is the title table's concern.
+TEST_F(HardeningTest, ATenMegabyteTitleAndAMegabyteHandOffAreCutAndTheWindowStaysFindable) {
     WriteFile(PagePath("huge.htm"), ScriptPage("document.title = '\u3042'.repeat(" +
                                                std::to_string(kTenMegabytes / 3) + ");"));
-    Process& first = Start({PageUrl("huge.htm")});
+    Start({PageUrl("huge.htm")});
     XWindow window = WaitForWindow();
     ASSERT_NE(window, 0u) << Logs();
     const std::string tail = std::string(" - ") + kProductWord + " > ";
@@ -91,28 +85,8 @@ TEST_F(HardeningTest, TenMegabyteTitlesAndLinksAndAMegabyteHandOffAreCutAndTheWi
     ASSERT_EQ(Start(arguments).WaitExit(20s), 0) << Logs();
     EXPECT_EQ(SettingsValue("newurl"), whole);
 
-    const std::string host = "http://x.invalid/";
-    WriteFile(PagePath("hover.htm"),
-              ScriptPage("document.title = 'Hover';\nwindow.onload = function () {"
-                         " document.getElementById('l').href = '" + host + "' + 'a'.repeat(" +
-                             std::to_string(kTenMegabytes) + "); };",
-                         "<a id=\"l\" style=\"display:block;width:100vw;height:100vh\">link</a>"));
-    HandOff(PageUrl("hover.htm"));
-    ASSERT_TRUE(WaitForTitle(window, BareTitle("Hover"), 40s));
-    std::this_thread::sleep_for(300ms);  // the script has set the address
-
-    const std::string address = host + std::string(kTenMegabytes, 'a');
-    const std::string titled = (BareTitle("Hover") + address).substr(0, 1023);
-    EXPECT_TRUE(WaitUntil(20s, [&] {
-        for (int x : {40, 60}) {
-            XWarpPointer(X(), 0, window, 0, 0, 0, 0, x, 50);
-            XFlush(X());
-            std::this_thread::sleep_for(50ms);
-        }
-        return WindowTitle(X(), window) == titled;
-    })) << WindowTitle(X(), window).size() << " bytes of title\n" << Logs();
-
-    EXPECT_TRUE(first.Running()) << Logs();
+    HandOff(WritePage("next.htm", "Next"));
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Next"))) << Logs();
 }
 
 // Any client of the display can send the program's command message: the window takes the hand-off
