@@ -106,10 +106,10 @@ std::string CheckFramedPage(Display* display, XWindow window, std::pair<int, int
 }
 
 // The page fills exactly what the bars leave of the client area, after every change of the view, the
-// window's size or state and a hand-off, in one long session. Each step names the
-// bars it leaves shown: m(enu), a(ddress), s(tatus). The address dialog open at SIGTERM ends the
-// session: the dialog ends first, as cancelled; the window then closes as at any close request: the
-// placement is saved and the program ends, no box left behind.
+// window's size or state and a hand-off, in one long session. Each step names the bars it leaves
+// shown: m(enu), a(ddress), s(tatus). The address dialog open at SIGTERM ends the session: the dialog
+// ends first, as cancelled; the window then closes as at any close request: the placement is saved
+// and the program ends, no box left behind.
 TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndStateUntilSigterm) {
     for (const std::string name : {"framed", "handed"}) {
         WriteFile(PagePath(name + ".htm"), "<!DOCTYPE html><html style=\"background:#00c000\"><head><title>" +
