@@ -25,9 +25,9 @@ std::vector<std::string> CrLfLines(const std::string& text, std::string* tail = 
     return lines;
 }
 
-std::string ScriptPage(const std::string& script, const std::string& body = "") {
+std::string ScriptPage(const std::string& script) {
     return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><script>\n" + script +
-           "\n</script></head><body style=\"margin:0\">" + body + "</body></html>\n";
+           "\n</script></head><body></body></html>\n";
 }
 
 // Loads itself again with the next number as its query, as fast as the engine goes: every load is
@@ -40,8 +40,9 @@ std::string LoopPage() {
 
 using HardeningTest = ProgramTest;
 
-// The program logs as fast as its pages load and is killed while it does: no completed page's line is
-// lost, doubled, cut or mixed with another's. Two processes appending at once are the file tests' concern.
+// The program logs as fast as its pages load and is killed while it does: no completed page's line
+// is lost, doubled, cut or mixed with another's. Two processes appending at once are the file tests'
+// concern.
 TEST_F(HardeningTest, KilledWhileLoggingItLosesCutsAndMixesNoLine) {
     WriteFile(PagePath("loop.htm"), LoopPage());
     Process& program = Start({PageUrl("loop.htm")});
@@ -100,7 +101,8 @@ TEST_F(HardeningTest, HugeTextsForeignCommandsAndAKilledPageProcessLeaveTheWindo
     EXPECT_EQ(SettingsValue("newurl"), whole);
     WriteFile(ProgramDir() / "poremisu.ini", "[setting]\r\nnewurl=" + WritePage("stored.htm", "Stored") + "\r\n");
     send(32772);
-    ASSERT_TRUE(WaitUntil(10s, [&] { return History().find(">Stored</a>") != std::string::npos; })) << History();
+    ASSERT_TRUE(WaitUntil(10s, [&] { return History().find(">Stored</a>") != std::string::npos; }))
+        << History();
 
     std::vector<pid_t> pageProcesses = DescendantsOf(program.Pid());
     std::erase_if(pageProcesses, [](pid_t pid) {
