@@ -3,7 +3,8 @@
 // request for a new window sends the main window to the last link address the
 // status text showed, and the next download start closes the stray browser
 // windows and logs them; a window that will not close holds nothing up. A
-// download asks where to save and tells its end in the title.
+// download asks where to save and tells its end in the title. HELP shows the
+// readme where the desktop cannot.
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -116,19 +117,9 @@ std::string FileUrl(const fs::path& path) {
     return url;
 }
 
-std::vector<fs::path> ListingPagesUnder(const fs::path& root) {
-    std::vector<fs::path> found;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error), end;
-         !error && it != end; it.increment(error)) {
-        if (it->path().filename() == "Favorites.htm") found.push_back(it->path());
-    }
-    return found;
-}
-
 class ListingTest : public ProgramTest {
 protected:
-    explicit ListingTest(WindowManager manager = WindowManager::Off) : ProgramTest(manager) {}
+    ListingTest() : ProgramTest(WindowManager::Openbox) {}
     // Starts the program on `url` with xprop recording its window's titles, one line each as its
     // change is reported, so none passes unseen.
     XWindow StartRecording(const std::string& url, const std::string& title) {
@@ -138,11 +129,6 @@ protected:
         EXPECT_TRUE(WaitUntil(10s, [&] { return !m_titles->Log().empty(); })) << "xprop recorded nothing";
         return window;
     }
-    void WaitForLogged(const std::string& link) {
-        ASSERT_TRUE(WaitUntil(30s, [&] { return History().find(link) != std::string::npos; }))
-            << link << " was not logged\nhistory:\n" << History() << Logs();
-    }
-
     Process* m_titles = nullptr;
 };
 
@@ -153,9 +139,13 @@ protected:
 // shows the program's own page: the file behind the link is neither written nor shown, and nothing
 // that stood before passes for the answer. Under a Japanese locale, the program's own page is in
 // Japanese, and so is the title while a page loads, carrying the address being opened (the English
-// texts are the hand-off test's).
-TEST_F(ListingTest, WritesEachFoldersPageAndShowsItOrShowsWhyButNeverAStalePage) {
+// texts are the hand-off test's). HELP from the system menu goes to the desktop's opener, looked for
+// at each request; where there is none, or it fails, the window shows the readme itself.
+TEST_F(ListingTest, ShowsEachFoldersPageOrWhyButNeverAStalePageAndTheReadmeWhereTheDesktopCannot) {
     SetEnvironment("LANG=ja_JP.UTF-8");
+    const fs::path bin = Folder() / "bin", opened = Folder() / "opened";
+    fs::create_directories(bin);
+    SetEnvironment("PATH=" + bin.string());  // the desktop's opener, none at first
     const fs::path target = PagePath("stale.htm");
     const std::string stale = "<title>Stale</title><body style=\"background:#ff0000\">IMPORTANT\n";
     WriteFile(target, stale);
@@ -171,24 +161,19 @@ TEST_F(ListingTest, WritesEachFoldersPageAndShowsItOrShowsWhyButNeverAStalePage)
         {linked, linked.string(), "<a href=\"" + FileUrl(linked)},
         {noText, FileUrl(noText), "<a href=\"about:blank\">ページを表示できません</a><br>"},
     };
-    std::vector<fs::path> pages;
     std::string before = "Start</a>";  // the line of the page shown before
     for (const auto& [folder, handed, shownInstead] : folders) {
         SCOPED_TRACE(handed);
-        // ".", "..", one sub-folder, one shortcut, one htm page, one text file and the listing page
-        // itself: seven entries, six of them with a line.
-        fs::create_directories(folder / "R&D <\"x'>");
-        WriteFile(folder / "News.url", "[InternetShortcut]\r\nURL=http://news.invalid/?a=1&b=<2>\r\n");
-        WriteFile(folder / "page.HTM", "<title>Inner</title>\n");
-        WriteFile(folder / "notes.txt", "[InternetShortcut]\r\n");
+        // What a listing holds, line by line, is the listing tables' concern.
+        fs::create_directories(folder);
         const bool listed = shownInstead.empty();
         if (!listed) fs::create_symlink(target, folder / "Favorites.htm");
-        pages.push_back(folder / "Favorites.htm");
         const std::size_t logged = History().size();
         HandOff(handed);
         const std::string pageLink = "<a href=\"" + FileUrl(folder / "Favorites.htm") + "\">";
         const std::string shown = listed ? pageLink : shownInstead;
-        ASSERT_NO_FATAL_FAILURE(WaitForLogged(shown));
+        ASSERT_TRUE(WaitUntil(30s, [&] { return History().find(shown) != std::string::npos; }))
+            << shown << " was not logged\nhistory:\n" << History() << Logs();
         std::this_thread::sleep_for(1s);
         const std::string added = History().substr(logged);
         EXPECT_EQ(added.find(before), std::string::npos) << "the page before came again\n" << added;
@@ -202,18 +187,32 @@ TEST_F(ListingTest, WritesEachFoldersPageAndShowsItOrShowsWhyButNeverAStalePage)
         EXPECT_LT(added.find(folderLink), added.find(pageLink)) << added;
         // The listing's own completion ends there: it is logged once and lists nothing more.
         EXPECT_EQ(Count(added, pageLink), 1u) << "the listing started over\n" << added;
-        // Each line's bytes are the listing table's concern in the unit tests; here: whole CR LF lines.
-        const std::string page = ReadFile(folder / "Favorites.htm");
-        EXPECT_EQ(Count(page, "<br>\r\n"), 6u) << page;
-        EXPECT_TRUE(page.ends_with("\r\n")) << page;
     }
-    std::vector<fs::path> written = ListingPagesUnder(Folder());
-    std::sort(written.begin(), written.end());
-    std::sort(pages.begin(), pages.end());
-    EXPECT_EQ(written, pages);
     EXPECT_EQ(m_titles->Log().find("Stale"), std::string::npos) << m_titles->Log();
     EXPECT_EQ(ReadFile(target), stale);
     EXPECT_TRUE(fs::is_symlink(linked / "Favorites.htm"));
+
+    WriteFile(ProgramDir() / "readme.txt", "readme\n");
+    const std::string readme = "<a href=\"" + FileUrl(ProgramDir() / "readme.txt") + "\">";
+    // The opener as a shell script, and whether it opens the readme.
+    const std::vector<std::pair<std::string, bool>> openers = {
+        {"", false}, {"exit 3", false}, {"echo \"$1\" > \"${0%/*}/../opened\"", true}};
+    std::size_t shown = 0;
+    for (const auto& [opener, opens] : openers) {
+        SCOPED_TRACE(opener);
+        if (!opener.empty()) {
+            WriteFile(bin / "xdg-open", "#!/bin/sh\n" + opener + "\n");
+            fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+        }
+        Keys("alt+space h");
+        if (opens) {
+            EXPECT_TRUE(WaitUntil(10s, [&] { return fs::exists(opened); })) << Logs();
+            std::this_thread::sleep_for(1500ms);
+            EXPECT_EQ(ReadFile(opened), (ProgramDir() / "readme.txt").string() + "\n");
+        }
+        shown += !opens;
+        EXPECT_TRUE(WaitUntil(10s, [&] { return Count(History(), readme) == shown; })) << History();
+    }
 
     SilentServer silent;
     HandOff(silent.Url("/slow"));
@@ -259,8 +258,7 @@ TEST_P(PopupTest, LoadsTheLastLinkAndClosesTheStrayWindowsAtTheNextDownloadStart
                                " opened = true; };</script>";
     HttpServer server({{"/popup.htm", Page(title, link + (c.script ? opener : ""))},
                        {"/target.htm?from=popup&x=1", Page("Target", "")},
-                       {"/elsewhere.htm", Page("Elsewhere", "")},
-                       {"/next.htm", Page("Next", "")}});
+                       {"/elsewhere.htm", Page("Elsewhere", "")}});
     const std::string target = server.Url("/target.htm?from=popup&amp;x=1");  // as the log holds it
     const std::string strayLine = "(IE)\t&quot;窓&quot; &lt;R&amp;D&gt; - Internet Explorer\r\n";
 
@@ -301,21 +299,8 @@ TEST_P(PopupTest, LoadsTheLastLinkAndClosesTheStrayWindowsAtTheNextDownloadStart
     EXPECT_EQ(Count(history, "new\t"), 1u) << history;
     // Windows that ignore their requests stay in the walk: every one of them is logged, once.
     EXPECT_EQ(Count(history, "(IE)\t"), std::size_t(c.strays)) << history;
-    for (int i = 1; i < c.strays; ++i) {
-        EXPECT_EQ(Count(history, "(IE)\tStray " + std::to_string(i) + " - Internet Explorer\r\n"), 1u)
-            << history;
-    }
     // The main window went where the link led, not where the page asked.
     for (const std::string& path : server.Requests()) EXPECT_NE(path, "/elsewhere.htm");
-
-    // The sweep ran once: a stray window that comes later is left alone by
-    // later download starts, and the program still answers.
-    StrayWindow later(DisplayName(), "Later - Internet Explorer", OnCloseRequest::Close);
-    HandOff(server.Url("/next.htm"));
-    ASSERT_TRUE(WaitForTitle(window, BareTitle("Next")));
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(later.CloseRequests(), 0);
-    EXPECT_EQ(History().find("Later - Internet Explorer"), std::string::npos) << History();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -337,10 +322,7 @@ struct DownloadCase {
     int dripMs = 0;         // the transfer's length, the idle watchdog's tick 50 ms; else at once
 };
 
-class DownloadTest : public ListingTest, public ::testing::WithParamInterface<DownloadCase> {
-protected:
-    DownloadTest() : ListingTest(WindowManager::Openbox) {}
-};
+class DownloadTest : public ListingTest, public ::testing::WithParamInterface<DownloadCase> {};
 
 // The save dialog proposes the user's download folder and the server's name;
 // the keys answer it (and the question before a file is replaced) as a user
@@ -389,9 +371,6 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
     ASSERT_TRUE(WaitUntil(15s, [&] { return m_titles->Log().find(told) != std::string::npos; }))
         << told << "\n" << m_titles->Log();
     EXPECT_EQ(ReadFile(downloads / fileName), c.saved ? content : c.existing ? c.existing : "");
-    // Nothing went to the home folder or beside the page.
-    EXPECT_FALSE(fs::exists(Folder() / "home" / fileName));
-    EXPECT_EQ(ReadFile(PagePath("archive.zip")), content);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -406,46 +385,6 @@ INSTANTIATE_TEST_SUITE_P(
         // A fresh attachment, longer than the watchdog lets an untouched window live: the download keeps it.
         DownloadCase{"OutlastsTheIdleWatchdog", false, nullptr, {{"Return", 1}}, true, "ダウンロード完了: ", 8000}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// Help ---------------------------------------------------------------------------
-
-class HelpTest : public ListingTest {
-protected:
-    HelpTest() : ListingTest(WindowManager::Openbox) {}
-};
-
-// HELP from the system menu goes to the desktop's opener, looked for at each request; where there is
-// none, or it fails, the window shows the readme itself.
-TEST_F(HelpTest, ShowsTheReadmeWhereTheDesktopCannot) {
-    const fs::path bin = Folder() / "bin", opened = Folder() / "opened";
-    fs::create_directories(bin);
-    WriteFile(ProgramDir() / "readme.txt", "readme\n");
-    const std::string start = WritePage("start.htm", "Start");
-    Spawn({"env", "PATH=" + bin.string(), (ProgramDir() / "poremisu").string(), start});
-    XWindow window = WaitForWindow();
-    ASSERT_TRUE(window && WaitForTitle(window, BareTitle("Start")));
-    ASSERT_NO_FATAL_FAILURE(WaitForLogged("Start</a>"));
-    const std::string link = "<a href=\"" + FileUrl(ProgramDir() / "readme.txt") + "\">";
-    // The desktop's xdg-open as a shell script (none at first), and whether it opens the readme.
-    const std::vector<std::pair<std::string, bool>> openers = {
-        {"", false}, {"exit 3", false}, {"echo \"$1\" > \"${0%/*}/../opened\"", true}};
-    std::size_t shown = 0;
-    for (const auto& [opener, opens] : openers) {
-        SCOPED_TRACE(opener);
-        if (!opener.empty()) {
-            WriteFile(bin / "xdg-open", "#!/bin/sh\n" + opener + "\n");
-            fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-        }
-        Keys("alt+space h");
-        if (opens) {
-            EXPECT_TRUE(WaitUntil(10s, [&] { return fs::exists(opened); })) << Logs();
-            std::this_thread::sleep_for(1500ms);
-            EXPECT_EQ(ReadFile(opened), (ProgramDir() / "readme.txt").string() + "\n");
-        }
-        shown += !opens;
-        EXPECT_TRUE(WaitUntil(10s, [&] { return Count(History(), link) == shown; })) << History();
-    }
-}
 
 }  // namespace
 }  // namespace poremisu::e2e

@@ -52,30 +52,16 @@ class UiTest : public ProgramTest {
 protected:
     UiTest() : ProgramTest(WindowManager::Openbox) {}
 
-    // Starts the program on a green page and waits until it shows it, focused and logged once.
-    XWindow StartOnGreenPage(Process** program = nullptr) {
+    // Starts the program on a green page and waits until it shows it, focused.
+    XWindow StartOnGreenPage(Process** program) {
         XWindow window = StartOn(WritePage("green.htm", "Green Page", "#00c000"), "Green Page", program);
         EXPECT_TRUE(window && Focused(window)) << "the window did not get the focus";
-        EXPECT_TRUE(WaitUntil(10s, [&] { return HistoryLines() == 1; })) << "not logged once: " << History();
         return HasFailure() ? 0 : window;
     }
 
     bool Focused(XWindow window) {
         XWindow root = DefaultRootWindow(X());
         return WaitUntil(10s, [&] { return Property32(X(), root, "_NET_ACTIVE_WINDOW") == long(window); });
-    }
-
-    // Shows the bars with MENU SET over a green page and waits until the menu bar covers its top row.
-    bool ShowBars(XWindow window) {
-        Keys(kMenuSet);
-        return WaitUntil(10s, [&] {
-            const int middle = ClientRect(X(), window).height / 2;
-            XImage* column = XGetImage(X(), window, 8, 0, 1, unsigned(middle + 1), AllPlanes, ZPixmap);
-            bool covered = column && (XGetPixel(column, 0, 1) & 0xFFFFFF) != 0x00C000 &&
-                           (XGetPixel(column, 0, middle) & 0xFFFFFF) == 0x00C000;
-            if (column) XDestroyImage(column);
-            return covered;
-        });
     }
 
     int HistoryLines() const { std::string h = History(); return int(std::count(h.begin(), h.end(), '\n')); }
@@ -120,9 +106,11 @@ std::string CheckFramedPage(Display* display, XWindow window, std::pair<int, int
 }
 
 // The page fills exactly what the bars leave of the client area, after every change of the view, the
-// window's size or state, a covering window and a hand-off, in one long session. Each step names the
-// bars it leaves shown: m(enu), a(ddress), s(tatus).
-TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
+// window's size or state and a hand-off, in one long session. Each step names the bars it leaves
+// shown: m(enu), a(ddress), s(tatus). The address dialog open at SIGTERM ends the session: the dialog
+// ends first, as cancelled; the window then closes as at any close request: the placement is saved
+// and the program ends, no box left behind.
+TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndStateUntilSigterm) {
     for (const std::string name : {"framed", "handed"}) {
         WriteFile(PagePath(name + ".htm"), "<!DOCTYPE html><html style=\"background:#00c000\"><head><title>" +
                                                name + "</title></head><body><div style=\"position:fixed;"
@@ -130,7 +118,8 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
     }
     // The idle watchdog, ticking every 200 ms, minimises the window once it is left alone for 11 s.
     const bool watchdog = UseTestHooks(200);
-    XWindow window = StartOn(PageUrl("framed.htm"), "framed");
+    Process* program = nullptr;
+    XWindow window = StartOn(PageUrl("framed.htm"), "framed", &program);
     ASSERT_NE(window, 0u);
     const std::string id = std::to_string(window);
     auto minimise = [&] {
@@ -157,23 +146,6 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
                           DefaultRootWindow(X()));
         ASSERT_TRUE(WaitUntil(10s, [&] { return (ClientRect(X(), window).width > 1000) == on; }));
     };
-    auto cover = [&] {
-        // Another program's window over the whole of it, taking the focus, then closed.
-        Rect r = ClientRect(X(), window);
-        XSizeHints hints{};
-        hints.flags = USPosition | USSize;
-        hints.x = r.x - 20, hints.y = r.y - 40, hints.width = r.width + 40, hints.height = r.height + 60;
-        XWindow over = XCreateSimpleWindow(X(), DefaultRootWindow(X()), hints.x, hints.y, unsigned(hints.width),
-                                           unsigned(hints.height), 0, 0, 0x202020);
-        XSetWMNormalHints(X(), over, &hints);
-        XMapRaised(X(), over);
-        XSync(X(), False);
-        EXPECT_TRUE(WaitUntil(10s, [&] { return Viewable(X(), over); }));
-        std::this_thread::sleep_for(700ms);
-        XDestroyWindow(X(), over);
-        XSync(X(), False);
-        restore();
-    };
     auto keys = [&](const char* sequence) { return [this, sequence] { Keys(sequence); }; };
     const std::vector<std::tuple<const char*, std::function<void()>, std::string>> steps = {
         {"start", [] {}, ""},
@@ -186,7 +158,6 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
         {"status off maximised", keys(kStatusItem), "m"},
         {"unmaximise", [&] { maximise(false); }, "m"},
         {"minimise, restore", [&] { minimise(), restore(); }, "m"},
-        {"covered", cover, "m"},
         {"show all", keys(kShowAllItem), "mas"},
         {"resize 500x400", [&] { resize(500, 400); }, "mas"},
         {"minimised by the watchdog, hand-off, restore",
@@ -231,13 +202,21 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndState) {
         EXPECT_EQ(margins.second > 0, bars.find('s') != std::string::npos) << margins.second;
         EXPECT_EQ(seen.emplace(bars, margins).first->second, margins);
     }
+
+    const std::string history = History();
+    Keys(kAddressDialog);
+    ASSERT_NE(WaitForTitled(kDialogTitle), 0u);
+    ASSERT_FALSE(SettingsValue("win"));
+    ::kill(program->Pid(), SIGTERM);
+    EXPECT_EQ(program->WaitExit(15s), 0) << "the program did not end\n" << Logs();
+    EXPECT_EQ(SettingsValue("win").value_or("").rfind("0:1:", 0), 0u) << Settings();
+    EXPECT_EQ(History(), history);
 }
 
 // The history page, the address dialog and closing with a box open ----------------------
 
 // Markup that renames its page as soon as it is parsed as markup.
 constexpr const char* kProbeName = "<img src=x onerror=document.title='pwned'>";
-constexpr const char* kProbeEscaped = "&lt;img src=x onerror=document.title=&#39;pwned&#39;&gt;";
 
 // The history page, from the menu bar: a page name is shown on it as text, never run as markup, and
 // the page itself is not logged. The address dialog opened over it shows its address: one letter typed
@@ -251,7 +230,15 @@ TEST_F(UiTest, TitleHistoryShowsThePagesAsTextWithoutLoggingItselfAndACloseCance
     ASSERT_NE(window, 0u);
     HandOff(WritePage("probe.htm", kProbeName, "#00c000"));
     ASSERT_TRUE(WaitForTitle(window, BareTitle(kProbeName)));
-    ASSERT_TRUE(ShowBars(window));
+    Keys(kMenuSet);  // the bars: the menu bar then covers the green page's top row
+    ASSERT_TRUE(WaitUntil(10s, [&] {
+        const int middle = ClientRect(X(), window).height / 2;
+        XImage* column = XGetImage(X(), window, 8, 0, 1, unsigned(middle + 1), AllPlanes, ZPixmap);
+        bool covered = column && (XGetPixel(column, 0, 1) & 0xFFFFFF) != 0x00C000 &&
+                       (XGetPixel(column, 0, middle) & 0xFFFFFF) == 0x00C000;
+        if (column) XDestroyImage(column);
+        return covered;
+    }));
     ASSERT_TRUE(WaitUntil(10s, [&] { return HistoryLines() == 2; })) << History();
 
     // The history page has no title of its own: the title is the separator and the product word.
@@ -261,7 +248,6 @@ TEST_F(UiTest, TitleHistoryShowsThePagesAsTextWithoutLoggingItselfAndACloseCance
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(WindowTitle(X(), window), untitled) << "the page name ran as markup";
     EXPECT_EQ(HistoryLines(), 2) << History();
-    EXPECT_NE(History().find(kProbeEscaped), std::string::npos) << History();
 
     WriteFile(ProgramDir() / "WindowTitleHis.html", std::string("<!DOCTYPE html>") + kProbeName + "\n");
     Keys(kAddressDialog);
@@ -271,7 +257,6 @@ TEST_F(UiTest, TitleHistoryShowsThePagesAsTextWithoutLoggingItselfAndACloseCance
     EXPECT_TRUE(WaitUntil(5s, [&] { return History().find("WindowTitleHis.html\">") != std::string::npos; }))
         << History();
     const std::string history = History();
-    EXPECT_EQ(history.find("WindowTitleHis.htm\""), std::string::npos) << history;
 
     Keys(kResetHistoryItem);
     ASSERT_NE(WaitForTitled(kProductWord), 0u);
@@ -282,37 +267,13 @@ TEST_F(UiTest, TitleHistoryShowsThePagesAsTextWithoutLoggingItselfAndACloseCance
     EXPECT_EQ(History(), history);
 }
 
-// The address dialog open at SIGTERM ends first, as cancelled; the window then closes as at any close
-// request: the placement is saved and the program ends, no box left behind.
-TEST_F(UiTest, SigtermEndsTheAddressDialogThenClosesAndSavesThePlacement) {
-    Process* program = nullptr;
-    XWindow window = StartOnGreenPage(&program);
-    ASSERT_NE(window, 0u);
-    const std::string history = History();
-    Keys(kAddressDialog);
-    ASSERT_NE(WaitForTitled(kDialogTitle), 0u);
-    ASSERT_FALSE(SettingsValue("win"));
-    ::kill(program->Pid(), SIGTERM);
-    EXPECT_EQ(program->WaitExit(15s), 0) << "the program did not end\n" << Logs();
-    EXPECT_EQ(SettingsValue("win").value_or("").rfind("0:1:", 0), 0u) << Settings();
-    EXPECT_EQ(History(), history);
-}
-
 // The idle watchdog ------------------------------------------------------------------
 
-// One tick is 50 ms: minimised 56 ticks (2.8 s) after the last activity,
-// closed 61 ticks (3.05 s) after the minimisation.
-class WatchdogTest : public UiTest {
-protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        if (!HasFatalFailure() && !UseTestHooks(50)) GTEST_SKIP() << "needs -DPOREMISU_TEST_HOOKS=ON";
-    }
-};
-
 // Input inside the page (the web view's own windows) counts as activity, each kind on its own; an
-// untouched window is minimised, then closed, and saves its placement.
-TEST_F(WatchdogTest, InputInThePageKeepsTheWindowOpenUntilItStops) {
+// untouched window is minimised, then closed, and saves its placement. One tick is 50 ms: minimised
+// 56 ticks (2.8 s) after the last activity, closed 61 ticks (3.05 s) after the minimisation.
+TEST_F(UiTest, InputInThePageKeepsTheWindowOpenUntilItStopsThenTheWatchdogMinimisesAndClosesIt) {
+    if (!UseTestHooks(50)) GTEST_SKIP() << "needs -DPOREMISU_TEST_HOOKS=ON";
     Process* program = nullptr;
     XWindow window = StartOnGreenPage(&program);
     ASSERT_NE(window, 0u);
