@@ -64,6 +64,7 @@ public:
 class FakeHost : public WindowHost, public BrowserMenu, public UrlInputDialogHost, Logging {
 public:
     explicit FakeHost(CallLog& log) : Logging{log} {}
+    using I = std::int32_t;
 
     MainWindow* window = nullptr;
     std::vector<std::string> titles, statusTexts, systemMenuItems, boxes;  // boxes: "text|caption"
@@ -81,15 +82,11 @@ public:
     std::string GetAddressBarText(std::size_t count) override { return CutToCount(addressBar, count); }
     void SetAddressBarText(const std::string& text) override { addressBar = text; }
     std::int32_t AddressBarCreatedHeight() override { return 21; }
-    void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        Log("MoveAddressBar(", {x, y, w, h});
-    }
+    void MoveAddressBar(I x, I y, I w, I h) override { Log("MoveAddressBar(", {x, y, w, h}); }
     void CreateStatusBar() override { Log("CreateStatusBar"); }
     std::int32_t StatusBarHeight() override { return 19; }
     void ShowStatusBar(bool visible) override { Log("ShowStatusBar(", {statusBarShown = visible}); }
-    void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        Log("MoveStatusBar(", {x, y, w, h});
-    }
+    void MoveStatusBar(I x, I y, I w, I h) override { Log("MoveStatusBar(", {x, y, w, h}); }
     void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
     void AttachMainMenu() override { hasMenu = true; }
     void DestroyMenu() override { hasMenu = false, Log("DestroyMenu"); }
@@ -129,12 +126,8 @@ public:
     }
     void SetFieldText(int id, const std::string& text) override { dialogFields[id] = text; }
     std::string GetFieldText(int id, std::size_t count) override { return CutToCount(dialogFields[id], count); }
-    void MoveDialog(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        Log("MoveDialog(", {x, y, w, h});
-    }
-    void MoveControl(int id, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        Log("Move(", {id, x, y, w, h});
-    }
+    void MoveDialog(I x, I y, I w, I h) override { Log("MoveDialog(", {x, y, w, h}); }
+    void MoveControl(int id, I x, I y, I w, I h) override { Log("Move(", {id, x, y, w, h}); }
     void EndDialog(DialogResult result) override { dialogEnds.push_back(result); }
 };
 

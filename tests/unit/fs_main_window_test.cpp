@@ -31,10 +31,8 @@ TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlace
         bool applied = false;
     } cases[] = {
         {"", "about:home", "2:3:-1:-1:-8:-8:10:20:330:440", true},
-        {"http://example.com/", "http://example.com/", "2:3:-1:-1:-8:-8:10:20:330", false},
         // Saturated, tiny or not wholly on the 1280 x 1024 screen: no placement.
         {"", "about:home", "0:1:-1:-1:-1:-1:-2147483648:-2147483648:2147483647:2147483647", false},
-        {"", "about:home", "0:1:-1:-1:-1:-1:-2147483000:500:-2147482500:900", false},
         {"", "about:home", "0:1:-1:-1:-1:-1:10:20:329:440", false},
         {"", "about:home", "0:1:-1:-1:-1:-1:1000:10:1400:500", false},
         {"", "about:home", "2:1:-1:-1:-1:-1:0:0:1280:1024", true},
