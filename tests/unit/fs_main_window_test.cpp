@@ -152,13 +152,11 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         {false, {cmd::kHelp}, "doc=$/readme.txt"},
         // Without an opener the window shows the readme itself.
         {true, {48}, "doc=$/readme.txt nav=about:home|$/readme.txt text=$/readme.txt ticks=0", false},
-        {false, {cmd::kHandOff}, "nav=about:home| text= ticks=0"},
         {false, {cmd::kRemoveMenu}, "DestroyMenu=1"},
         {false, {cmd::kTitleHistory},
          "nav=about:home|$/WindowTitleHis.htm record=0 text=$/WindowTitleHis.htm ticks=0"},
         {false, {cmd::kCloseIe}, "closed=1"},
         {false, {cmd::kResetHistory}, "box=" + test::U8(u8"履歴を初期化する") + "|" + test::kWord},
-        {false, {cmd::kPath}, path},
         {false, {cmd::kFavorites},
          "nav=about:home|$/win/favorites/Favorites.htm text=$/win/favorites/Favorites.htm ticks=0"},
         {false, {cmd::kMenuIe}, "AttachBrowserMenu=1"},
