@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -74,7 +73,7 @@ public:
     std::function<void()> whileBoxOpen;  // runs inside each box's loop
     std::optional<WindowPlacement> placement;  // what GetPlacement reads; none fails
     std::vector<WindowPlacement> appliedPlacements;
-    std::deque<Answer> answers;  // scripted; Cancel when none is left
+    Answer answer = Answer::Cancel;  // what every box answers
     std::map<int, std::string> dialogFields;
     std::vector<DialogResult> dialogEnds;
 
@@ -116,8 +115,6 @@ public:
     Answer MessageBox(const std::string& text, const std::string& caption, Buttons) override {
         boxes.push_back(text + "|" + caption);
         if (whileBoxOpen) whileBoxOpen();
-        Answer answer = answers.empty() ? Answer::Cancel : answers.front();
-        if (!answers.empty()) answers.pop_front();
         return answer;
     }
     void RunUrlInputDialog() override {

@@ -77,7 +77,7 @@ TEST(HistoryReset, MovesTheLogToTheFirstFreeNumberAndStartsAgainFromTheProgramFo
         const std::string old = rig.History();
         test::TempDir elsewhere;
         fs::current_path(elsewhere.Path());
-        rig.host.answers = {c.answer};
+        rig.host.answer = c.answer;
         rig.window.OnCommand(cmd::kResetHistory);
 
         const bool reset = c.answer == Answer::Ok;
