@@ -134,26 +134,15 @@ void Complete(Rig& rig, std::string url, std::string name) {
     rig.window.Events().OnDocumentComplete();
 }
 
-TEST(PageCompletion, ShowsTheAddressAndTitleAndLogsThePageOnceAfterEachSkip) {
-    Rig rig;
-    rig.state.idleTicks = 20;
-    Complete(rig, "http://1/", "one");
-    EXPECT_EQ(rig.state.idleTicks, 0);
-    EXPECT_EQ(rig.host.addressBar, "http://1/");
-    EXPECT_EQ(rig.host.titles, std::vector<std::string>{"one - " + kWord + " > "});
-    rig.window.OnCommand(cmd::kBack);
-    Complete(rig, "http://2/", "two");
-    Complete(rig, "http://3/", "three");  // a frame of the same page counts on its own
-    Complete(rig, "http://3/", "three");
-    EXPECT_EQ(rig.History(), Link("http://1/", "one") + Link("http://3/", "three") + Link("http://3/", "three"));
-}
-
-// A local folder is listed and its listing shown instead; a local file and a
-// folder named like a page are left alone.
-TEST(PageCompletion, ListsALocalFolderAndShowsItsListingInstead) {
+// A completed page shows its address and title and is logged, but for the one
+// after a step back; a local folder is listed and its listing shown instead,
+// while a local file and a folder named like a page are left alone.
+TEST(PageCompletion, ShowsAndLogsThePageButAfterASkipAndListsALocalFolderInstead) {
     const std::pair<std::string, bool> cases[] = {
         {"/a%20b/", true}, {"/a%20b/x.url", false}, {"/a%20b/e.htm", false}, {"/a%20b/%00/", false}};
+    const std::string title = "a b - " + kWord + " > ";
     for (const auto& [tail, listed] : cases) {
+        SCOPED_TRACE(tail);
         Rig rig;
         test::TempDir current;
         std::filesystem::current_path(current.Path());
@@ -161,18 +150,24 @@ TEST(PageCompletion, ListsALocalFolderAndShowsItsListingInstead) {
         std::filesystem::create_directories(folder + "/e.htm");
         test::WriteFile(folder + "/x.url", "");
         const std::string url = "file://" + rig.dir.Path() + tail;
+        rig.window.OnCommand(cmd::kBack);
+        Complete(rig, "http://skipped/", "");
+        rig.state.idleTicks = 20;
         Complete(rig, url, "a b");
+        EXPECT_EQ(rig.state.idleTicks, 0);
         EXPECT_EQ(rig.browser.navigations, listed ? std::vector<std::string>{page} : std::vector<std::string>{});
-        EXPECT_EQ(test::Cwd(), listed ? folder : current.Path()) << tail;
-        EXPECT_EQ(FileExists(page), listed) << tail;
-        EXPECT_FALSE(FileExists(current / "Favorites.htm"));
-        if (!listed) continue;
+        EXPECT_EQ(rig.host.addressBar, listed ? page : url);
         // The count: . .. e.htm x.url Favorites.htm
-        EXPECT_EQ(rig.host.titles, (std::vector<std::string>{"a b - " + kWord + " > ", "a b - " + kWord + " > 5"}));
-        EXPECT_EQ(rig.host.addressBar, page);
-        // The listing page's own completion is logged and goes no further.
+        std::vector<std::string> titles = {" - " + kWord + " > ", title, title + "5"};
+        EXPECT_EQ(rig.host.titles, std::vector(titles.begin(), titles.end() - !listed));
+        EXPECT_EQ(test::Cwd(), listed ? folder : current.Path());
+        EXPECT_EQ(FileExists(page), listed);
+        EXPECT_FALSE(FileExists(current / "Favorites.htm"));
+        // The listing page's own completion is logged and goes no further; a frame counts on its own.
         Complete(rig, "file://" + page, "Favorites.htm");
-        EXPECT_EQ(rig.History(), Link(url, "a b") + Link("file://" + page, "Favorites.htm"));
+        Complete(rig, "file://" + page, "Favorites.htm");
+        EXPECT_EQ(rig.History(), Link(url, "a b") + Link("file://" + page, "Favorites.htm") +
+                                     Link("file://" + page, "Favorites.htm"));
     }
 }
 
