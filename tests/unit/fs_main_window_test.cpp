@@ -217,44 +217,35 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
 // hidden menu button) brings the menu bar back and keeps the dialog open. Three
 // rows of text above GO and cancel at the right; never higher than nine rows.
 TEST(UrlInputDialog, ShowsThePageAndAnAnchorLaysOutItsRowsAndGoesToTheTypedAddress) {
-    const std::string name(2000, 'n'), a = "<a href=\"http://a.example/p\">";
     const CallLog rows = {"Move(1006,0,0,300,21)",  "Move(1007,0,21,300,21)", "Move(1008,0,42,300,21)",
                           "Move(1,216,63,42,21)", "Move(5,258,63,42,21)"};
-    const struct {
-        int id;
-        std::int32_t height;
-        std::string pageName, anchor;
-        std::vector<std::string> navigated;
-        std::vector<DialogResult> ends;
-        bool menu;
-    } cases[] = {
-        {dlg::kGo, 100, "Page", a + "Page</a>", {"http://typed.example/"}, {DialogResult::Ok}, false},
-        {dlg::kCancel, 189, "Page", a + "Page</a>", {}, {DialogResult::Cancel}, false},
-        {dlg::kMenu, 190, "Page", a + "Page</a>", {}, {}, true},
-        // Any other control does nothing; the anchor is held to what a title may hold.
-        {99, 600, name, (a + name).substr(0, 1023), {}, {}, false},
-    };
-    for (const auto& c : cases) {
-        Rig rig;
-        rig.state.rowHeight = 21;
-        rig.browser.locationUrl = "http://a.example/p";
-        rig.browser.locationName = c.pageName;
-        UrlInputDialog dialog{rig.state, rig.browser, rig.window, rig.host, rig.host};
-        EXPECT_TRUE(dialog.OnInitDialog());
-        EXPECT_EQ(rig.host.dialogFields, (std::map<int, std::string>{
-                                   {dlg::kAddress, "http://a.example/p"}, {dlg::kPageName, c.pageName},
-                                   {dlg::kAnchor, c.anchor}}));
-        dialog.OnSize(300, c.height);
-        dialog.OnSize(300, c.height);  // the same size again is no size change
-        CallLog expected = rows;
-        if (c.height > 189) expected.insert(expected.begin(), "MoveDialog(0,0,300,189)");
-        EXPECT_EQ(rig.log, expected) << c.height;
-        rig.host.dialogFields[dlg::kAddress] = "http://typed.example/";
-        dialog.OnCommand(c.id);
-        EXPECT_EQ(rig.browser.navigations, c.navigated) << c.id;
-        EXPECT_EQ(rig.host.dialogEnds, c.ends) << c.id;
-        EXPECT_EQ(rig.host.hasMenu, c.menu) << c.id;
+    Rig rig;
+    rig.state.rowHeight = 21;
+    rig.browser.locationUrl = "http://a.example/p";
+    // The anchor is held to what a title may hold.
+    for (const std::string& name : {std::string(2000, 'n'), std::string("Page")}) {
+        rig.browser.locationName = name;
+        EXPECT_TRUE(UrlInputDialog(rig.state, rig.browser, rig.window, rig.host, rig.host).OnInitDialog());
+        const std::string anchor = "<a href=\"http://a.example/p\">" + name + "</a>";
+        EXPECT_EQ(rig.host.dialogFields, (std::map<int, std::string>{{dlg::kAddress, "http://a.example/p"},
+                                                                    {dlg::kPageName, name},
+                                                                    {dlg::kAnchor, anchor.substr(0, 1023)}}));
     }
+    UrlInputDialog dialog{rig.state, rig.browser, rig.window, rig.host, rig.host};
+    // The same size again is no size change.
+    for (std::int32_t height : {189, 189, 190}) dialog.OnSize(300, height);
+    CallLog expected = rows;
+    expected.push_back("MoveDialog(0,0,300,189)");
+    expected.insert(expected.end(), rows.begin(), rows.end());
+    EXPECT_EQ(rig.log, expected);
+    // Any other control does nothing.
+    rig.host.dialogFields[dlg::kAddress] = "http://typed.example/";
+    for (int id : {99, dlg::kMenu}) dialog.OnCommand(id);
+    EXPECT_TRUE(rig.host.hasMenu);
+    EXPECT_EQ(rig.host.dialogEnds, std::vector<DialogResult>{});
+    for (int id : {dlg::kCancel, dlg::kGo}) dialog.OnCommand(id);
+    EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{"http://typed.example/"});
+    EXPECT_EQ(rig.host.dialogEnds, (std::vector{DialogResult::Cancel, DialogResult::Ok}));
 }
 
 // A status text with "http" is kept as the last link; each text goes to the bar, or else the title.
