@@ -21,14 +21,12 @@ using test::Rig;
 
 // A later start of the program beside the rig's running window.
 struct LaterStart : MainWindowRunner {
-    explicit LaterStart(Rig& rig) : rig(rig), app(state, rig.texts, rig.services) {}
-    StartOutcome Start(std::string argument, std::string modulePath = "") {
-        if (modulePath.empty()) modulePath = rig.dir / "poremisu";
-        return app.Start({modulePath, std::move(argument), ShowCommand::Maximized}, *this);
+    explicit LaterStart(Rig& rig) : app(state, rig.texts, rig.services) {}
+    StartOutcome Start(std::string argument, std::string modulePath) {
+        return app.Start({std::move(modulePath), std::move(argument), ShowCommand::Maximized}, *this);
     }
     void RunMainWindow(ShowCommand show) override { runs.push_back(show), startText = state.scratchText; }
 
-    Rig& rig;
     AppState state;
     BrowserApp app;
     std::vector<ShowCommand> runs;
@@ -102,7 +100,7 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
             if (!rig.windows.Find(id)->silent) rig.window.OnCommand(cmd::kHandOff);
         };
         LaterStart start(rig);
-        StartOutcome outcome = start.Start(argument);
+        StartOutcome outcome = start.Start(argument, rig.dir / "poremisu");
 
         bool wrote = c.setup == Plain || c.setup == InstanceEndsMeanwhile;
         EXPECT_EQ(ReadFile(rig.state.settingsPath), wrote ? written : "");
