@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -64,6 +63,7 @@ public:
 class FakeHost : public WindowHost, public BrowserMenu, public UrlInputDialogHost, Logging {
 public:
     explicit FakeHost(CallLog& log) : Logging{log} {}
+    using I = std::int32_t;
 
     MainWindow* window = nullptr;
     std::vector<std::string> titles, statusTexts, systemMenuItems, boxes;  // boxes: "text|caption"
@@ -73,7 +73,7 @@ public:
     std::function<void()> whileBoxOpen;  // runs inside each box's loop
     std::optional<WindowPlacement> placement;  // what GetPlacement reads; none fails
     std::vector<WindowPlacement> appliedPlacements;
-    std::deque<Answer> answers;  // scripted; Cancel when none is left
+    Answer answer = Answer::Cancel;  // what every box answers
     std::map<int, std::string> dialogFields;
     std::vector<DialogResult> dialogEnds;
 
@@ -81,15 +81,11 @@ public:
     std::string GetAddressBarText(std::size_t count) override { return CutToCount(addressBar, count); }
     void SetAddressBarText(const std::string& text) override { addressBar = text; }
     std::int32_t AddressBarCreatedHeight() override { return 21; }
-    void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        Log("MoveAddressBar(", {x, y, w, h});
-    }
+    void MoveAddressBar(I x, I y, I w, I h) override { Log("MoveAddressBar(", {x, y, w, h}); }
     void CreateStatusBar() override { Log("CreateStatusBar"); }
     std::int32_t StatusBarHeight() override { return 19; }
     void ShowStatusBar(bool visible) override { Log("ShowStatusBar(", {statusBarShown = visible}); }
-    void MoveStatusBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        Log("MoveStatusBar(", {x, y, w, h});
-    }
+    void MoveStatusBar(I x, I y, I w, I h) override { Log("MoveStatusBar(", {x, y, w, h}); }
     void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
     void AttachMainMenu() override { hasMenu = true; }
     void DestroyMenu() override { hasMenu = false, Log("DestroyMenu"); }
@@ -119,8 +115,6 @@ public:
     Answer MessageBox(const std::string& text, const std::string& caption, Buttons) override {
         boxes.push_back(text + "|" + caption);
         if (whileBoxOpen) whileBoxOpen();
-        Answer answer = answers.empty() ? Answer::Cancel : answers.front();
-        if (!answers.empty()) answers.pop_front();
         return answer;
     }
     void RunUrlInputDialog() override {
@@ -129,12 +123,8 @@ public:
     }
     void SetFieldText(int id, const std::string& text) override { dialogFields[id] = text; }
     std::string GetFieldText(int id, std::size_t count) override { return CutToCount(dialogFields[id], count); }
-    void MoveDialog(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        Log("MoveDialog(", {x, y, w, h});
-    }
-    void MoveControl(int id, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
-        Log("Move(", {id, x, y, w, h});
-    }
+    void MoveDialog(I x, I y, I w, I h) override { Log("MoveDialog(", {x, y, w, h}); }
+    void MoveControl(int id, I x, I y, I w, I h) override { Log("Move(", {id, x, y, w, h}); }
     void EndDialog(DialogResult result) override { dialogEnds.push_back(result); }
 };
 
