@@ -176,39 +176,22 @@ TEST(ProfileRead, AHugeRandomFileIsReadInConstantMemory) {
     EXPECT_EQ(code, 0) << "1: wrong value, 2: memory grew past 16 MiB, none: too slow";
 }
 
-TEST(ProfileWrite, KeepsEverythingElseTheModeAndTheLink) {
-    TempDir dir;
-    PosixProfileStore store;
-    std::string path = dir / "real.ini";
-    const std::string before = "; note\n[other]\nwin=keep\n[Setting]\r\nnewurl=old\r\nwin=1\r\n\n[tail]\nx=y";
-    WriteFile(path, before);
-    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-    ASSERT_EQ(::symlink("real.ini", (dir / "link.ini").c_str()), 0);
-    ASSERT_TRUE(store.Write(dir / "link.ini", "setting", "NEWURL", "new"));
-    EXPECT_EQ(ReadFile(path), std::string(before).replace(before.find("old"), 3, "new"));
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
-
-    std::string big(PosixProfileStore::kMaxRewriteBytes + 1, 'z');
-    WriteFile(path, big);
-    EXPECT_FALSE(store.Write(path, "s", "k", "v")) << "a file this large is not ours";
-    EXPECT_EQ(ReadFile(path), big);
-}
-
 // The settings file is replaced whole by a rename: a writer killed at any moment leaves the old file
-// or the new one; the next save clears a temporary a kill left, and nothing of the user's.
-TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFile) {
+// or the new one; the next save clears a temporary a kill left, and nothing of the user's. A write
+// through a link rewrites the file it leads to, keeping every other byte and the file's mode.
+TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFileWithEverythingElseTheModeAndTheLink) {
     TempDir dir;
-    const std::string path = dir / "poremisu.ini";
+    const std::string path = dir / "poremisu.ini", link = dir / "link.ini";
     // Large enough that a write takes a while, so that kills land inside it.
-    const std::string old = "[setting]\r\nnewurl=" + std::string(1 << 18, 'n') + "\r\nwin=0:1:0:0:0:0:1:1:2:2\r\n";
+    const std::string old = "; note\n[other]\nwin=keep\n[Setting]\r\nnewurl=" + std::string(1 << 18, 'n') +
+                            "\r\nwin=0:1:0:0:0:0:1:1:2:2\r\n\n[tail]\nx=y";
     WriteFile(path, old);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("poremisu.ini", link.c_str()), 0);
     const std::string values[] = {"1:1:-1:-1:-1:-1:10:10:500:400", "2:3:-1:-1:-1:-1:20:20:600:500"};
+    const std::size_t win = old.find("win=0") + 4, winEnd = old.find("\r\n", win);
     std::set<std::string> whole{old};
-    for (const std::string& value : values) whole.insert(old.substr(0, old.find("win=") + 4) + value + "\r\n");
+    for (const std::string& value : values) whole.insert(std::string(old).replace(win, winEnd - win, value));
 
     int leftOver = 0;
     for (int round = 0; round < 40; ++round) {
@@ -216,7 +199,7 @@ TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFile) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             PosixProfileStore store;
-            for (unsigned i = 0;; ++i) store.Write(path, "setting", "win", values[i % 2]);
+            for (unsigned i = 0;; ++i) store.Write(link, "setting", "win", values[i % 2]);
         }
         ::usleep(static_cast<useconds_t>(round * 7919 % 20000));  // kills spread over 20 ms
         ::kill(child, SIGKILL);
@@ -232,9 +215,22 @@ TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFile) {
 
     WriteFile(dir / "poremisu.ini.tmp-a1B2c3", "stale");
     WriteFile(dir / "poremisu.ini.backup", "the user's");
-    ASSERT_TRUE(PosixProfileStore().Write(path, "setting", "newurl", "x"));
+    std::string before = ReadFile(path);
+    PosixProfileStore store;
+    ASSERT_TRUE(store.Write(link, "setting", "NEWURL", "new"));
+    EXPECT_EQ(ReadFile(path), before.replace(before.find("newurl=") + 7, 1 << 18, "new"));
     EXPECT_FALSE(fs::exists(dir / "poremisu.ini.tmp-a1B2c3"));
     EXPECT_EQ(ReadFile(dir / "poremisu.ini.backup"), "the user's");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
+
+    std::string big(PosixProfileStore::kMaxRewriteBytes + 1, 'z');
+    WriteFile(path, big);
+    EXPECT_FALSE(store.Write(path, "s", "k", "v")) << "a file this large is not ours";
+    EXPECT_EQ(ReadFile(path), big);
 }
 
 }  // namespace
