@@ -287,7 +287,6 @@ TYPED_TEST(X11, TitlesInTheCodePageAndTheProgramsClass) {
 TYPED_TEST(X11, CloseRequestsAndHandOffsWaitForAnAnswerWithinTheBound) {
     auto& windows = *this->m_windows;
     Receiver answers(this->s_server->name, {.net = "ぽれみす - Internet Explorer", .takesDelete = true});
-    ASSERT_TRUE(this->BringToTop(answers.id));
     Window silent = this->Make({.net = "ぽれみす - Internet Explorer", .takesDelete = true});
     Window hidden = this->Make({.net = "hidden", .mapped = false});
     for (Window top : {silent, answers.id, silent}) {
