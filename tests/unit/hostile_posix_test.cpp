@@ -74,7 +74,7 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
         std::int32_t listed = rig.window.Lister().WriteDirectoryPage("Favorites.htm", folder);
         return listed == static_cast<std::int32_t>(std::size(entries)) + 3 ? 0 : 100 + listed;
     };
-    ASSERT_EQ(testing::RunInChild(list, 20s), 0) << "90: root kept, 100 + n: n entries counted, none: hung";
+    ASSERT_EQ(testing::Child(list).Wait(20s), 0) << "90: root kept, 100 + n: n entries counted, none: hung";
     const std::string page = ReadFile(folder + "/Favorites.htm");
     std::multiset<std::string> lines;
     std::size_t begin = 0;
@@ -153,7 +153,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
             const std::string& shown = rig.browser.shownPages[0];
             return 3 * !Contains(shown, folder) + 6 * !Contains(shown, rig.texts.*c.reason);
         };
-        EXPECT_EQ(testing::RunInChild(run, 10s), 0)
+        EXPECT_EQ(testing::Child(run).Wait(10s), 0)
             << "1 navigated, 2 no page shown, 3/6/9 folder/reason missing, 90/91 no setup, none: hung";
         // The link and what it leads to, the pipe and the other name are as they were.
         EXPECT_EQ(ReadFile(target), "IMPORTANT");

@@ -21,58 +21,47 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::Child;
-using testing::RunInChild;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-TEST(PosixOpen, WritesEachLineInTextModeAtOnce) {
-    struct Case { std::string existing; OpenMode mode; std::vector<std::string> lines; std::string expected; };
-    const Case cases[] = {
-        {"old\r\n", OpenMode::Append, {"1\n2\n\n", "3\r\n"}, "old\r\n1\r\n2\r\n\r\n3\r\r\n"},
-        {"old content\r\n", OpenMode::Truncate, {std::string("\x81\x9B\0\t&\n", 6)},
-         std::string("\x81\x9B\0\t&\r\n", 7)},
-    };
-    for (const Case& c : cases) {
-        TempDir dir;
-        std::string path = dir / "page.htm";
-        WriteFile(path, c.existing);
-        auto file = PosixFileSystem().Open(path, c.mode);
-        ASSERT_TRUE(file);
-        for (const std::string& line : c.lines) EXPECT_TRUE(file->WriteLine(line));
-        // On disk as soon as written, before the close.
-        EXPECT_EQ(ReadFile(path), c.expected);
-    }
-}
-
-// Two processes append lines of varying length (some longer than a pipe
-// buffer) to one file: every line arrives whole and in its writer's order.
-TEST(PosixOpen, ConcurrentAppendersNeverInterleave) {
+// Two processes at once each append lines of varying length (some longer than a pipe buffer) to one
+// log and set a key of their own in one settings file 200 times: every line arrives whole and in its
+// writer's order, and no settings write loses the other's key.
+TEST(PosixFiles, TwoWritersAtOnceNeverInterleaveLinesNorLoseAKey) {
     TempDir dir;
-    std::string path = dir / "log.htm";
+    const std::string log = dir / "log.htm", settings = dir / "shared.ini";
+    WriteFile(settings, "[head]\nh=1\n[setting]\nnewurl=start\nwin=start\n[tail]\nt=2\n");
     constexpr int kLines = 3000;
     auto line = [](char tag, int i) {
         std::size_t length = static_cast<std::size_t>(i % 97 * (i % 5 ? 3 : 100));
         return tag + std::to_string(i) + ":" + std::string(length, tag);
     };
-    auto writer = [&](char tag) {
-        return [&, tag] {
-            auto file = PosixFileSystem().Open(path, OpenMode::Append);
+    auto writer = [&](char tag, std::string key) {
+        return [&, tag, key] {
+            auto file = PosixFileSystem().Open(log, OpenMode::Append);
+            PosixProfileStore store;
             for (int i = 0; file && i < kLines; ++i) {
                 if (!file->WriteLine(line(tag, i) + "\n")) return 2;
+                std::string value = key + "-" + std::to_string(i);
+                if (i % 15 == 0 && (!store.Write(settings, "setting", key, value) ||
+                                    store.Read(settings, "setting", key, "", 60000) != value)) {
+                    return 3;
+                }
             }
             return file ? 0 : 1;
         };
     };
-    Child a(writer('a')), b(writer('b'));
+    Child a(writer('a', "newurl")), b(writer('b', "win"));
     ASSERT_EQ(a.Wait(120s), 0);
     ASSERT_EQ(b.Wait(120s), 0);
-    // Sorted by the first byte of each line, the file holds each writer's lines in its order.
+    EXPECT_EQ(ReadFile(settings), "[head]\nh=1\n[setting]\nnewurl=newurl-2985\r\nwin=win-2985\r\n[tail]\nt=2\n");
+    // Sorted by the first byte of each line, the log holds each writer's lines in its order.
     std::map<char, std::string> expected, got;
     for (int i = 0; i < kLines; ++i) {
         for (char tag : {'a', 'b'}) expected[tag] += line(tag, i) + "\r\n";
     }
-    const std::string content = ReadFile(path);
+    const std::string content = ReadFile(log);
     for (std::size_t pos = 0, end; pos < content.size(); pos = end + 2) {
         end = content.find("\r\n", pos);
         ASSERT_NE(end, std::string::npos);
@@ -81,11 +70,11 @@ TEST(PosixOpen, ConcurrentAppendersNeverInterleave) {
     EXPECT_TRUE(got == expected) << "a line was cut, mixed with another or lost";
 }
 
-// What is no regular file is never opened for writing, read or written as
-// settings, and nothing waits on a pipe.
-TEST(PosixFiles, ProbeTellsOpenableFromPresentAndNothingOpensWhatIsNoFile) {
+// What is no regular file is never opened for writing, read or written as settings, and nothing
+// waits on a pipe. A plain file is emptied on opening and takes each line at once, in text mode.
+TEST(PosixFiles, OpensOnlyPlainFilesWritesEachLineInTextModeAndJoinsPathsByText) {
     TempDir dir;
-    WriteFile(dir / "file", "x");
+    WriteFile(dir / "file", "old content, longer than the new\r\n");
     ASSERT_EQ(::symlink("nowhere", (dir / "dangling").c_str()), 0);
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
     struct Case { std::string name; bool probe, exists; };
@@ -94,7 +83,7 @@ TEST(PosixFiles, ProbeTellsOpenableFromPresentAndNothingOpensWhatIsNoFile) {
                           {"dangling", false, true},
                           {".", true, true},  // a folder of the name is taken too
                           {"fifo", true, true}};
-    auto failures = RunInChild([&] {
+    auto failures = Child([&] {
         PosixFileSystem files;
         PosixProfileStore settings;
         int failed = files.Open(dir / "fifo", OpenMode::Truncate) || files.Open(dir.Path(), OpenMode::Append);
@@ -104,23 +93,26 @@ TEST(PosixFiles, ProbeTellsOpenableFromPresentAndNothingOpensWhatIsNoFile) {
             failed += files.Probe(dir / c.name) != c.probe || files.Exists(dir / c.name) != c.exists;
         }
         return failed;
-    }, 5s);
+    }).Wait(5s);
     EXPECT_EQ(failures, 0) << "none: an open, probe, read or write of the FIFO hung";
-}
 
-TEST(PosixFiles, FullPathJoinsTheCurrentDirectoryWithoutTouchingDisk) {
-    TempDir dir;
     PosixFileSystem files;
+    auto file = files.Open(dir / "file", OpenMode::Truncate);
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->WriteLine(std::string("\x81\x9B\0\t&\n\n", 7)) && file->WriteLine("3\r\n"));
+    // On disk as soon as written, before the close.
+    EXPECT_EQ(ReadFile(dir / "file"), std::string("\x81\x9B\0\t&", 5) + "\r\n\r\n3\r\r\n");
+
     ASSERT_TRUE(files.SetCurrentDirectory(dir.Path()));
     std::string cwd = dir.Path(), parent = cwd.substr(0, cwd.rfind('/'));
     std::string manyUp;
     for (int i = 0; i < 200; ++i) manyUp += "../";
-    const std::pair<std::string, std::string> cases[] = {
+    const std::pair<std::string, std::string> paths[] = {
         {"./a b.url", cwd + "/a b.url"}, {"new/../../y", parent + "/y"}, {"a//b/./c/", cwd + "/a/b/c/"},
         {manyUp + "top", "/top"},  // ".." stops at the root
         {"/abs/../kept", "/abs/../kept"}, {"", ""},
     };
-    for (const auto& [name, expected] : cases) EXPECT_EQ(files.FullPath(name), expected) << name;
+    for (const auto& [name, expected] : paths) EXPECT_EQ(files.FullPath(name), expected) << name;
 }
 
 TEST(CodePage, ConvertsWholeCharactersWithinTheBoundAndShowsEveryBrokenOne) {
@@ -173,76 +165,33 @@ TEST(ProfileRead, AHugeRandomFileIsReadInConstantMemory) {
     out << "\n[s]\nk=found at the end\n";
     out.close();
     // In a child, so that the peak belongs to the read alone.
-    auto code = RunInChild([&] {
+    auto code = Child([&] {
         WriteFile("/proc/self/clear_refs", "5");
         long before = StatusKilobytes("VmRSS:");
         PosixProfileStore store;
         if (store.Read(path, "S", "K", "", 60000) != "found at the end") return 1;
         if (store.Read(path, "s", "absent", "<default>", 4) != "<de") return 1;  // cut to the count
         return before < 0 || StatusKilobytes("VmHWM:") - before > 16 * 1024 ? 2 : 0;
-    }, 30s);
+    }).Wait(30s);
     EXPECT_EQ(code, 0) << "1: wrong value, 2: memory grew past 16 MiB, none: too slow";
 }
 
-TEST(ProfileWrite, KeepsEverythingElseTheModeAndTheLink) {
-    TempDir dir;
-    PosixProfileStore store;
-    std::string path = dir / "real.ini";
-    const std::string before = "; note\n[other]\nwin=keep\n[Setting]\r\nnewurl=old\r\nwin=1\r\n\n[tail]\nx=y";
-    WriteFile(path, before);
-    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-    ASSERT_EQ(::symlink("real.ini", (dir / "link.ini").c_str()), 0);
-    ASSERT_TRUE(store.Write(dir / "link.ini", "setting", "NEWURL", "new"));
-    EXPECT_EQ(ReadFile(path), std::string(before).replace(before.find("old"), 3, "new"));
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
-    int entries = 0;
-    for ([[maybe_unused]] auto& entry : fs::directory_iterator(dir.Path())) ++entries;
-    EXPECT_EQ(entries, 3) << "the file, the link and the lock; no temporary file left";
-
-    std::string big(PosixProfileStore::kMaxRewriteBytes + 1, 'z');
-    WriteFile(path, big);
-    EXPECT_FALSE(store.Write(path, "s", "k", "v")) << "a file this large is not ours";
-    EXPECT_EQ(ReadFile(path), big);
-}
-
-// Two processes set different keys of one file 200 times each: no write
-// loses the other's key.
-TEST(ProfileWrite, ConcurrentWritersKeepBothKeys) {
-    TempDir dir;
-    std::string path = dir / "shared.ini";
-    WriteFile(path, "[head]\nh=1\n[setting]\nnewurl=start\nwin=start\n[tail]\nt=2\n");
-    auto writer = [&](std::string key) {
-        return [&, key] {
-            PosixProfileStore store;
-            for (int i = 0; i < 200; ++i) {
-                std::string value = key + "-" + std::to_string(i);
-                if (!store.Write(path, "setting", key, value)) return 1;
-                if (store.Read(path, "setting", key, "", 60000) != value) return 2;
-            }
-            return 0;
-        };
-    };
-    Child first(writer("newurl")), second(writer("win"));
-    EXPECT_EQ(first.Wait(120s), 0);
-    EXPECT_EQ(second.Wait(120s), 0);
-    EXPECT_EQ(ReadFile(path), "[head]\nh=1\n[setting]\nnewurl=newurl-199\r\nwin=win-199\r\n[tail]\nt=2\n");
-}
-
 // The settings file is replaced whole by a rename: a writer killed at any moment leaves the old file
-// or the new one; the next save clears a temporary a kill left, and nothing of the user's.
-TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFile) {
+// or the new one; the next save clears a temporary a kill left, and nothing of the user's. A write
+// through a link rewrites the file it leads to, keeping every other byte and the file's mode.
+TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFileWithEverythingElseTheModeAndTheLink) {
     TempDir dir;
-    const std::string path = dir / "poremisu.ini";
+    const std::string path = dir / "poremisu.ini", link = dir / "link.ini";
     // Large enough that a write takes a while, so that kills land inside it.
-    const std::string old = "[setting]\r\nnewurl=" + std::string(1 << 18, 'n') + "\r\nwin=0:1:0:0:0:0:1:1:2:2\r\n";
+    const std::string old = "; note\n[other]\nwin=keep\n[Setting]\r\nnewurl=" + std::string(1 << 18, 'n') +
+                            "\r\nwin=0:1:0:0:0:0:1:1:2:2\r\n\n[tail]\nx=y";
     WriteFile(path, old);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("poremisu.ini", link.c_str()), 0);
     const std::string values[] = {"1:1:-1:-1:-1:-1:10:10:500:400", "2:3:-1:-1:-1:-1:20:20:600:500"};
+    const std::size_t win = old.find("win=0") + 4, winEnd = old.find("\r\n", win);
     std::set<std::string> whole{old};
-    for (const std::string& value : values) whole.insert(old.substr(0, old.find("win=") + 4) + value + "\r\n");
+    for (const std::string& value : values) whole.insert(std::string(old).replace(win, winEnd - win, value));
 
     int leftOver = 0;
     for (int round = 0; round < 40; ++round) {
@@ -250,7 +199,7 @@ TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFile) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             PosixProfileStore store;
-            for (unsigned i = 0;; ++i) store.Write(path, "setting", "win", values[i % 2]);
+            for (unsigned i = 0;; ++i) store.Write(link, "setting", "win", values[i % 2]);
         }
         ::usleep(static_cast<useconds_t>(round * 7919 % 20000));  // kills spread over 20 ms
         ::kill(child, SIGKILL);
@@ -266,9 +215,22 @@ TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFile) {
 
     WriteFile(dir / "poremisu.ini.tmp-a1B2c3", "stale");
     WriteFile(dir / "poremisu.ini.backup", "the user's");
-    ASSERT_TRUE(PosixProfileStore().Write(path, "setting", "newurl", "x"));
+    std::string before = ReadFile(path);
+    PosixProfileStore store;
+    ASSERT_TRUE(store.Write(link, "setting", "NEWURL", "new"));
+    EXPECT_EQ(ReadFile(path), before.replace(before.find("newurl=") + 7, 1 << 18, "new"));
     EXPECT_FALSE(fs::exists(dir / "poremisu.ini.tmp-a1B2c3"));
     EXPECT_EQ(ReadFile(dir / "poremisu.ini.backup"), "the user's");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
+
+    std::string big(PosixProfileStore::kMaxRewriteBytes + 1, 'z');
+    WriteFile(path, big);
+    EXPECT_FALSE(store.Write(path, "s", "k", "v")) << "a file this large is not ours";
+    EXPECT_EQ(ReadFile(path), big);
 }
 
 }  // namespace

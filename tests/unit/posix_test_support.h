@@ -65,8 +65,4 @@ private:
     pid_t m_pid;
 };
 
-inline std::optional<int> RunInChild(const std::function<int()>& body, std::chrono::milliseconds timeout) {
-    return Child(body).Wait(timeout);
-}
-
 }  // namespace poremisu::testing
