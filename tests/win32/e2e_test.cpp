@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -255,16 +254,26 @@ TEST_F(E2E, OpensBareThenTheAddressDialogShowsTheAnchorTakesEscapeAndGo) {
     EXPECT_TRUE(WaitUntil([&] { return TextOf(GetDlgItem(main, 1002)) == typed; })) << "and shows it";
 }
 
-TEST_F(E2E, PlacementIsSavedOnCloseAndRestoredButNotOnExit) {
+// The reset asks first. A close request meanwhile ends its box as cancelled,
+// the log kept, then saves the placement and closes; OK moves the log to a
+// numbered file. The menu's exit ends the program without saving.
+TEST_F(E2E, ACloseSavesThePlacementEvenDuringTheResetAndTheNextStartRestoresIt) {
+    WriteAll(At("WindowTitleHis.htm"), "old line\r\n");
     ASSERT_TRUE(Open()) << "no main window appeared";
+    // The start page is logged first.
+    const std::string home = LinkLine(L"about:home", L"about:home"), old = "old line\r\n" + home;
+    ASSERT_TRUE(WaitUntil([&] { return History() == old; })) << History();
     // Larger than the template: a smaller rectangle gives way to the template's size.
     SetWindowPos(main, nullptr, 60, 70, 640, 560, SWP_NOZORDER | SWP_NOACTIVATE);
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof placement;
     RECT& normal = placement.rcNormalPosition;
     ASSERT_TRUE(WaitUntil([&] { return GetWindowPlacement(main, &placement) && normal.left == 60; }));
+    MenuCommand(main, 32778);
+    ASSERT_TRUE(WaitBox(main, kProductWord)) << "the confirmation box";
     PostMessageA(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitExit(app)) << "a close request ends the program";
+    EXPECT_EQ(History(), old);
     std::string win = Setting("win");
     RECT saved = {};
     ASSERT_EQ(std::sscanf(win.c_str(), "%*i:%*i:%*i:%*i:%*i:%*i:%li:%li:%li:%li", &saved.left, &saved.top,
@@ -274,7 +283,12 @@ TEST_F(E2E, PlacementIsSavedOnCloseAndRestoredButNotOnExit) {
     ASSERT_TRUE(Open());
     RECT now = {};
     EXPECT_TRUE(WaitUntil([&] { return GetWindowRect(main, &now) && now == saved; })) << "applied at start";
-    // The menu's exit (command 2) ends the program without saving.
+    ASSERT_TRUE(WaitUntil([&] { return History() == old + home; })) << History();
+    MenuCommand(main, 32778);
+    HWND question = WaitBox(main, kProductWord);
+    ASSERT_TRUE(question) << "the confirmation box";
+    PostMessageA(question, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ReadAll(At("WindowTitleHis000001.htm")) == old + home; }));
     SetWindowPos(main, nullptr, 10, 20, 300, 300, SWP_NOZORDER | SWP_NOACTIVATE);
     WaitUntil([&] { return GetWindowRect(main, &now) && now.left == 10; });
     MenuCommand(main, 2);
@@ -309,72 +323,6 @@ TEST_F(E2E, ALaterStartHandsItsArgumentToTheRunningWindow) {
     EXPECT_TRUE(WaitUntil([&] { return FindTopLevel("poremisu", GetProcessId(copy)) != nullptr; }, 30000));
     EXPECT_EQ(TextOf(bar), cases[1].second);
     EXPECT_TRUE(Running(app));
-}
-
-// A stray browser window of another program; one titled "Stuck ..."
-// refuses close requests, as a hung window would.
-LRESULT CALLBACK StrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    wchar_t title[6] = {};
-    GetWindowTextW(window, title, 6);
-    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE && !wcscmp(title, L"Stuck")) return 0;
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND OpenStray(const wchar_t* title) {
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = StrayProc;
-    windowClass.lpszClassName = L"PoremisuTestStrayWindow";
-    RegisterClassW(&windowClass);  // refused, harmlessly, once it is registered
-    return CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 320,
-                           200, nullptr, nullptr, nullptr, nullptr);
-}
-
-TEST_F(E2E, TheSweepLogsAndClosesStrayBrowserWindows) {
-    ASSERT_TRUE(Open()) << "no main window appeared";
-    HWND stray = OpenStray(L"Test Page - Internet Explorer"), stuck = OpenStray(L"Stuck - Internet Explorer");
-    // A window destroyed by its close request ends a sweep, so the stuck one
-    // may wait for the next: sweep until both have been logged.
-    const std::string closedLine = "(IE)\tTest Page - Internet Explorer\r\n";
-    const std::string stuckLine = "(IE)\tStuck - Internet Explorer\r\n";
-    auto done = [&] { return !IsWindow(stray) && History().find(stuckLine) != std::string::npos; };
-    for (int sweep = 0; sweep < 3 && !done(); ++sweep) {
-        MenuCommand(main, 32777);
-        WaitUntil(done, 3000);
-    }
-    EXPECT_FALSE(IsWindow(stray)) << "the stray window was closed";
-    EXPECT_NE(History().find(closedLine), std::string::npos) << History();
-    EXPECT_NE(History().find(stuckLine), std::string::npos) << "a window that refuses is logged too";
-    EXPECT_TRUE(IsWindow(stuck) && Running(app));
-    DestroyWindow(stuck);  // later tests' sweeps would find it
-}
-
-// The reset asks first: OK moves the log to a numbered file, and a close
-// request meanwhile ends the box as cancelled (changing nothing), then saves
-// and closes. Cancel itself is the core's to decide.
-TEST(E2EHistory, ResetAsksThenRotatesTheLog) {
-    for (bool ok : {true, false}) {
-        SCOPED_TRACE(ok ? "OK" : "close request");
-        Sandbox box;
-        WriteAll(box.At("WindowTitleHis.htm"), "old line\r\n");
-        ASSERT_TRUE(box.Open());
-        // The start page is logged first.
-        const std::string old = "old line\r\n" + LinkLine(L"about:home", L"about:home");
-        ASSERT_TRUE(WaitUntil([&] { return box.History() == old; })) << box.History();
-        MenuCommand(box.main, 32778);
-        HWND question = WaitBox(box.main, kProductWord);
-        ASSERT_TRUE(question) << "the confirmation box";
-        PostMessageA(ok ? question : box.main, ok ? WM_COMMAND : WM_CLOSE, ok ? IDOK : 0, 0);
-        const std::string rotated = box.At("WindowTitleHis000001.htm");
-        // Moved once the box has given its answer; then the window is closed.
-        if (ok) {
-            EXPECT_TRUE(WaitUntil([&] { return ReadAll(rotated) == old; })) << ReadAll(rotated);
-            PostMessageA(box.main, WM_CLOSE, 0, 0);
-        }
-        EXPECT_TRUE(WaitExit(box.app));
-        EXPECT_FALSE(box.Setting("win").empty()) << "the placement was saved";
-        EXPECT_EQ(box.History() == old, !ok) << box.History();
-        EXPECT_EQ(std::filesystem::exists(rotated), ok);
-    }
 }
 
 // The stand-in control beside this test, registered for the current user
@@ -468,8 +416,9 @@ TEST_F(E2E, APopUpLoadsTheLastLinkAndItsDownloadSweepsTheStrayWindow) {
     EXPECT_FALSE(FindWindowW(nullptr, L"http://popup.invalid/ad - Internet Explorer")) << "the stray window was closed";
 }
 
-// The program's other calls reach the control by their dispatch ids.
-TEST_F(E2E, TheOtherCallsReachTheControl) {
+// The program's other calls reach the control by their dispatch ids; the
+// menu's sweep closes a stray browser window of another program.
+TEST_F(E2E, TheOtherCallsReachTheControlAndTheMenuSweepsStrayWindows) {
     ASSERT_TRUE(Open());
     ASSERT_TRUE(WaitTitle(L"about:home"));
     MenuCommand(main, 32779);  // "path": the control's Path in a box
@@ -478,6 +427,10 @@ TEST_F(E2E, TheOtherCallsReachTheControl) {
     EXPECT_TRUE(FindWindowExW(path, nullptr, nullptr, Wide(ModuleDir()).c_str())) << "the stand-in's folder";
     PostMessageA(path, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(path); }));
+    HWND stray = CreateWindowExW(0, L"Static", L"Stray - Internet Explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+                                 40, 320, 200, nullptr, nullptr, nullptr, nullptr);
+    MenuCommand(main, 32777);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(stray); })) << "the sweep closes it";
     // Then "<", ">", "?" and "x", each once the one before has reached the control.
     const std::pair<int, const char*> calls[] = {{0, "StatusBar\ttrue\n"}, {0, "Resizable\ttrue\n"}, {3, "GoBack\t"},
                                                  {4, "GoForward\t"}, {7, "GoSearch\t"}, {6, "Quit\t"}};
