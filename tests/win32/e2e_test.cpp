@@ -1,11 +1,10 @@
-// End-to-end runs of poremisu.exe: each test copies the program into a fresh
-// folder (its settings and history files live beside it), starts it, and
-// drives it from outside as a user or another program would. POREMISU_EXE
-// names the program (by default ..\poremisu.exe); stand_in_browser.dll
-// stands beside this test. The stand-in is registered for
-// the current user as the system's web-browser control for the whole run, so
-// pages complete: it reports every event and call of the control in
-// browser-events.txt beside the program.
+// End-to-end runs of poremisu.exe (..\poremisu.exe from here): each test
+// copies the program into a fresh folder (its settings and history files live
+// beside it), starts it, and drives it from outside as a user or another
+// program would. The stand-in control beside this test is registered as the
+// system's web-browser control for the whole run, so pages complete: it
+// reports every event and call of the control in browser-events.txt beside
+// the program.
 
 #include <windows.h>
 
@@ -31,11 +30,6 @@ std::string ModuleDir() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     return std::filesystem::path(path).parent_path().string() + "\\";
-}
-
-std::string ProgramPath() {
-    char exe[MAX_PATH] = {};
-    return GetEnvironmentVariableA("POREMISU_EXE", exe, MAX_PATH) ? exe : ModuleDir() + "..\\poremisu.exe";
 }
 
 // Waits, answering meanwhile what is sent to this thread's windows.
@@ -79,16 +73,12 @@ std::wstring TextOf(HWND window) {
 }
 
 // The first visible top-level window of the class, and of the process when given.
-HWND FindTopLevel(const char* className, DWORD process = 0, HWND owner = nullptr,
-                  const std::wstring& title = L"") {
+HWND FindTopLevel(const char* className, DWORD process = 0) {
     for (HWND w = FindWindowExA(nullptr, nullptr, className, nullptr); w;
          w = FindWindowExA(nullptr, w, className, nullptr)) {
         DWORD id = 0;
         GetWindowThreadProcessId(w, &id);
-        bool ours = (!process || id == process) && (!owner || GetWindow(w, GW_OWNER) == owner);
-        if (IsWindowVisible(w) && ours && (title.empty() || TextOf(w) == title)) {
-            return w;
-        }
+        if (IsWindowVisible(w) && (!process || id == process)) return w;
     }
     return nullptr;
 }
@@ -96,8 +86,8 @@ HWND FindTopLevel(const char* className, DWORD process = 0, HWND owner = nullptr
 // A box (dialog or message box) owned by the window, found by its caption.
 HWND WaitBox(HWND owner, const std::wstring& caption) {
     HWND box = nullptr;
-    WaitUntil([&] { return (box = FindTopLevel("#32770", 0, owner, caption)) != nullptr; });
-    return box;
+    auto found = [&] { return (box = FindWindowW(L"#32770", caption.c_str())) && GetWindow(box, GW_OWNER) == owner; };
+    return WaitUntil(found) ? box : nullptr;
 }
 
 RECT RectIn(HWND child, HWND parent) {
@@ -122,7 +112,7 @@ public:
         auto name = "poremisu-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
         m_dir = (std::filesystem::temp_directory_path() / name).string() + "\\";
         std::filesystem::create_directories(m_dir);
-        CopyFileA(ProgramPath().c_str(), (m_dir + "poremisu.exe").c_str(), FALSE);
+        CopyFileA((ModuleDir() + "..\\poremisu.exe").c_str(), (m_dir + "poremisu.exe").c_str(), FALSE);
     }
     ~Sandbox() {
         for (HANDLE process : m_processes) {
@@ -284,7 +274,7 @@ TEST_F(E2E, ACloseSavesThePlacementEvenDuringTheResetAndTheNextStartRestoresIt) 
     PostMessageA(question, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitUntil([&] { return ReadAll(At("WindowTitleHis000001.htm")) == old + home; }));
     SetWindowPos(main, nullptr, 10, 20, 300, 300, SWP_NOZORDER | SWP_NOACTIVATE);
-    WaitUntil([&] { return GetWindowRect(main, &now) && now.left == 10; });
+    ASSERT_TRUE(WaitUntil([&] { return GetWindowRect(main, &now) && now.left == 10; }));
     MenuCommand(main, 2);
     ASSERT_TRUE(WaitExit(app));
     EXPECT_EQ(Setting("win"), win);
