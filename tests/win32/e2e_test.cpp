@@ -42,10 +42,6 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeout = 10000) {
     return true;
 }
 
-void WriteAll(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 std::string Ansi(const std::wstring& text) { return Narrow(text, CP_ACP); }
 std::string Utf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
 std::wstring Wide(const std::string& ansi) { return Widen(ansi, CP_ACP); }
@@ -144,11 +140,11 @@ public:
         WaitUntil([&] { return (main = FindTopLevel("poremisu", GetProcessId(app))) || !Running(app); }, 30000);
         return main != nullptr;
     }
-    // Writes a page (its folders made) into the folder; returns its path.
+    // Writes a page or another file (its folders made) into the folder; returns its path.
     std::wstring Page(const std::wstring& name, const std::string& html) {
         std::filesystem::path path = Wide(m_dir) + name;
         std::filesystem::create_directories(path.parent_path());
-        WriteAll(path, html);
+        std::ofstream(path, std::ios::binary) << html;
         return path.wstring();
     }
     // Awaits the title of a page named `name`, the status bar hidden and no status text shown.
@@ -242,7 +238,7 @@ TEST_F(E2E, OpensBareThenTheAddressDialogShowsTheAnchorTakesEscapeAndGo) {
 // the log kept, then saves the placement and closes; OK moves the log to a
 // numbered file. The menu's exit ends the program without saving.
 TEST_F(E2E, ACloseSavesThePlacementEvenDuringTheResetAndTheNextStartRestoresIt) {
-    WriteAll(At("WindowTitleHis.htm"), "old line\r\n");
+    Page(L"WindowTitleHis.htm", "old line\r\n");
     ASSERT_TRUE(Open()) << "no main window appeared";
     // The start page is logged first.
     const std::string home = LinkLine(L"about:home", L"about:home"), old = "old line\r\n" + home;
