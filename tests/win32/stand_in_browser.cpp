@@ -137,13 +137,11 @@ public:
     Control() {
         m_stepper = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
         SetWindowLongPtrW(m_stepper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        m_staticProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(m_stepper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::StepProc)));
+        SetWindowLongPtrW(m_stepper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::StepProc));
         m_trace = ModuleDirectory(nullptr) + L"browser-events.txt";
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
         IDispatch* automation = this;
         const std::pair<const IID*, void*> answers[] = {
             {&IID_IUnknown, automation}, {&IID_IDispatch, automation}, {&IID_IWebBrowser2, automation},
@@ -230,7 +228,7 @@ public:
 
     static LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* control = reinterpret_cast<Control*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (message != kStepMessage) return CallWindowProcW(control->m_staticProc, window, message, wParam, lParam);
+        if (message != kStepMessage) return DefWindowProcW(window, message, wParam, lParam);
         control->AddRef();
         control->Step(static_cast<unsigned>(wParam));
         control->Release();
@@ -275,7 +273,6 @@ private:
     std::vector<IDispatch*> m_sinks;
     HWND m_window = nullptr;   // the page's window, a child of the host's
     HWND m_stepper = nullptr;  // a message-only window for the later steps
-    WNDPROC m_staticProc = nullptr;  // its procedure before the steps took it over
     RECT m_rect = {};
 
     std::wstring m_locationURL, m_locationName;
