@@ -1,18 +1,16 @@
-// End-to-end runs of poremisu.exe: each test copies the program into a fresh
-// folder (its settings and history files live beside it), starts it, and
-// drives it from outside as a user or another program would. POREMISU_EXE
-// names the program (by default ..\poremisu.exe); stand_in_browser.dll
-// stands beside this test. The stand-in is registered for
-// the current user as the system's web-browser control for the whole run, so
-// pages complete: it reports every event and call of the control in
-// browser-events.txt beside the program.
+// End-to-end runs of poremisu.exe (..\poremisu.exe from here): each test
+// copies the program into a fresh folder (its settings and history files live
+// beside it), starts it, and drives it from outside as a user or another
+// program would. The stand-in control beside this test is registered as the
+// system's web-browser control for the whole run, so pages complete: it
+// reports every event and call of the control in browser-events.txt beside
+// the program.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -34,11 +32,6 @@ std::string ModuleDir() {
     return std::filesystem::path(path).parent_path().string() + "\\";
 }
 
-std::string ProgramPath() {
-    char exe[MAX_PATH] = {};
-    return GetEnvironmentVariableA("POREMISU_EXE", exe, MAX_PATH) ? exe : ModuleDir() + "..\\poremisu.exe";
-}
-
 // Waits, answering meanwhile what is sent to this thread's windows.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeout = 10000) {
     for (DWORD start = GetTickCount(); !done();) {
@@ -47,10 +40,6 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeout = 10000) {
         for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
     }
     return true;
-}
-
-void WriteAll(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
 }
 
 std::string Ansi(const std::wstring& text) { return Narrow(text, CP_ACP); }
@@ -80,16 +69,12 @@ std::wstring TextOf(HWND window) {
 }
 
 // The first visible top-level window of the class, and of the process when given.
-HWND FindTopLevel(const char* className, DWORD process = 0, HWND owner = nullptr,
-                  const std::wstring& title = L"") {
+HWND FindTopLevel(const char* className, DWORD process = 0) {
     for (HWND w = FindWindowExA(nullptr, nullptr, className, nullptr); w;
          w = FindWindowExA(nullptr, w, className, nullptr)) {
         DWORD id = 0;
         GetWindowThreadProcessId(w, &id);
-        bool ours = (!process || id == process) && (!owner || GetWindow(w, GW_OWNER) == owner);
-        if (IsWindowVisible(w) && ours && (title.empty() || TextOf(w) == title)) {
-            return w;
-        }
+        if (IsWindowVisible(w) && (!process || id == process)) return w;
     }
     return nullptr;
 }
@@ -97,8 +82,8 @@ HWND FindTopLevel(const char* className, DWORD process = 0, HWND owner = nullptr
 // A box (dialog or message box) owned by the window, found by its caption.
 HWND WaitBox(HWND owner, const std::wstring& caption) {
     HWND box = nullptr;
-    WaitUntil([&] { return (box = FindTopLevel("#32770", 0, owner, caption)) != nullptr; });
-    return box;
+    auto found = [&] { return (box = FindWindowW(L"#32770", caption.c_str())) && GetWindow(box, GW_OWNER) == owner; };
+    return WaitUntil(found) ? box : nullptr;
 }
 
 RECT RectIn(HWND child, HWND parent) {
@@ -123,7 +108,7 @@ public:
         auto name = "poremisu-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
         m_dir = (std::filesystem::temp_directory_path() / name).string() + "\\";
         std::filesystem::create_directories(m_dir);
-        CopyFileA(ProgramPath().c_str(), (m_dir + "poremisu.exe").c_str(), FALSE);
+        CopyFileA((ModuleDir() + "..\\poremisu.exe").c_str(), (m_dir + "poremisu.exe").c_str(), FALSE);
     }
     ~Sandbox() {
         for (HANDLE process : m_processes) {
@@ -155,11 +140,11 @@ public:
         WaitUntil([&] { return (main = FindTopLevel("poremisu", GetProcessId(app))) || !Running(app); }, 30000);
         return main != nullptr;
     }
-    // Writes a page (its folders made) into the folder; returns its path.
+    // Writes a page or another file (its folders made) into the folder; returns its path.
     std::wstring Page(const std::wstring& name, const std::string& html) {
         std::filesystem::path path = Wide(m_dir) + name;
         std::filesystem::create_directories(path.parent_path());
-        WriteAll(path, html);
+        std::ofstream(path, std::ios::binary) << html;
         return path.wstring();
     }
     // Awaits the title of a page named `name`, the status bar hidden and no status text shown.
@@ -186,18 +171,12 @@ private:
 struct E2E : ::testing::Test, Sandbox {};
 
 // Runs a command of the menu bar with the keys a user presses: the bar is
-// attached first when the window has none (the address dialog's Escape
-// attaches it and changes nothing else), then the keys walk from the bar's
-// first entry to the item.
+// attached first when the window has none (the system menu's "show all"),
+// then the keys walk from the bar's first entry to the item.
 void MenuCommand(HWND main, int id) {
     if (!GetMenu(main)) {
-        PostMessageA(main, WM_SYSCOMMAND, 16, 0);
-        HWND dialog = WaitBox(main, L"URL\u5165\u529b");
-        ASSERT_TRUE(dialog);
-        PostMessageA(GetDlgItem(dialog, 1), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageA(main, WM_SYSCOMMAND, 32, 0);
         ASSERT_TRUE(WaitUntil([&] { return GetMenu(main) != nullptr; }));
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(5, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 5)));
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog) && IsWindowEnabled(main); }));
     }
     const WORD R = VK_RIGHT, D = VK_DOWN;
     const std::map<int, std::vector<WORD>> keys = {
@@ -255,16 +234,26 @@ TEST_F(E2E, OpensBareThenTheAddressDialogShowsTheAnchorTakesEscapeAndGo) {
     EXPECT_TRUE(WaitUntil([&] { return TextOf(GetDlgItem(main, 1002)) == typed; })) << "and shows it";
 }
 
-TEST_F(E2E, PlacementIsSavedOnCloseAndRestoredButNotOnExit) {
+// The reset asks first. A close request meanwhile ends its box as cancelled,
+// the log kept, then saves the placement and closes; OK moves the log to a
+// numbered file. The menu's exit ends the program without saving.
+TEST_F(E2E, ACloseSavesThePlacementEvenDuringTheResetAndTheNextStartRestoresIt) {
+    Page(L"WindowTitleHis.htm", "old line\r\n");
     ASSERT_TRUE(Open()) << "no main window appeared";
+    // The start page is logged first.
+    const std::string home = LinkLine(L"about:home", L"about:home"), old = "old line\r\n" + home;
+    ASSERT_TRUE(WaitUntil([&] { return History() == old; })) << History();
     // Larger than the template: a smaller rectangle gives way to the template's size.
     SetWindowPos(main, nullptr, 60, 70, 640, 560, SWP_NOZORDER | SWP_NOACTIVATE);
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof placement;
     RECT& normal = placement.rcNormalPosition;
     ASSERT_TRUE(WaitUntil([&] { return GetWindowPlacement(main, &placement) && normal.left == 60; }));
+    MenuCommand(main, 32778);
+    ASSERT_TRUE(WaitBox(main, kProductWord)) << "the confirmation box";
     PostMessageA(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitExit(app)) << "a close request ends the program";
+    EXPECT_EQ(History(), old);
     std::string win = Setting("win");
     RECT saved = {};
     ASSERT_EQ(std::sscanf(win.c_str(), "%*i:%*i:%*i:%*i:%*i:%*i:%li:%li:%li:%li", &saved.left, &saved.top,
@@ -274,9 +263,14 @@ TEST_F(E2E, PlacementIsSavedOnCloseAndRestoredButNotOnExit) {
     ASSERT_TRUE(Open());
     RECT now = {};
     EXPECT_TRUE(WaitUntil([&] { return GetWindowRect(main, &now) && now == saved; })) << "applied at start";
-    // The menu's exit (command 2) ends the program without saving.
+    ASSERT_TRUE(WaitUntil([&] { return History() == old + home; })) << History();
+    MenuCommand(main, 32778);
+    HWND question = WaitBox(main, kProductWord);
+    ASSERT_TRUE(question) << "the confirmation box";
+    PostMessageA(question, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ReadAll(At("WindowTitleHis000001.htm")) == old + home; }));
     SetWindowPos(main, nullptr, 10, 20, 300, 300, SWP_NOZORDER | SWP_NOACTIVATE);
-    WaitUntil([&] { return GetWindowRect(main, &now) && now.left == 10; });
+    ASSERT_TRUE(WaitUntil([&] { return GetWindowRect(main, &now) && now.left == 10; }));
     MenuCommand(main, 2);
     ASSERT_TRUE(WaitExit(app));
     EXPECT_EQ(Setting("win"), win);
@@ -311,91 +305,22 @@ TEST_F(E2E, ALaterStartHandsItsArgumentToTheRunningWindow) {
     EXPECT_TRUE(Running(app));
 }
 
-// A stray browser window of another program; one titled "Stuck ..."
-// refuses close requests, as a hung window would.
-LRESULT CALLBACK StrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    wchar_t title[6] = {};
-    GetWindowTextW(window, title, 6);
-    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE && !wcscmp(title, L"Stuck")) return 0;
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND OpenStray(const wchar_t* title) {
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = StrayProc;
-    windowClass.lpszClassName = L"PoremisuTestStrayWindow";
-    RegisterClassW(&windowClass);  // refused, harmlessly, once it is registered
-    return CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 320,
-                           200, nullptr, nullptr, nullptr, nullptr);
-}
-
-TEST_F(E2E, TheSweepLogsAndClosesStrayBrowserWindows) {
-    ASSERT_TRUE(Open()) << "no main window appeared";
-    HWND stray = OpenStray(L"Test Page - Internet Explorer"), stuck = OpenStray(L"Stuck - Internet Explorer");
-    // A window destroyed by its close request ends a sweep, so the stuck one
-    // may wait for the next: sweep until both have been logged.
-    const std::string closedLine = "(IE)\tTest Page - Internet Explorer\r\n";
-    const std::string stuckLine = "(IE)\tStuck - Internet Explorer\r\n";
-    auto done = [&] { return !IsWindow(stray) && History().find(stuckLine) != std::string::npos; };
-    for (int sweep = 0; sweep < 3 && !done(); ++sweep) {
-        MenuCommand(main, 32777);
-        WaitUntil(done, 3000);
-    }
-    EXPECT_FALSE(IsWindow(stray)) << "the stray window was closed";
-    EXPECT_NE(History().find(closedLine), std::string::npos) << History();
-    EXPECT_NE(History().find(stuckLine), std::string::npos) << "a window that refuses is logged too";
-    EXPECT_TRUE(IsWindow(stuck) && Running(app));
-    DestroyWindow(stuck);  // later tests' sweeps would find it
-}
-
-// The reset asks first: OK moves the log to a numbered file, and a close
-// request meanwhile ends the box as cancelled (changing nothing), then saves
-// and closes. Cancel itself is the core's to decide.
-TEST(E2EHistory, ResetAsksThenRotatesTheLog) {
-    for (bool ok : {true, false}) {
-        SCOPED_TRACE(ok ? "OK" : "close request");
-        Sandbox box;
-        WriteAll(box.At("WindowTitleHis.htm"), "old line\r\n");
-        ASSERT_TRUE(box.Open());
-        // The start page is logged first.
-        const std::string old = "old line\r\n" + LinkLine(L"about:home", L"about:home");
-        ASSERT_TRUE(WaitUntil([&] { return box.History() == old; })) << box.History();
-        MenuCommand(box.main, 32778);
-        HWND question = WaitBox(box.main, kProductWord);
-        ASSERT_TRUE(question) << "the confirmation box";
-        PostMessageA(ok ? question : box.main, ok ? WM_COMMAND : WM_CLOSE, ok ? IDOK : 0, 0);
-        const std::string rotated = box.At("WindowTitleHis000001.htm");
-        // Moved once the box has given its answer; then the window is closed.
-        if (ok) {
-            EXPECT_TRUE(WaitUntil([&] { return ReadAll(rotated) == old; })) << ReadAll(rotated);
-            PostMessageA(box.main, WM_CLOSE, 0, 0);
-        }
-        EXPECT_TRUE(WaitExit(box.app));
-        EXPECT_FALSE(box.Setting("win").empty()) << "the placement was saved";
-        EXPECT_EQ(box.History() == old, !ok) << box.History();
-        EXPECT_EQ(std::filesystem::exists(rotated), ok);
-    }
-}
-
-// The stand-in control beside this test, registered for the current user
-// under the system control's class id for the length of the run.
+// The stand-in control beside this test takes the system control's class id
+// for the length of the run: for the current user and, since Wine's COM reads
+// the machine's classes only, there too, the machine's registration coming
+// back after the run.
 class StandInControl : public ::testing::Environment {
 public:
     void SetUp() override {
+        char saved[MAX_PATH] = {};
+        DWORD size = sizeof saved - 1;
+        RegGetValueA(HKEY_LOCAL_MACHINE, kServerKey, nullptr, RRF_RT_REG_SZ, nullptr, saved, &size);
+        // A run ended before it could restore left the stand-in there: Wine's own server is this.
+        m_saved = std::string(saved).find("stand_in_browser") == std::string::npos
+                      ? saved : "C:\\windows\\system32\\ieframe.dll";
         const std::string dll = ModuleDir() + "stand_in_browser.dll";
         SetServer(HKEY_CURRENT_USER, dll);
-        // Wine's COM reads the machine's classes only: there the system's
-        // registration gives way for the run, and comes back after it.
-        if (!Answers()) {
-            char saved[MAX_PATH] = {};
-            DWORD size = sizeof saved - 1;
-            RegGetValueA(HKEY_LOCAL_MACHINE, kServerKey, nullptr, RRF_RT_REG_SZ, nullptr, saved, &size);
-            // A run ended before it could restore left the stand-in there: Wine's own server is this.
-            m_saved = std::string(saved).find("stand_in_browser") == std::string::npos
-                          ? saved : "C:\\windows\\system32\\ieframe.dll";
-            SetServer(HKEY_LOCAL_MACHINE, dll);
-        }
-        ASSERT_TRUE(Answers()) << "the stand-in control is not the one a program gets";
+        SetServer(HKEY_LOCAL_MACHINE, dll);
     }
     void TearDown() override {
         RegDeleteTreeA(HKEY_CURRENT_USER, kControlKey);
@@ -406,17 +331,6 @@ private:
     static void SetServer(HKEY root, const std::string& server) {
         RegSetKeyValueA(root, kServerKey, nullptr, REG_SZ, server.c_str(), static_cast<DWORD>(server.size() + 1));
         RegSetKeyValueA(root, kServerKey, "ThreadingModel", REG_SZ, "Apartment", sizeof "Apartment");
-    }
-    // Whether creating the control by its class id loads the stand-in.
-    static bool Answers() {
-        CoInitialize(nullptr);
-        IUnknown* control = nullptr;
-        const CLSID id = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
-        CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&control));
-        bool ours = control && GetModuleHandleA("stand_in_browser.dll");
-        if (control) control->Release();
-        CoUninitialize();
-        return ours;
     }
     std::string m_saved;  // the machine's registration, while the stand-in stands in its place
 };
@@ -468,8 +382,9 @@ TEST_F(E2E, APopUpLoadsTheLastLinkAndItsDownloadSweepsTheStrayWindow) {
     EXPECT_FALSE(FindWindowW(nullptr, L"http://popup.invalid/ad - Internet Explorer")) << "the stray window was closed";
 }
 
-// The program's other calls reach the control by their dispatch ids.
-TEST_F(E2E, TheOtherCallsReachTheControl) {
+// The program's other calls reach the control by their dispatch ids; the
+// menu's sweep closes a stray browser window of another program.
+TEST_F(E2E, TheOtherCallsReachTheControlAndTheMenuSweepsStrayWindows) {
     ASSERT_TRUE(Open());
     ASSERT_TRUE(WaitTitle(L"about:home"));
     MenuCommand(main, 32779);  // "path": the control's Path in a box
@@ -478,6 +393,10 @@ TEST_F(E2E, TheOtherCallsReachTheControl) {
     EXPECT_TRUE(FindWindowExW(path, nullptr, nullptr, Wide(ModuleDir()).c_str())) << "the stand-in's folder";
     PostMessageA(path, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(path); }));
+    HWND stray = CreateWindowExW(0, L"Static", L"Stray - Internet Explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+                                 40, 320, 200, nullptr, nullptr, nullptr, nullptr);
+    MenuCommand(main, 32777);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(stray); })) << "the sweep closes it";
     // Then "<", ">", "?" and "x", each once the one before has reached the control.
     const std::pair<int, const char*> calls[] = {{0, "StatusBar\ttrue\n"}, {0, "Resizable\ttrue\n"}, {3, "GoBack\t"},
                                                  {4, "GoForward\t"}, {7, "GoSearch\t"}, {6, "Quit\t"}};

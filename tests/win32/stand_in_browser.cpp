@@ -60,8 +60,6 @@ enum : DISPID {
 const UINT kStepMessage = WM_APP + 1;
 HMODULE g_module = nullptr;
 
-std::string Utf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
-
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
     return StrCmpNIW(text.c_str(), prefix, lstrlenW(prefix)) == 0;
 }
@@ -89,9 +87,7 @@ std::wstring Marker(const std::wstring& html, const std::wstring& name) {
 
 Page Load(const std::wstring& address) {
     Page page;
-    bool local = StartsWith(address, L"file:") || (address.size() > 2 && address[1] == L':') ||
-                 StartsWith(address, L"\\\\");
-    if (!local) {
+    if (!StartsWith(address, L"file:") && (address.size() < 3 || address[1] != L':')) {
         page.url = page.name = address;
         return page;
     }
@@ -141,13 +137,11 @@ public:
     Control() {
         m_stepper = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
         SetWindowLongPtrW(m_stepper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        m_staticProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(m_stepper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::StepProc)));
+        SetWindowLongPtrW(m_stepper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::StepProc));
         m_trace = ModuleDirectory(nullptr) + L"browser-events.txt";
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
         IDispatch* automation = this;
         const std::pair<const IID*, void*> answers[] = {
             {&IID_IUnknown, automation}, {&IID_IDispatch, automation}, {&IID_IWebBrowser2, automation},
@@ -174,17 +168,13 @@ public:
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                        UINT* argError) override;
+                        UINT*) override;
 
     // IOleObject: what in-place hosting needs.
-    STDMETHODIMP SetClientSite(IOleClientSite* site) override {
-        if (m_clientSite) m_clientSite->Release();
-        if ((m_clientSite = site)) site->AddRef();
-        return S_OK;
-    }
+    STDMETHODIMP SetClientSite(IOleClientSite*) override { return S_OK; }
     STDMETHODIMP GetClientSite(IOleClientSite**) override { return E_NOTIMPL; }
     STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP Close(DWORD) override { return InPlaceDeactivate(); }
+    STDMETHODIMP Close(DWORD) override { return S_OK; }
     STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
     STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
@@ -205,13 +195,8 @@ public:
     // IOleWindow, IOleInPlaceObject
     STDMETHODIMP GetWindow(HWND* window) override { return (*window = m_window) ? S_OK : E_FAIL; }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP InPlaceDeactivate() override {
-        if (m_window) DestroyWindow(m_window);
-        m_window = nullptr;
-        if (m_inPlaceSite) m_inPlaceSite->OnInPlaceDeactivate(), m_inPlaceSite->Release();
-        m_inPlaceSite = nullptr;
-        return S_OK;
-    }
+    // Its window goes with the control, its host's window with the host.
+    STDMETHODIMP InPlaceDeactivate() override { return S_OK; }
     STDMETHODIMP UIDeactivate() override { return S_OK; }
     STDMETHODIMP SetObjectRects(LPCRECT position, LPCRECT) override {
         m_rect = *position;
@@ -228,36 +213,22 @@ public:
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP GetConnectionInterface(IID* iid) override {
-        *iid = DIID_DWebBrowserEvents2;
-        return S_OK;
-    }
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override {
-        *container = this;
-        AddRef();
-        return S_OK;
-    }
+    STDMETHODIMP GetConnectionInterface(IID*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer**) override { return E_NOTIMPL; }
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
         IDispatch* events = nullptr;
-        if (FAILED(sink->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&events))) &&
-            FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&events)))) {
-            return CONNECT_E_CANNOTCONNECT;
-        }
-        m_sinks.emplace_back(*cookie = m_nextCookie++, events);
+        if (FAILED(sink->QueryInterface(IID_PPV_ARGS(&events)))) return CONNECT_E_CANNOTCONNECT;
+        m_sinks.push_back(events);
+        *cookie = static_cast<DWORD>(m_sinks.size());
         return S_OK;
     }
-    STDMETHODIMP Unadvise(DWORD cookie) override {
-        auto sink = std::find_if(m_sinks.begin(), m_sinks.end(), [&](const auto& s) { return s.first == cookie; });
-        if (sink == m_sinks.end()) return CONNECT_E_NOCONNECTION;
-        sink->second->Release();
-        m_sinks.erase(sink);
-        return S_OK;
-    }
+    // The sinks stay to the end: one the host gave up hears nothing more of it.
+    STDMETHODIMP Unadvise(DWORD) override { return S_OK; }
     STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
     static LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* control = reinterpret_cast<Control*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (message != kStepMessage) return CallWindowProcW(control->m_staticProc, window, message, wParam, lParam);
+        if (message != kStepMessage) return DefWindowProcW(window, message, wParam, lParam);
         control->AddRef();
         control->Step(static_cast<unsigned>(wParam));
         control->Release();
@@ -266,11 +237,10 @@ public:
 
 private:
     ~Control() {
-        for (auto& sink : m_sinks) sink.second->Release();
+        for (IDispatch* sink : m_sinks) sink->Release();
         if (m_stepper) DestroyWindow(m_stepper);
         if (m_window) DestroyWindow(m_window);
         if (m_inPlaceSite) m_inPlaceSite->Release();
-        if (m_clientSite) m_clientSite->Release();
     }
 
     LONG Width() const { return m_rect.right - m_rect.left; }
@@ -291,7 +261,7 @@ private:
         VariantClear(&value);
     }
     void Trace(const wchar_t* name, const std::wstring& argument) {
-        std::string line = Utf8(name) + "\t" + Utf8(argument) + "\n";
+        std::string line = Narrow(name, CP_UTF8) + "\t" + Narrow(argument, CP_UTF8) + "\n";
         if (FILE* file = _wfopen(m_trace.c_str(), L"ab")) {
             fwrite(line.data(), 1, line.size(), file);
             fclose(file);
@@ -299,13 +269,10 @@ private:
     }
 
     LONG m_refs = 1;
-    IOleClientSite* m_clientSite = nullptr;
     IOleInPlaceSite* m_inPlaceSite = nullptr;
-    std::vector<std::pair<DWORD, IDispatch*>> m_sinks;
-    DWORD m_nextCookie = 1;
+    std::vector<IDispatch*> m_sinks;
     HWND m_window = nullptr;   // the page's window, a child of the host's
     HWND m_stepper = nullptr;  // a message-only window for the later steps
-    WNDPROC m_staticProc = nullptr;  // its procedure before the steps took it over
     RECT m_rect = {};
 
     std::wstring m_locationURL, m_locationName;
@@ -317,7 +284,6 @@ private:
 STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) {
     if (verb != OLEIVERB_INPLACEACTIVATE && verb != OLEIVERB_SHOW && verb != OLEIVERB_UIACTIVATE) return E_NOTIMPL;
     if (m_window) return S_OK;
-    if (!site) site = m_clientSite;
     if (!site || FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&m_inPlaceSite)))) {
         m_inPlaceSite = nullptr;
         return E_UNEXPECTED;
@@ -343,15 +309,11 @@ STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND 
 // Raises one event on every sink, the arguments in DISPPARAMS order (last first).
 void Control::Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, const std::wstring& traced) {
     Trace(name, traced);
-    auto sinks = m_sinks;
-    for (auto& sink : sinks) sink.second->AddRef();
-    AddRef();
     DISPPARAMS params = {args.empty() ? nullptr : args.data(), nullptr, static_cast<UINT>(args.size()), 0};
-    for (auto& sink : sinks) {
-        sink.second->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-        sink.second->Release();
+    // A handler may connect another sink meanwhile: it hears the next event.
+    for (IDispatch* sink : std::vector<IDispatch*>(m_sinks)) {
+        sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
     }
-    Release();
 }
 
 HRESULT Control::Navigate(const std::wstring& address) {
@@ -361,8 +323,6 @@ HRESULT Control::Navigate(const std::wstring& address) {
     m_steps.clear();
     const unsigned generation = ++m_generation;
     FireAt(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2", address);
-    // Its handler started another navigation.
-    if (generation != m_generation) return S_OK;
     const Page page = Load(address);
     auto add = [this](std::function<void()> step) { m_steps.push_back(std::move(step)); };
     add([this] { Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L""); });
@@ -406,7 +366,7 @@ void Control::Step(unsigned generation) {
 }
 
 STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                             UINT* argError) {
+                             UINT*) {
     // Each member by its dispatch id: its name in the trace, the one way it is called, and its argument's type.
     const WORD method = DISPATCH_METHOD, get = DISPATCH_PROPERTYGET, put = DISPATCH_PROPERTYPUT;
     static const std::map<DISPID, std::tuple<const wchar_t*, WORD, VARTYPE>> members = {
@@ -418,7 +378,6 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
         {kResizable, {L"Resizable", put, VT_BOOL}}, {kLocationName, {L"LocationName", get, VT_EMPTY}},
         {kLocationURL, {L"LocationURL", get, VT_EMPTY}}, {kPath, {L"Path", get, VT_EMPTY}},
     };
-    if (!params) return E_INVALIDARG;
     auto member = members.find(id);
     if (member == members.end() || !(flags & std::get<1>(member->second))) return DISP_E_MEMBERNOTFOUND;
     const auto [name, kind, type] = member->second;
@@ -437,10 +396,7 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     if (type != VT_EMPTY) {
         VARIANT* from = &params->rgvarg[params->cArgs - 1];
         if (from->vt == (VT_BYREF | VT_VARIANT)) from = from->pvarVal;
-        if (!from || FAILED(VariantChangeType(&value, from, 0, type))) {
-            if (argError) *argError = 0;
-            return DISP_E_TYPEMISMATCH;
-        }
+        if (!from || FAILED(VariantChangeType(&value, from, 0, type))) return DISP_E_TYPEMISMATCH;
     }
     if (kind == get) {
         const std::wstring text = id == kPath ? ModuleDirectory(g_module) : id == kLocationURL ? m_locationURL
@@ -500,7 +456,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    if (!out) return E_POINTER;
     *out = nullptr;
     if (clsid != kClsidWebBrowser) return CLASS_E_CLASSNOTAVAILABLE;
     return g_factory.QueryInterface(iid, out);
