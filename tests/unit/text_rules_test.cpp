@@ -164,6 +164,7 @@ TEST(FolderPathFromFileUrl, DecodesEscapesAndDropsQueryAndFragment) {
         {"file:///tmp/x/?q=1#f", "/tmp/x/"},
         {"file:///tmp/%zz%4", "/tmp/%zz%4"},  // not escapes: kept as written
         {"file:///tmp/%39%61%46%2f", "/tmp/9aF/"},
+        {"file:///tmp/a%00b", std::nullopt},  // would name another folder
         {"file://host/share", std::nullopt},
     };
     for (const auto& [url, expected] : cases) EXPECT_EQ(FolderPathFromFileUrl(url), expected) << url;
