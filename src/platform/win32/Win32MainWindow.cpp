@@ -136,6 +136,13 @@ void Win32MainWindow::RunMessageLoop() {
             m_browser.PreTranslateMessage(message)) {
             continue;
         }
+        // Enter typed in the address bar goes to its text. Caught before the dialog rules, which would
+        // make it the window's OK: its default id is the status bar's, so nothing tells the two apart later.
+        if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN && m_addressBar &&
+            message.hwnd == m_addressBar) {
+            m_window->OnAddressBarActivate();
+            continue;
+        }
         if (IsDialogMessageA(m_hwnd, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
@@ -201,12 +208,6 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // Leaving the address bar navigates to its text; its other
             // notifications do nothing.
             if (HIWORD(wParam) == EN_KILLFOCUS && !m_ended) m_window->OnAddressBarFocusOut();
-            return TRUE;
-        }
-        // Enter typed in the address bar arrives as the dialog's OK id: it
-        // navigates to the bar's text instead of ending the program.
-        if (LOWORD(wParam) == IDOK && lParam == 0 && m_addressBar && GetFocus() == m_addressBar) {
-            m_window->OnAddressBarActivate();
             return TRUE;
         }
         m_window->OnCommand(LOWORD(wParam));
