@@ -140,7 +140,10 @@ void Win32MainWindow::RunMessageLoop() {
         // make it the window's OK: its default id is the status bar's, so nothing tells the two apart later.
         if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN && m_addressBar &&
             message.hwnd == m_addressBar) {
-            m_window->OnAddressBarActivate();
+            try {
+                m_window->OnAddressBarActivate();
+            } catch (...) {  // as in the window's handlers: the window stays
+            }
             continue;
         }
         if (IsDialogMessageA(m_hwnd, &message)) continue;
