@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -86,6 +87,9 @@ struct Rig {
     FakeHost host{log};
     FakeBrowser browser{log};
     MainWindow window{state, texts, host, browser, services, &host};
+
+    // How many times the call is in the log.
+    std::ptrdiff_t Calls(const std::string& call) const { return std::count(log.begin(), log.end(), call); }
 };
 
 }  // namespace poremisu::test

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -67,7 +66,7 @@ TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlace
         EXPECT_EQ(rig.host.appliedPlacements, applied) << c.win;
         EXPECT_EQ(rig.host.systemMenuItems, menu);
         for (std::string step : {"SetIcon", "Resizable(1)", "StatusBar(1)", "StartTimer(3000)", "CreateStatusBar"}) {
-            EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), step), 1) << step;
+            EXPECT_EQ(rig.Calls(step), 1) << step;
         }
     }
 }
@@ -107,7 +106,7 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
     }
     for (const char* call : {"GoBack", "GoForward", "GoSearch", "Quit", "Refresh", "DestroyMenu", "AttachBrowserMenu",
                              "Show", "RunUrlInputDialog", "EndBoxes", "EndWindow", "Relayout"}) {
-        snapshot[call] = std::to_string(std::count(rig.log.begin(), rig.log.end(), call));
+        snapshot[call] = std::to_string(rig.Calls(call));
     }
     for (auto& [key, value] : snapshot) {
         std::replace(value.begin(), value.end(), '\\', '/');  // one separator on every platform
@@ -291,10 +290,10 @@ TEST(IdleWatchdog, MinimisesAtTick56AndClosesAt61TicksAfterTheMinimisation) {
         for (int tick = 0; tick < 40; ++tick) rig.window.OnTimer();
         c.reset(rig);
         int ticks = 0;
-        for (; std::count(rig.log.begin(), rig.log.end(), "SendClose") == 0 && ticks < 1000; ++ticks) rig.window.OnTimer();
+        for (; rig.Calls("SendClose") == 0 && ticks < 1000; ++ticks) rig.window.OnTimer();
         EXPECT_EQ(ticks, c.ticksToClose) << c.name;
         // Minimised, then re-shown at idle ticks 56 to 61.
-        EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "Show"), 7) << c.name;
+        EXPECT_EQ(rig.Calls("Show"), 7) << c.name;
     }
 }
 
