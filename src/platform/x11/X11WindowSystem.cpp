@@ -123,7 +123,7 @@ Property ReadProperty(Display* display, Window window, Atom property, Atom type,
 struct X11WindowSystem::Connection {
     Display* display = nullptr;
     Window root = 0;
-    std::uint32_t counter = 0;
+    std::uint32_t lastToken = 0;  // of this process's last hand-off
 
     Atom clientListStacking = None;
     Atom supportingWmCheck = None;
@@ -399,11 +399,15 @@ bool X11WindowSystem::SendHandOff(WindowId window, std::chrono::milliseconds tim
     XWindowAttributes attributes;
     if (!m_x->Alive(window, attributes)) return false;
 
-    // Below 2^31, so that the value reads the same as a signed long on
-    // every side; never zero, which no answer should match.
-    std::uint32_t token = ((static_cast<std::uint32_t>(::getpid()) << 8) ^ ++m_x->counter ^
-                           static_cast<std::uint32_t>(std::time(nullptr))) &
-                          0x7FFFFFFFu;
+    // The first token comes from the process id and the clock, so that a reused id does not repeat
+    // an earlier process's tokens; later ones count up from it, so that no two of this process's
+    // hand-offs take each other's answers. Below 2^31, so that the value reads the same as a signed
+    // long on every side; never zero, which no answer should match.
+    if (m_x->lastToken == 0) {
+        m_x->lastToken = (static_cast<std::uint32_t>(::getpid()) << 8) ^
+                         static_cast<std::uint32_t>(std::time(nullptr));
+    }
+    std::uint32_t token = ++m_x->lastToken & 0x7FFFFFFFu;
     if (token == 0) token = 1;
 
     XDeleteProperty(display, window, m_x->ack);
