@@ -6,14 +6,12 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <poll.h>
 
 #include <algorithm>
-#include <atomic>
 #include <type_traits>
 
 #include "app/Text.h"
+#include "e2e/PrivateX.h"
 #include "platform/posix/PosixProcessServices.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "posix_test_support.h"
@@ -67,16 +65,6 @@ TEST(ProcessServices, LocksLastAsLongAsTheirHolderAndAreWaitedForWithinTheBound)
     EXPECT_EQ(PosixProcessServices::LockPath("..", ".lock"), runtime / ("_.." + suffix));
 }
 
-// In a child: the program in place of the child, its output discarded.
-int Exec(std::vector<const char*> argv) {
-    int null = ::open("/dev/null", O_RDWR);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    argv.push_back(nullptr);
-    ::execvp(argv[0], const_cast<char* const*>(argv.data()));
-    return 127;
-}
-
 struct WindowShape {
     std::string net{};                    // _NET_WM_NAME in UTF-8, set when not empty
     std::optional<std::string> legacy{};  // WM_NAME in Latin-1
@@ -115,96 +103,25 @@ std::ptrdiff_t Position(const std::vector<WindowId>& windows, Window window) {
     return found == windows.end() ? -1 : found - windows.begin();
 }
 
-// A private X server, and optionally a window manager on it.
-struct XServer {
-    explicit XServer(bool withWindowManager) {
-        int fds[2];
-        if (::pipe(fds) != 0) return;
-        std::string fd = std::to_string(fds[1]);
-        xvfb.emplace([&] {
-            return Exec({"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                         "-noreset"});
-        });
-        ::close(fds[1]);
-        pollfd ready{fds[0], POLLIN, 0};
-        char number[16] = {};
-        if (::poll(&ready, 1, 15000) == 1 && ::read(fds[0], number, sizeof number - 1) > 0) {
-            name = ":" + std::to_string(std::atoi(number));
-        }
-        ::close(fds[0]);
-        if (name.empty() || !withWindowManager) return;
-        wm.emplace([&] {
-            ::setenv("DISPLAY", name.c_str(), 1);
-            return Exec({"openbox", "--sm-disable"});
-        });
-        // Ready once it manages a window.
-        Display* display = XOpenDisplay(name.c_str());
-        X11WindowSystem windows(kUtf8, name);
-        Window probe = display ? MakeWindow(display, {}) : 0;
-        if (!Eventually([&] { return Position(windows.TopLevelWindows(), probe) >= 0; }, 15s)) name.clear();
-        if (display) XCloseDisplay(display);
-    }
-    std::optional<testing::Child> xvfb, wm;  // the manager ends first
-    std::string name;
-};
-
-// A window of another client that handles the hand-off and the close
-// request on a thread of its own, as a running instance or a browser would.
-struct Receiver {
-    Receiver(const std::string& name, const WindowShape& shape)
-        : display(XOpenDisplay(name.c_str())), id(MakeWindow(display, shape)), thread([this] { Run(); }) {}
-    ~Receiver() {
-        stop = true;
-        thread.join();
-        XCloseDisplay(display);
-    }
-    void Run() {
-        Atom command = Intern(display, kHandOffMessageType), ack = Intern(display, kHandOffAckProperty);
-        Atom protocols = Intern(display, "WM_PROTOCOLS"), deleteWindow = Intern(display, "WM_DELETE_WINDOW");
-        for (XEvent event; !stop;) {
-            pollfd ready{ConnectionNumber(display), POLLIN, 0};
-            ::poll(&ready, 1, 20);
-            while (XPending(display) > 0) {
-                XNextEvent(display, &event);
-                const XClientMessageEvent& message = event.xclient;
-                if (event.type != ClientMessage) continue;
-                if (message.message_type == command && message.data.l[0] == kHandOffCommand) {
-                    long value = token = message.data.l[1];
-                    ++commands;
-                    XChangeProperty(display, id, ack, XA_CARDINAL, 32, PropModeReplace,
-                                    reinterpret_cast<unsigned char*>(&value), 1);
-                } else if (message.message_type == protocols && Atom(message.data.l[0]) == deleteWindow) {
-                    XDestroyWindow(display, id);
-                }
-                XFlush(display);
-            }
-        }
-    }
-
-    Display* display;
-    Window id;
-    std::atomic<bool> stop{false};
-    std::atomic<int> commands{0};
-    std::atomic<long> token{0};
-    std::thread thread;  // last, so that it starts with every other member in place
-};
-
 // Every case runs on a bare server and again under a window manager.
 template <typename Managed>
 class X11 : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         XInitThreads();
-        s_server = std::make_unique<XServer>(Managed::value);
+        s_folder = std::make_unique<test::TempDir>();
+        auto manager = Managed::value ? e2e::WindowManager::Openbox : e2e::WindowManager::Off;
+        s_server = std::make_unique<e2e::XServer>(s_folder->Path(), std::vector<std::string>{}, manager);
     }
     static void TearDownTestSuite() {
         s_server.reset();
+        s_folder.reset();
     }
     void SetUp() override {
-        if (s_server->name.empty()) GTEST_SKIP() << "no X server could be started";
-        m_driver = XOpenDisplay(s_server->name.c_str());
+        if (s_server->Name().empty()) GTEST_SKIP() << "no X server could be started";
+        m_driver = XOpenDisplay(s_server->Name().c_str());
         ASSERT_NE(m_driver, nullptr);
-        m_windows = std::make_unique<X11WindowSystem>(kUtf8, s_server->name);
+        m_windows = std::make_unique<X11WindowSystem>(kUtf8, s_server->Name());
     }
     void TearDown() override {
         m_windows.reset();
@@ -221,20 +138,17 @@ protected:
     // Brings the window forward, through the manager as a pager would. A
     // manager may still be placing a new window: the request is repeated.
     bool BringToTop(Window window) {
-        XEvent event{};
-        Atom active = Intern(m_driver, "_NET_ACTIVE_WINDOW");
-        event.xclient = {ClientMessage, 0, False, m_driver, window, active, 32, {}};
-        event.xclient.data.l[0] = 2;
         Window root = DefaultRootWindow(m_driver);
         return Eventually([&] {
-            Managed::value ? XSendEvent(m_driver, root, False, SubstructureRedirectMask, &event)
-                           : XRaiseWindow(m_driver, window);
+            if (Managed::value) e2e::SendClientMessage(m_driver, window, "_NET_ACTIVE_WINDOW", {2}, root);
+            if (!Managed::value) XRaiseWindow(m_driver, window);
             XSync(m_driver, False);
             return Position(m_windows->TopLevelWindows(), window) == 0;
         });
     }
 
-    static inline std::unique_ptr<XServer> s_server;
+    static inline std::unique_ptr<test::TempDir> s_folder;
+    static inline std::unique_ptr<e2e::XServer> s_server;
     Display* m_driver = nullptr;
     std::unique_ptr<X11WindowSystem> m_windows;
 };
@@ -286,26 +200,26 @@ TYPED_TEST(X11, TitlesInTheCodePageAndTheProgramsClass) {
 // and holds shown windows only; a hand-off brings its window back to the top.
 TYPED_TEST(X11, CloseRequestsAndHandOffsWaitForAnAnswerWithinTheBound) {
     auto& windows = *this->m_windows;
-    Receiver answers(this->s_server->name, {.net = "ぽれみす - Internet Explorer", .takesDelete = true});
+    e2e::StrayWindow answers(this->s_server->Name(), "ぽれみす - Internet Explorer", e2e::OnCloseRequest::Close);
     Window silent = this->Make({.net = "ぽれみす - Internet Explorer", .takesDelete = true});
     Window hidden = this->Make({.net = "hidden", .mapped = false});
-    for (Window top : {silent, answers.id, silent}) {
+    for (Window top : {silent, answers.Id(), silent}) {
         // The manager may take a moment more to list the other window below.
         ASSERT_TRUE(this->BringToTop(top));
         EXPECT_TRUE(Eventually([&] {
             auto now = windows.TopLevelWindows();
-            return Position(now, top == silent ? answers.id : silent) > 0 && Position(now, hidden) == -1;
+            return Position(now, top == silent ? answers.Id() : silent) > 0 && Position(now, hidden) == -1;
         }));
     }
-    EXPECT_TRUE(windows.SendHandOff(answers.id, 5s));
-    EXPECT_EQ(answers.commands, 1);
-    EXPECT_TRUE(Eventually([&] { return Position(windows.TopLevelWindows(), answers.id) == 0; }));
+    EXPECT_TRUE(windows.SendHandOff(answers.Id(), 5s));
+    EXPECT_EQ(answers.HandOffs(), 1);
+    EXPECT_TRUE(Eventually([&] { return Position(windows.TopLevelWindows(), answers.Id()) == 0; }));
     // Each hand-off has a token of its own, so an old answer never counts.
-    long first = answers.token;
-    EXPECT_TRUE(windows.SendHandOff(answers.id, 5s));
-    EXPECT_NE(answers.token, first);
-    EXPECT_LT(Timed([&] { windows.RequestClose(answers.id, 5s); }), 3s);
-    EXPECT_FALSE(windows.Exists(answers.id));
+    long first = answers.LastToken();
+    EXPECT_TRUE(windows.SendHandOff(answers.Id(), 5s));
+    EXPECT_NE(answers.LastToken(), first);
+    EXPECT_LT(Timed([&] { windows.RequestClose(answers.Id(), 5s); }), 3s);
+    EXPECT_FALSE(windows.Exists(answers.Id()));
 
     for (auto waited : {Timed([&] { EXPECT_FALSE(windows.SendHandOff(silent, 600ms)); }),
                         Timed([&] { windows.RequestClose(silent, 600ms); })}) {
