@@ -19,6 +19,11 @@ namespace fs = std::filesystem;
 
 std::string BareTitle(const std::string& pageName) { return pageName + " - " + kProductWord + " > "; }
 
+std::string Page(const std::string& title, const std::string& body, const std::string& background) {
+    return "<!DOCTYPE html>\n<html style=\"background:" + background + "\"><head><meta charset=\"utf-8\">" +
+           "<title>" + title + "</title></head><body style=\"margin:0\">" + body + "</body></html>\n";
+}
+
 namespace {
 
 // Windows come and go while the tests look at them; a vanished window simply
@@ -214,9 +219,7 @@ void ProgramTest::HandOff(const std::string& address) {
 
 std::string ProgramTest::WritePage(const std::string& fileName, const std::string& title,
                                    const std::string& background) {
-    WriteFile(PagePath(fileName), "<!DOCTYPE html>\n<html style=\"background:" + background +
-                                      "\"><head><meta charset=\"utf-8\"><title>" + title +
-                                      "</title></head><body></body></html>\n");
+    WriteFile(PagePath(fileName), Page(title, "", background));
     return PageUrl(fileName);
 }
 

@@ -19,6 +19,9 @@ inline constexpr const char* kProductWord = "ぽれみす";  // in every title o
 
 // The title of a completed page while the status bar is hidden (the trailing blank included).
 std::string BareTitle(const std::string& pageName);
+// A page's markup, in UTF-8: its title, what its body holds, and its background.
+std::string Page(const std::string& title, const std::string& body = "",
+                 const std::string& background = "#ffffff");
 
 // A loopback address that takes connections and never answers, so that a page
 // loads until something replaces it; and one that refuses them.

@@ -25,17 +25,12 @@ std::vector<std::string> CrLfLines(const std::string& text, std::string* tail = 
     return lines;
 }
 
-std::string ScriptPage(const std::string& script) {
-    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><script>\n" + script +
-           "\n</script></head><body></body></html>\n";
-}
-
 // Loads itself again with the next number as its query, as fast as the engine goes: every load is
 // one completion titled "Load <n>" and one history line.
 std::string LoopPage() {
-    return ScriptPage("var n = Number(location.search.slice(1)) || 0; document.title = 'Load ' + n;\n"
-                      "window.onload = function () { setTimeout(function () {"
-                      " location.replace('?' + (n + 1)); }, 5); };");
+    return Page("", "<script>var n = Number(location.search.slice(1)) || 0; document.title = 'Load ' + n;\n"
+                    "window.onload = function () { setTimeout(function () {"
+                    " location.replace('?' + (n + 1)); }, 5); };</script>");
 }
 
 using HardeningTest = ProgramTest;
@@ -71,8 +66,8 @@ TEST_F(HardeningTest, KilledWhileLoggingItLosesCutsAndMixesNoLine) {
 // shows its page again, and still takes the next hand-off. The status text's bound, a link's among
 // them, is the title table's concern.
 TEST_F(HardeningTest, HugeTextsForeignCommandsAndAKilledPageProcessLeaveTheWindowFindableAndAnswering) {
-    WriteFile(PagePath("huge.htm"), ScriptPage("document.title = '\u3042'.repeat(" +
-                                               std::to_string(kTenMegabytes / 3) + ");"));
+    const std::string repeat = ".repeat(" + std::to_string(kTenMegabytes / 3) + ")";
+    WriteFile(PagePath("huge.htm"), Page("", "<script>document.title = '\u3042'" + repeat + ";</script>"));
     Process& program = Start({PageUrl("huge.htm")});
     XWindow window = WaitForWindow();
     ASSERT_NE(window, 0u) << Logs();

@@ -237,11 +237,6 @@ protected:
     PopupTest() : ProgramTest(GetParam().manager) {}
 };
 
-std::string Page(const std::string& title, const std::string& body) {
-    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + title +
-           "</title></head><body style=\"margin:0\">" + body + "</body></html>\n";
-}
-
 TEST_P(PopupTest, LoadsTheLastLinkAndClosesTheStrayWindowsAtTheNextDownloadStart) {
     const PopupCase& c = GetParam();
     SetEnvironment(std::string("LANG=") + c.lang);

@@ -75,27 +75,9 @@ struct WindowShape {
 
 Atom Intern(Display* display, const char* name) { return XInternAtom(display, name, False); }
 
-void SetText(Display* display, Window window, Atom property, Atom type, const std::string& text) {
-    XChangeProperty(display, window, property, type, 8, PropModeReplace,
+void SetText(Display* display, Window window, const char* property, Atom type, const std::string& text) {
+    XChangeProperty(display, window, Intern(display, property), type, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
-}
-
-Window MakeWindow(Display* display, const WindowShape& shape) {
-    Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 10, 10, 120, 80, 0, 0, 0);
-    if (!shape.net.empty()) {
-        SetText(display, window, Intern(display, "_NET_WM_NAME"), Intern(display, "UTF8_STRING"), shape.net);
-    }
-    if (shape.legacy) SetText(display, window, XA_WM_NAME, XA_STRING, *shape.legacy);
-    if (!shape.instance.empty()) {
-        XClassHint hint{const_cast<char*>(shape.instance.c_str()), const_cast<char*>(shape.klass.c_str())};
-        XSetClassHint(display, window, &hint);
-    }
-    if (!shape.copy.empty()) SetText(display, window, Intern(display, kInstanceProperty), XA_STRING, shape.copy);
-    Atom deleteWindow = Intern(display, "WM_DELETE_WINDOW");
-    if (shape.takesDelete) XSetWMProtocols(display, window, &deleteWindow, 1);
-    if (shape.mapped) XMapWindow(display, window);
-    XSync(display, False);
-    return window;
 }
 
 std::ptrdiff_t Position(const std::vector<WindowId>& windows, Window window) {
@@ -130,7 +112,18 @@ protected:
 
     // Under a window manager a new window counts once the manager lists it.
     Window Make(const WindowShape& shape) {
-        Window window = MakeWindow(m_driver, shape);
+        Window window = XCreateSimpleWindow(m_driver, DefaultRootWindow(m_driver), 10, 10, 120, 80, 0, 0, 0);
+        Atom utf8 = Intern(m_driver, "UTF8_STRING"), deleteWindow = Intern(m_driver, "WM_DELETE_WINDOW");
+        if (!shape.net.empty()) SetText(m_driver, window, "_NET_WM_NAME", utf8, shape.net);
+        if (shape.legacy) SetText(m_driver, window, "WM_NAME", XA_STRING, *shape.legacy);
+        if (!shape.instance.empty()) {
+            XClassHint hint{const_cast<char*>(shape.instance.c_str()), const_cast<char*>(shape.klass.c_str())};
+            XSetClassHint(m_driver, window, &hint);
+        }
+        if (!shape.copy.empty()) SetText(m_driver, window, kInstanceProperty, XA_STRING, shape.copy);
+        if (shape.takesDelete) XSetWMProtocols(m_driver, window, &deleteWindow, 1);
+        if (shape.mapped) XMapWindow(m_driver, window);
+        XSync(m_driver, False);
         auto listed = [&] { return Position(m_windows->TopLevelWindows(), window) >= 0; };
         EXPECT_TRUE(!Managed::value || !shape.mapped || Eventually(listed));
         return window;
