@@ -74,7 +74,7 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
 }
 
 enum class Page { Listing, History };
-enum class Obstacle { LinkToFile, Fifo, HardLink, ReadOnlyFolder, FullDisk };
+enum class Obstacle { LinkToFile, DanglingLink, Fifo, HardLink, ReadOnlyFolder, FullDisk };
 
 // What stands at the name of a page the program writes, or around it: nothing is written through a
 // link or into a pipe, no write waits, no torn line stays behind, and a listing that could not be
@@ -95,6 +95,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         {Page::Listing, ReadOnlyFolder, &Texts::listingFailedDenied, file_type::regular},
         {Page::Listing, FullDisk, &Texts::listingFailedFull, file_type::regular},
         {Page::History, LinkToFile, nullptr, file_type::symlink},
+        {Page::History, DanglingLink, nullptr, file_type::symlink},
         {Page::History, FullDisk, nullptr, file_type::regular},
     };
     for (const auto& c : cases) {
@@ -107,6 +108,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         const std::string name = c.page == Page::Listing ? folder + "/Favorites.htm" : rig.state.historyPath;
         switch (c.obstacle) {
         case LinkToFile: fs::create_symlink(target, name); break;
+        case DanglingLink: fs::create_symlink(rig.dir / "created", name); break;
         case Fifo: ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0); break;
         case HardLink: fs::create_hard_link(target, name); break;
         case ReadOnlyFolder:
@@ -142,6 +144,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
             << "1 navigated, 2 no page shown, 3/6/9 folder/reason missing, 90/91 no setup, none: hung";
         // The link and what it leads to, the pipe and the other name are as they were.
         EXPECT_EQ(ReadFile(target), "IMPORTANT");
+        EXPECT_FALSE(test::FileExists(rig.dir / "created"));
         EXPECT_EQ(fs::symlink_status(name).type(), c.typeAfter);
         // Whole lines only: the page lost its last ones, the history the line that did not fit.
         const std::string now = c.typeAfter == file_type::regular ? ReadFile(name) : "";
