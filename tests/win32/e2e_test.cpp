@@ -3,7 +3,7 @@
 // beside it), starts it, and drives it from outside as a user or another
 // program would. The stand-in control beside this test is registered as the
 // system's web-browser control for the whole run, so pages complete: it
-// reports every event and call of the control in browser-events.txt beside
+// reports every call the program makes of it in browser-events.txt beside
 // the program.
 
 #include <windows.h>
@@ -300,7 +300,7 @@ TEST_F(E2E, TheAddressBarShowsALaterStartsArgumentAndEnterInItGoesToWhatItHolds)
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(bar, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed), SMTO_ABORTIFHUNG, 3000, &ignored);
     PostMessageA(bar, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-    EXPECT_TRUE(WaitUntil([&] { return Events().find("BeforeNavigate2\thttp://example.invalid/typed\n") !=
+    EXPECT_TRUE(WaitUntil([&] { return Events().find("Navigate2\thttp://example.invalid/typed\n") !=
                                        std::string::npos; })) << Events();
     // An address that cannot be written is no success.
     std::filesystem::rename(At("poremisu.ini"), At("kept.ini"));

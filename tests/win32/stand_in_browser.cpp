@@ -4,11 +4,10 @@
 // machine's classes only, as Wine's does, there for the run), and poremisu.exe
 // hosts it as it would the real one, driving it through IDispatch only.
 //
-// It "loads" file: addresses and paths by reading the file (or seeing a
-// folder) and raises DWebBrowserEvents2 in the real control's order, later,
-// from its own posted messages, as the real control does:
-//   BeforeNavigate2 (inside Navigate2), DownloadBegin, NavigateComplete2,
-//   TitleChange, DownloadComplete, DocumentComplete,
+// It "loads" local paths by reading the file (or seeing a folder) and raises,
+// later, from its own posted messages, as the real control does, those of the
+// DWebBrowserEvents2 that the program takes, in the real control's order:
+//   DownloadBegin, DocumentComplete,
 // then what the page asks for after loading, by markers in its text:
 //   <meta name="test-status" content="TEXT">  StatusTextChange(TEXT), as a
 //                                             link under the pointer would
@@ -16,12 +15,10 @@
 //                                             opens "ADDR - Internet Explorer"
 // Web and about: addresses complete as empty pages named by their address; a
 // missing file never completes. Texts travel as BSTRs; a page's bytes are
-// read as UTF-8. Each event has the real one's arguments but BeforeNavigate2,
-// which has only its first two (the control and the address), the program
-// reading none of its others. It keeps no travel log: Back and Forward have
-// nowhere to go.
+// read as UTF-8. Each event has the real one's arguments. It keeps no travel
+// log: Back and Forward have nowhere to go.
 //
-// Every event and call is also appended, in UTF-8, to browser-events.txt
+// Every call of the program's is also appended, in UTF-8, to browser-events.txt
 // beside the host program:
 //     NAME <TAB> ARGUMENT
 
@@ -60,10 +57,6 @@ enum : DISPID {
 const UINT kStepMessage = WM_APP + 1;
 HMODULE g_module = nullptr;
 
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
-    return StrCmpNIW(text.c_str(), prefix, lstrlenW(prefix)) == 0;
-}
-
 std::wstring ModuleDirectory(HMODULE module) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(module, path, MAX_PATH);
@@ -87,17 +80,14 @@ std::wstring Marker(const std::wstring& html, const std::wstring& name) {
 
 Page Load(const std::wstring& address) {
     Page page;
-    if (!StartsWith(address, L"file:") && (address.size() < 3 || address[1] != L':')) {
+    if (address.size() < 3 || address[1] != L':') {
         page.url = page.name = address;
         return page;
     }
-    // A file: address as a local path, then the path made full as the control writes it back.
+    // The path made full, and its address, as the control writes them back.
     wchar_t path[MAX_PATH] = {}, url[2084] = {};
-    DWORD size = MAX_PATH, urlSize = 2084;  // the longest address the control takes
-    if (StartsWith(address, L"file:") ? FAILED(PathCreateFromUrlW(address.c_str(), path, &size, 0))
-                                      : !GetFullPathNameW(address.c_str(), MAX_PATH, path, nullptr)) {
-        return page;
-    }
+    DWORD urlSize = 2084;  // the longest address the control takes
+    if (!GetFullPathNameW(address.c_str(), MAX_PATH, path, nullptr)) return page;
     PathRemoveBackslashW(path);
     DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || FAILED(UrlCreateFromPathW(path, url, &urlSize, 0))) return page;
@@ -117,11 +107,11 @@ Page Load(const std::wstring& address) {
     return page;
 }
 
-// An event's argument: one pointer (a string, an object, a reference) or, for VT_I4, one number.
-VARIANT Var(VARTYPE type, void* pointer, LONG number = 0) {
+// An event's argument or a property's value: one pointer (a string, an object, a reference).
+VARIANT Var(VARTYPE type, void* pointer) {
     VARIANT v = {};
     v.vt = type;
-    if (type == VT_I4) v.lVal = number; else v.byref = pointer;
+    v.byref = pointer;
     return v;
 }
 
@@ -230,7 +220,7 @@ public:
         auto* control = reinterpret_cast<Control*>(GetWindowLongPtrW(window, GWLP_USERDATA));
         if (message != kStepMessage) return DefWindowProcW(window, message, wParam, lParam);
         control->AddRef();
-        control->Step(static_cast<unsigned>(wParam));
+        control->Step();
         control->Release();
         return 0;
     }
@@ -246,27 +236,8 @@ private:
     LONG Width() const { return m_rect.right - m_rect.left; }
     LONG Height() const { return m_rect.bottom - m_rect.top; }
     HRESULT Navigate(const std::wstring& address);
-    void Step(unsigned generation);
-    void Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, const std::wstring& traced);
-    // An event whose last arguments are an address (by reference) and the control.
-    void FireAt(DISPID id, const wchar_t* name, const std::wstring& address) {
-        VARIANT url = Var(VT_BSTR, SysAllocString(address.c_str()));
-        Fire(id, name, {Var(VT_BYREF | VT_VARIANT, &url), Var(VT_DISPATCH, static_cast<IDispatch*>(this))}, address);
-        VariantClear(&url);
-    }
-    // An event whose one argument is a text.
-    void FireText(DISPID id, const wchar_t* name, const std::wstring& text) {
-        VARIANT value = Var(VT_BSTR, SysAllocString(text.c_str()));
-        Fire(id, name, {value}, text);
-        VariantClear(&value);
-    }
-    void Trace(const wchar_t* name, const std::wstring& argument) {
-        std::string line = Narrow(name, CP_UTF8) + "\t" + Narrow(argument, CP_UTF8) + "\n";
-        if (FILE* file = _wfopen(m_trace.c_str(), L"ab")) {
-            fwrite(line.data(), 1, line.size(), file);
-            fclose(file);
-        }
-    }
+    void Step();
+    void Fire(DISPID id, std::vector<VARIANT> args);
 
     LONG m_refs = 1;
     IOleInPlaceSite* m_inPlaceSite = nullptr;
@@ -277,29 +248,23 @@ private:
 
     std::wstring m_locationURL, m_locationName;
     std::vector<std::function<void()>> m_steps;  // the events still to come of the navigation under way
-    unsigned m_generation = 0;  // counts navigations: a later one drops the steps of an earlier
     std::wstring m_trace;
 };
 
-STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) {
+STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND, LPCRECT rect) {
     if (verb != OLEIVERB_INPLACEACTIVATE && verb != OLEIVERB_SHOW && verb != OLEIVERB_UIACTIVATE) return E_NOTIMPL;
-    if (m_window) return S_OK;
-    if (!site || FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&m_inPlaceSite)))) {
-        m_inPlaceSite = nullptr;
-        return E_UNEXPECTED;
-    }
+    if (!site || FAILED(site->QueryInterface(IID_PPV_ARGS(&m_inPlaceSite)))) return E_UNEXPECTED;
     if (m_inPlaceSite->CanInPlaceActivate() != S_OK) return E_FAIL;
-    m_inPlaceSite->OnInPlaceActivate();
     IOleInPlaceFrame* frame = nullptr;
     IOleInPlaceUIWindow* document = nullptr;
     RECT position = {}, clip = {};
-    OLEINPLACEFRAMEINFO info = {};
-    info.cb = sizeof info;
+    OLEINPLACEFRAMEINFO info = {sizeof info, FALSE, nullptr, nullptr, 0};
     if (FAILED(m_inPlaceSite->GetWindowContext(&frame, &document, &position, &clip, &info))) return E_FAIL;
     if (frame) frame->Release();
     if (document) document->Release();
+    // The page's window is a child of the one the site names.
     HWND host = nullptr;
-    if (FAILED(m_inPlaceSite->GetWindow(&host)) || !host) host = parent;
+    if (FAILED(m_inPlaceSite->GetWindow(&host))) return E_FAIL;
     m_rect = rect ? *rect : position;
     m_window = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, m_rect.left, m_rect.top,
                                Width(), Height(), host, nullptr, g_module, nullptr);
@@ -307,8 +272,7 @@ STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND 
 }
 
 // Raises one event on every sink, the arguments in DISPPARAMS order (last first).
-void Control::Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, const std::wstring& traced) {
-    Trace(name, traced);
+void Control::Fire(DISPID id, std::vector<VARIANT> args) {
     DISPPARAMS params = {args.empty() ? nullptr : args.data(), nullptr, static_cast<UINT>(args.size()), 0};
     // A handler may connect another sink meanwhile: it hears the next event.
     for (IDispatch* sink : std::vector<IDispatch*>(m_sinks)) {
@@ -317,34 +281,29 @@ void Control::Fire(DISPID id, const wchar_t* name, std::vector<VARIANT> args, co
 }
 
 HRESULT Control::Navigate(const std::wstring& address) {
-    // BeforeNavigate2 comes inside the call, the rest one per posted message,
-    // so that the host's handlers run between them and may start another
-    // navigation, which drops what is left of this one.
-    m_steps.clear();
-    const unsigned generation = ++m_generation;
-    FireAt(DISPID_BEFORENAVIGATE2, L"BeforeNavigate2", address);
+    // The events come one per posted message, so that the host's handlers run
+    // between them and may start another navigation, which drops what is left
+    // of this one.
     const Page page = Load(address);
-    auto add = [this](std::function<void()> step) { m_steps.push_back(std::move(step)); };
-    add([this] { Fire(DISPID_DOWNLOADBEGIN, L"DownloadBegin", {}, L""); });
-    if (!page.url.empty()) {
-        add([this, page] {
-            m_locationURL = page.url;
-            m_locationName = page.name;
-            FireAt(DISPID_NAVIGATECOMPLETE2, L"NavigateComplete2", page.url);
-        });
-        add([this, page] { FireText(DISPID_TITLECHANGE, L"TitleChange", page.name); });
-    }
-    add([this] { Fire(DISPID_DOWNLOADCOMPLETE, L"DownloadComplete", {}, L""); });
-    if (!page.url.empty()) add([this, page] { FireAt(DISPID_DOCUMENTCOMPLETE, L"DocumentComplete", page.url); });
+    m_steps.assign({[this] { Fire(DISPID_DOWNLOADBEGIN, {}); }});
+    if (!page.url.empty()) m_steps.push_back([this, page] {
+        m_locationURL = page.url;
+        m_locationName = page.name;
+        VARIANT url = Var(VT_BSTR, SysAllocString(page.url.c_str()));
+        IDispatch* self = this;
+        Fire(DISPID_DOCUMENTCOMPLETE, {Var(VT_BYREF | VT_VARIANT, &url), Var(VT_DISPATCH, self)});
+        VariantClear(&url);
+    });
     // After loading: the page's status text, then its pop-up request (a missing page has neither).
-    if (!page.statusText.empty()) {
-        add([this, text = page.statusText] { FireText(DISPID_STATUSTEXTCHANGE, L"StatusTextChange", text); });
-    }
-    if (!page.popup.empty()) add([this, popup = page.popup] {
+    if (!page.statusText.empty()) m_steps.push_back([this, text = page.statusText] {
+        VARIANT value = Var(VT_BSTR, SysAllocString(text.c_str()));
+        Fire(DISPID_STATUSTEXTCHANGE, {value});
+        VariantClear(&value);
+    });
+    if (!page.popup.empty()) m_steps.push_back([this, popup = page.popup] {
         VARIANT_BOOL cancel = VARIANT_FALSE;
         IDispatch* created = nullptr;
-        Fire(DISPID_NEWWINDOW2, L"NewWindow2", {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)},
-             popup);
+        Fire(DISPID_NEWWINDOW2, {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)});
         // Not cancelled and no window given: a browser window of its own.
         if (created) created->Release();
         if (created || cancel != VARIANT_FALSE) return;
@@ -352,17 +311,17 @@ HRESULT Control::Navigate(const std::wstring& address) {
         CreateWindowExW(0, L"Static", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 320, 200, nullptr,
                         nullptr, g_module, nullptr);
     });
-    PostMessageW(m_stepper, kStepMessage, generation, 0);
+    PostMessageW(m_stepper, kStepMessage, 0, 0);
     return S_OK;
 }
 
-void Control::Step(unsigned generation) {
-    if (generation != m_generation || m_steps.empty()) return;
+void Control::Step() {
+    if (m_steps.empty()) return;
     std::function<void()> step = std::move(m_steps.front());
     m_steps.erase(m_steps.begin());
     step();
-    // A handler may have started another navigation meanwhile: it owns the steps now.
-    if (generation == m_generation && !m_steps.empty()) PostMessageW(m_stepper, kStepMessage, generation, 0);
+    // A handler may have started another navigation meanwhile: its steps are next, and come sooner.
+    if (!m_steps.empty()) PostMessageW(m_stepper, kStepMessage, 0, 0);
 }
 
 STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
@@ -381,12 +340,11 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     auto member = members.find(id);
     if (member == members.end() || !(flags & std::get<1>(member->second))) return DISP_E_MEMBERNOTFOUND;
     const auto [name, kind, type] = member->second;
-    // A property put names its value DISPID_PROPERTYPUT, as the automation rules say.
-    if (kind == put && (params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
-                        params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
+    // A property put names its value DISPID_PROPERTYPUT, as the automation rules say; nothing else names any.
+    if (params->cNamedArgs != (kind == put ? 1u : 0u) ||
+        (kind == put && params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
         return DISP_E_PARAMNOTFOUND;
     }
-    if (kind != put && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
     // Navigate2 takes up to five, the address first (maybe by reference); a put its value; the rest nothing.
     if (params->cArgs > (id == kNavigate2 ? 5u : kind == put ? 1u : 0u) || (type != VT_EMPTY && !params->cArgs)) {
         return DISP_E_BADPARAMCOUNT;
@@ -409,7 +367,8 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
                                   : type == VT_I4   ? std::to_wstring(value.lVal)
                                                     : L"";
     VariantClear(&value);
-    Trace(name, argument);
+    std::ofstream(std::filesystem::path(m_trace), std::ios::app | std::ios::binary)
+        << Narrow(name, CP_UTF8) << "\t" << Narrow(argument, CP_UTF8) << "\n";
     RECT rect = m_rect;
     switch (id) {
     case kGoBack:
