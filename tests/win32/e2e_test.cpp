@@ -268,21 +268,17 @@ TEST_F(E2E, ACloseSavesThePlacementEvenDuringTheResetAndTheNextStartRestoresIt) 
 
 TEST_F(E2E, TheAddressBarShowsALaterStartsArgumentAndEnterInItGoesToWhatItHolds) {
     ASSERT_TRUE(Open()) << "no main window appeared";
-    // The later start finds the window by the product word in its title.
+    // The later start finds the window by the product word in its title. (How
+    // a quoted argument fares through the settings file, the core's hand-off
+    // tests show over the Windows services.)
     ASSERT_TRUE(WaitTitle(L"about:home"));
-    const std::pair<std::string, std::wstring> cases[] = {
-        {"http://example.invalid/handed-off", L"http://example.invalid/handed-off"},
-        {"\"C:\\with space\\page.htm\"", L"C:\\with space\\page.htm"},  // the read drops the quotes
-    };
     auto exitCode = [](HANDLE process) {
         DWORD code = STILL_ACTIVE;
         return WaitExit(process, 20000) && GetExitCodeProcess(process, &code) ? code : STILL_ACTIVE;
     };
     HWND bar = GetDlgItem(main, 1002);
-    for (const auto& [argument, shown] : cases) {
-        EXPECT_EQ(exitCode(Start(argument)), 0u) << "the later start ends: " << argument;
-        EXPECT_TRUE(WaitUntil([&] { return TextOf(bar) == shown; })) << argument << ": " << Utf8(TextOf(bar));
-    }
+    EXPECT_EQ(exitCode(Start("http://example.invalid/handed-off")), 0u) << "the later start ends";
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(bar) == L"http://example.invalid/handed-off"; })) << Utf8(TextOf(bar));
     // Enter typed in the address bar goes to what it holds.
     PostMessageA(main, WM_SYSCOMMAND, 32, 0);  // show all
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(bar) != FALSE; }));
