@@ -15,8 +15,9 @@
 //                                             opens "ADDR - Internet Explorer"
 // Web and about: addresses complete as empty pages named by their address; a
 // missing file never completes. Texts travel as BSTRs; a page's bytes are
-// read as UTF-8. Each event has the real one's arguments. It keeps no travel
-// log: Back and Forward have nowhere to go.
+// read as UTF-8. Each event has the real one's arguments but DocumentComplete,
+// which comes without the two (the control and the address) that the program
+// does not read. It keeps no travel log: Back and Forward have nowhere to go.
 //
 // Every call of the program's is also appended, in UTF-8, to browser-events.txt
 // beside the host program:
@@ -289,10 +290,7 @@ HRESULT Control::Navigate(const std::wstring& address) {
     if (!page.url.empty()) m_steps.push_back([this, page] {
         m_locationURL = page.url;
         m_locationName = page.name;
-        VARIANT url = Var(VT_BSTR, SysAllocString(page.url.c_str()));
-        IDispatch* self = this;
-        Fire(DISPID_DOCUMENTCOMPLETE, {Var(VT_BYREF | VT_VARIANT, &url), Var(VT_DISPATCH, self)});
-        VariantClear(&url);
+        Fire(DISPID_DOCUMENTCOMPLETE, {});
     });
     // After loading: the page's status text, then its pop-up request (a missing page has neither).
     if (!page.statusText.empty()) m_steps.push_back([this, text = page.statusText] {
