@@ -89,7 +89,6 @@ Page Load(const std::wstring& address) {
     wchar_t path[MAX_PATH] = {}, url[2084] = {};
     DWORD urlSize = 2084;  // the longest address the control takes
     if (!GetFullPathNameW(address.c_str(), MAX_PATH, path, nullptr)) return page;
-    PathRemoveBackslashW(path);
     DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || FAILED(UrlCreateFromPathW(path, url, &urlSize, 0))) return page;
     page.url = url;
@@ -207,13 +206,11 @@ public:
     STDMETHODIMP GetConnectionInterface(IID*) override { return E_NOTIMPL; }
     STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer**) override { return E_NOTIMPL; }
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
-        IDispatch* events = nullptr;
-        if (FAILED(sink->QueryInterface(IID_PPV_ARGS(&events)))) return CONNECT_E_CANNOTCONNECT;
-        m_sinks.push_back(events);
-        *cookie = static_cast<DWORD>(m_sinks.size());
+        if (FAILED(sink->QueryInterface(IID_PPV_ARGS(&m_sink)))) return CONNECT_E_CANNOTCONNECT;
+        *cookie = 1;
         return S_OK;
     }
-    // The sinks stay to the end: one the host gave up hears nothing more of it.
+    // The one sink the host connects stays to the end: it gives it up with the control.
     STDMETHODIMP Unadvise(DWORD) override { return S_OK; }
     STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
@@ -228,7 +225,7 @@ public:
 
 private:
     ~Control() {
-        for (IDispatch* sink : m_sinks) sink->Release();
+        if (m_sink) m_sink->Release();
         if (m_stepper) DestroyWindow(m_stepper);
         if (m_window) DestroyWindow(m_window);
         if (m_inPlaceSite) m_inPlaceSite->Release();
@@ -242,7 +239,7 @@ private:
 
     LONG m_refs = 1;
     IOleInPlaceSite* m_inPlaceSite = nullptr;
-    std::vector<IDispatch*> m_sinks;
+    IDispatch* m_sink = nullptr;
     HWND m_window = nullptr;   // the page's window, a child of the host's
     HWND m_stepper = nullptr;  // a message-only window for the later steps
     RECT m_rect = {};
@@ -272,13 +269,11 @@ STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND,
     return m_window ? S_OK : E_FAIL;
 }
 
-// Raises one event on every sink, the arguments in DISPPARAMS order (last first).
+// Raises one event on the sink, the arguments in DISPPARAMS order (last first).
 void Control::Fire(DISPID id, std::vector<VARIANT> args) {
     DISPPARAMS params = {args.empty() ? nullptr : args.data(), nullptr, static_cast<UINT>(args.size()), 0};
-    // A handler may connect another sink meanwhile: it hears the next event.
-    for (IDispatch* sink : std::vector<IDispatch*>(m_sinks)) {
-        sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-    }
+    if (!m_sink) return;
+    m_sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
 }
 
 HRESULT Control::Navigate(const std::wstring& address) {
@@ -362,8 +357,7 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     }
     const std::wstring argument = type == VT_BSTR ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal))
                                   : type == VT_BOOL ? (value.boolVal != VARIANT_FALSE ? L"true" : L"false")
-                                  : type == VT_I4   ? std::to_wstring(value.lVal)
-                                                    : L"";
+                                                    : L"";  // a number's effect is the move it asks for
     VariantClear(&value);
     std::ofstream(std::filesystem::path(m_trace), std::ios::app | std::ios::binary)
         << Narrow(name, CP_UTF8) << "\t" << Narrow(argument, CP_UTF8) << "\n";
