@@ -15,10 +15,6 @@ namespace poremisu::test {
 std::unique_ptr<FileSystem> MakePlatformFileSystem();
 std::unique_ptr<ProfileStore> MakePlatformProfileStore();
 
-// A pipe that nobody writes at `pipe` and a link to an endless device at
-// `endless`, where the platform has them; elsewhere nothing is made.
-void MakeEndlessFiles(const std::string& pipe, const std::string& endless);
-
 // Sets the process's environment variable, or removes it for nullopt.
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value);
 

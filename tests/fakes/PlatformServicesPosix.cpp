@@ -1,6 +1,4 @@
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "fakes/PlatformServices.h"
 #include "platform/posix/CodePage.h"
@@ -12,11 +10,6 @@ namespace poremisu::test {
 std::unique_ptr<FileSystem> MakePlatformFileSystem() { return std::make_unique<PosixFileSystem>(); }
 
 std::unique_ptr<ProfileStore> MakePlatformProfileStore() { return std::make_unique<PosixProfileStore>(); }
-
-void MakeEndlessFiles(const std::string& pipe, const std::string& endless) {
-    ::mkfifo(pipe.c_str(), 0644);
-    ::symlink("/dev/zero", endless.c_str());
-}
 
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
     value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());

@@ -15,8 +15,6 @@ std::unique_ptr<FileSystem> MakePlatformFileSystem() { return std::make_unique<W
 
 std::unique_ptr<ProfileStore> MakePlatformProfileStore() { return std::make_unique<Win32ProfileStore>(); }
 
-void MakeEndlessFiles(const std::string&, const std::string&) {}
-
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
     // The C runtime's copy (std::getenv; "name=" removes it) and the system's, which the program reads.
     _putenv((name + "=" + value.value_or("")).c_str());
