@@ -14,17 +14,12 @@
 #include "ui/Title.h"
 #include "ui/UrlInputDialog.h"
 
-namespace poremisu {
+namespace poremisu::test {
 namespace {
-
-using test::CallLog;
-using test::Rig;
-using test::Shortcut;
-using test::WriteFile;
 
 // Every start also sets up the system menu, the icon, the frame, the engine's status texts and the timer.
 TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlacement) {
-    const std::vector<std::string> menu = {test::U8(u8"URL入力 (&U)..."), "MENU SET(&V)", "HELP(&H)"};
+    const std::vector<std::string> menu = {U8(u8"URL入力 (&U)..."), "MENU SET(&V)", "HELP(&H)"};
     const struct {
         std::string argument, address, win = "";
         bool applied = false;
@@ -57,10 +52,9 @@ TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlace
         EXPECT_TRUE(rig.window.OnInitDialog(ShowCommand::ShowMinimized));
         EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{c.address}) << c.argument;
         // The placement is restored with the show state of this start.
-        std::vector<WindowPlacement> applied;
-        if (c.applied) applied.push_back(*ParsePlacement(c.win));
-        if (c.applied) applied.back().showCommand = 2;
-        EXPECT_EQ(rig.host.appliedPlacements, applied) << c.win;
+        WindowPlacement stored = ParsePlacement(c.win).value_or(WindowPlacement{});
+        stored.showCommand = 2;
+        EXPECT_EQ(rig.host.appliedPlacements, std::vector<WindowPlacement>(c.applied, stored)) << c.win;
         EXPECT_EQ(rig.host.systemMenuItems, menu);
         for (std::string step : {"SetIcon", "Resizable(1)", "StatusBar(1)", "StartTimer(3000)", "CreateStatusBar"}) {
             EXPECT_EQ(rig.Calls(step), 1) << step;
@@ -93,7 +87,7 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
     std::map<std::string, std::string> snapshot = {
         {"nav", join(b.navigations)}, {"text", h.addressBar}, {"doc", join(rig.process.openedDocuments)},
         {"box", join(h.boxes)}, {"title", h.titles.empty() ? "" : h.titles.back()},
-        {"ini", test::ReadFile(s.settingsPath)},
+        {"ini", ReadFile(s.settingsPath)},
         {"page", std::to_string(b.top) + "," + std::to_string(b.height)}};
     for (const auto& [key, n] : std::map<std::string, int>{
              {"record", s.recordNextPage}, {"ticks", s.idleTicks}, {"menu", h.hasMenu}, {"status", s.statusBarVisible},
@@ -120,7 +114,7 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
 constexpr int kEscapeOutside = -1, kEscapeInPage = -2, kCrash = -3, kClose = -4, kMaximise = -5, kForget = -6,
               kCloseInBox = -7, kOutside = 1 << 20;
 TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
-    const std::string full = "Page - " + test::kWord, bare = full + " > ", path = "box=C:/x|" + test::U8(u8"パス");
+    const std::string full = "Page - " + kWord, bare = full + " > ", path = "box=C:/x|" + U8(u8"パス");
     const std::string saved = "ini=[setting]\r\nwin=", placement = ":1:-1:-1:-8:-8:10:20:330:440\r\n";
     const struct {
         bool system;
@@ -142,7 +136,7 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         {false, {cmd::kTitleHistory},
          "nav=about:home|$/WindowTitleHis.htm record=0 text=$/WindowTitleHis.htm ticks=0"},
         {false, {cmd::kCloseIe}, "closed=1"},
-        {false, {cmd::kResetHistory}, "box=" + test::U8(u8"履歴を初期化する") + "|" + test::kWord},
+        {false, {cmd::kResetHistory}, "box=" + U8(u8"履歴を初期化する") + "|" + kWord},
         {false, {cmd::kFavorites},
          "nav=about:home|$/win/favorites/Favorites.htm text=$/win/favorites/Favorites.htm ticks=0"},
         {false, {cmd::kMenuIe}, "AttachBrowserMenu=1"},
@@ -179,7 +173,7 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         Rig rig;
         rig.process.opens = c.opener;
         std::filesystem::create_directories(rig.dir / "win/favorites");
-        test::ScopedEnvironment env("winbootdir", rig.dir / "win");
+        ScopedEnvironment env("winbootdir", rig.dir / "win");
         rig.window.OnInitDialog(ShowCommand::Normal);
         WriteFile(rig.dir / "Go.URL", Shortcut("http://go.example/"));
         rig.host.addressBar = rig.dir / "Go.URL";
@@ -259,7 +253,7 @@ TEST(ShowStatusText, KeepsTheLastTextWithHttpAndShowsEachInTheBarOrElseTheTitle)
             rig.window.Events().OnStatusTextChange(text);
             if (captured) link = text.substr(0, 59999);
             EXPECT_EQ(rig.state.lastLinkUrl, link) << text.substr(0, 40);
-            (bar ? barTexts : titles).push_back(bar ? text : FormatTitle("Page", test::kWord, text, false));
+            (bar ? barTexts : titles).push_back(bar ? text : FormatTitle("Page", kWord, text, false));
         }
     }
     EXPECT_EQ(rig.host.titles, titles);
@@ -295,4 +289,4 @@ TEST(IdleWatchdog, MinimisesAtTick56AndClosesAt61TicksAfterTheMinimisation) {
 }
 
 }  // namespace
-}  // namespace poremisu
+}  // namespace poremisu::test

@@ -11,17 +11,12 @@
 #include "fakes/Rig.h"
 #include "ui/CommandTable.h"
 
-namespace poremisu {
+namespace poremisu::test {
 namespace {
 
-using test::EncodeCp932;
-using test::ReadFile;
-using test::Rig;
-using test::Shortcut;
-using test::WriteFile;
 namespace fs = std::filesystem;
 
-const std::string kHeader = test::U8(u8"<html><head><title>URL履歴</title></head><body>") + "\r\n";
+const std::string kHeader = U8(u8"<html><head><title>URL履歴</title></head><body>") + "\r\n";
 
 TEST(HistoryLines, AreWrittenByteForByteWithTheirMarkupEscaped) {
     const struct {
@@ -75,7 +70,7 @@ TEST(HistoryReset, MovesTheLogToTheFirstFreeNumberAndStartsAgainFromTheProgramFo
         for (int n : c.present) WriteFile(backup(n), "backup " + std::to_string(n));
         if (c.log) rig.window.HistoryLog().AppendHistoryLink("http://old/", "old");
         const std::string old = rig.History();
-        test::TempDir elsewhere;
+        TempDir elsewhere;
         fs::current_path(elsewhere.Path());
         rig.host.answer = c.answer;
         rig.window.OnCommand(cmd::kResetHistory);
@@ -86,7 +81,7 @@ TEST(HistoryReset, MovesTheLogToTheFirstFreeNumberAndStartsAgainFromTheProgramFo
             bool kept = std::count(c.present.begin(), c.present.end(), n);
             EXPECT_EQ(ReadFile(backup(n)), n == c.taken ? old : kept ? "backup " + std::to_string(n) : "");
         }
-        EXPECT_EQ(test::Cwd(), reset ? rig.dir.Path() : elsewhere.Path());
+        EXPECT_EQ(Cwd(), reset ? rig.dir.Path() : elsewhere.Path());
     }
 }
 
@@ -104,15 +99,15 @@ TEST(Listing, FavoritesWithoutWinbootdirListTheCurrentFolderAndEachKindOfFileGiv
         {"Long.url", Shortcut(kLongUrl), "<a href=\"" + kLongUrl.substr(0, 59999) + "\">Long</a><br>"},
     };
     Rig rig;
-    test::TempDir current;
-    std::multiset<std::string> expected{test::U8(u8"○") + "<a href=\".\">.</a><br>",
+    TempDir current;
+    std::multiset<std::string> expected{U8(u8"○") + "<a href=\".\">.</a><br>",
                                         "<a href=\"Favorites.htm\">Favorites.htm</a><br>"};
     for (const auto& f : files) {
         WriteFile(current / f.name, f.content);
         if (!f.line.empty()) expected.insert(f.line);
     }
     fs::current_path(current.Path());
-    test::ScopedEnvironment env("winbootdir", std::nullopt);
+    ScopedEnvironment env("winbootdir", std::nullopt);
     // ".." counts though it gives no line.
     EXPECT_EQ(rig.window.Lister().WriteFavoritesPage(), std::ssize(files) + 3);
     // The page's lines, in no fixed order since folders list in none. Bytes after
@@ -143,4 +138,4 @@ TEST(Cp932Texts, AreTheShiftJisBytesOfEachFixedText) {
 }
 
 }  // namespace
-}  // namespace poremisu
+}  // namespace poremisu::test

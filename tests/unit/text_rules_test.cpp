@@ -18,7 +18,7 @@
 #include "pages/Shortcut.h"
 #include "ui/Title.h"
 
-namespace poremisu {
+namespace poremisu::test {
 namespace {
 
 // The value as the reader finds it when the text arrives in pieces of `chunk`
@@ -108,7 +108,6 @@ TEST(Placement, ReadsWhatTheScanfFamilyReads) {
 }
 
 TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
-    const std::string longDir(290, 'd');
     const struct {
         std::string path, ext;
         bool expected;
@@ -119,7 +118,7 @@ TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
         {"a.abcdefghi", "abcdefghi", false},  // 9 bytes after the dot
         {"a.url", "abcdefghij", false},  // a wanted extension of 10 bytes
         // A path of 300 bytes is judged by its last 260 bytes.
-        {longDir + "/News.url", "url", true},
+        {std::string(290, 'd') + "/News.url", "url", true},
         // Only A to Z fold; bytes of other characters are compared as they are.
         {"a.\xC3\x89", "\xC3\xA9", false},
     };
@@ -185,16 +184,12 @@ TEST(ErrorPage, SaysWhyInTheLocalesLanguageAndEscapesTheEnginesTexts) {
         bool japanese = c.language == PageLanguage::Japanese;
         std::string head = japanese ? std::string(Utf8(u8"ページを表示できません")) : "This page cannot be shown";
         std::string page = ErrorPageHtml(c.language, "http://a/?q=<s>&x=\"y\"", c.failure, "<b> & \"it's\"");
-        EXPECT_NE(page.find(japanese ? "<html lang=\"ja\">" : "<html lang=\"en\">"), std::string::npos) << page;
-        EXPECT_NE(page.find("<h1>" + head + "</h1><p><code>http://a/?q=&lt;s&gt;&amp;x=&quot;y&quot;</code></p><p>" +
-                            c.message + "</p>"),
-                  std::string::npos)
-            << page;
+        EXPECT_TRUE(Contains(page, japanese ? "<html lang=\"ja\">" : "<html lang=\"en\">")) << page;
+        const std::string body = "<p><code>http://a/?q=&lt;s&gt;&amp;x=&quot;y&quot;</code></p><p>" + c.message;
+        EXPECT_TRUE(Contains(page, "<h1>" + head + "</h1>" + body + "</p>")) << page;
         EXPECT_EQ(DoneStatusText(c.language), japanese ? std::string(Utf8(u8"完了")) : "Done");
     }
 }
-
-using test::kWord;
 
 enum class Bar { Hidden, Shown };
 TEST(FormatTitle, HasOneFormForEachStateOfTheStatusBarAndPageNameAndNeverExceeds1023Bytes) {
@@ -222,4 +217,4 @@ TEST(FormatTitle, HasOneFormForEachStateOfTheStatusBarAndPageNameAndNeverExceeds
 }
 
 }  // namespace
-}  // namespace poremisu
+}  // namespace poremisu::test
