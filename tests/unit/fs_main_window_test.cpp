@@ -40,10 +40,7 @@ TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlace
     for (const auto& c : cases) {
         Rig rig;
         // Gigabytes of nothing, with the section at their end.
-        WriteFile(rig.dir / "Sparse.url", "");
-        std::filesystem::resize_file(rig.dir / "Sparse.url", 4ull << 30);
-        std::ofstream(rig.dir / "Sparse.url", std::ios::in | std::ios::out | std::ios::ate)
-            << "\r\n" + Shortcut("http://sparse.example/");
+        std::ofstream(rig.dir / "Sparse.url").seekp(4ll << 30) << "\r\n" + Shortcut("http://sparse.example/");
         WriteFile(rig.dir / "Padded.url", std::string(900 * 1024, ';') + "\r\n" + Shortcut("http://padded.example/"));
         WriteFile(rig.dir / "News.url", Shortcut("http://news.example/"));
         WriteFile(rig.state.settingsPath, "[setting]\r\nwin=" + c.win + "\r\n");
