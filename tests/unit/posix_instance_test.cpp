@@ -134,7 +134,7 @@ protected:
         Window root = DefaultRootWindow(m_driver);
         return Eventually([&] {
             if (Managed::value) e2e::SendClientMessage(m_driver, window, "_NET_ACTIVE_WINDOW", {2}, root);
-            if (!Managed::value) XRaiseWindow(m_driver, window);
+            else XRaiseWindow(m_driver, window);
             XSync(m_driver, False);
             return Position(m_windows->TopLevelWindows(), window) == 0;
         });
