@@ -1,6 +1,7 @@
 // The POSIX file services: page and log files, the settings file and the code page.
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -190,11 +191,22 @@ TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFileWithEverythingElseThe
 
     int leftOver = 0;
     for (int round = 0; round < 40; ++round) {
+        int saved[2];
+        ASSERT_EQ(::pipe(saved), 0);
         Child writer([&]() -> int {
             PosixProfileStore store;
-            for (unsigned i = 0;; ++i) store.Write(link, "setting", "win", values[i % 2]);
+            for (unsigned i = 0;; ++i) {
+                store.Write(link, "setting", "win", values[i % 2]);
+                if (i == 0) ::close(saved[1]);  // the first save is done
+            }
         });
-        ::usleep(static_cast<useconds_t>(round * 7919 % 20000));  // kills spread over 20 ms
+        ::close(saved[1]);
+        // Kills spread over the 20 ms after the writer's first save, however long a loaded machine
+        // takes to start it.
+        pollfd first{saved[0], POLLIN, 0};
+        ::poll(&first, 1, 10000);
+        ::close(saved[0]);
+        ::usleep(static_cast<useconds_t>(round * 7919 % 20000));
         // A wait of no time kills the writer wherever it is.
         ASSERT_FALSE(writer.Wait(0ms)) << "round " << round << ": the writer ended by itself";
         std::string now = ReadFile(path);
