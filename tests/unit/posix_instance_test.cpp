@@ -8,6 +8,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <thread>
 #include <type_traits>
 
 #include "app/Text.h"
@@ -23,7 +24,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 const CodePage kUtf8("UTF-8");  // titles pass unchanged
 using testing::Child;
-using testing::Eventually;
 
 template <typename Action>
 Clock::duration Timed(Action action) {
@@ -123,14 +123,14 @@ protected:
         if (shape.mapped) XMapWindow(m_driver, window);
         XSync(m_driver, False);
         auto listed = [&] { return Position(m_windows->TopLevelWindows(), window) >= 0; };
-        EXPECT_TRUE(!Managed::value || !shape.mapped || Eventually(listed));
+        EXPECT_TRUE(!Managed::value || !shape.mapped || e2e::WaitUntil(5s, listed));
         return window;
     }
     // Brings the window forward, through the manager as a pager would. A
     // manager may still be placing a new window: the request is repeated.
     bool BringToTop(Window window) {
         Window root = DefaultRootWindow(m_driver);
-        return Eventually([&] {
+        return e2e::WaitUntil(5s, [&] {
             if (Managed::value) e2e::SendClientMessage(m_driver, window, "_NET_ACTIVE_WINDOW", {2}, root);
             else XRaiseWindow(m_driver, window);
             XSync(m_driver, False);
@@ -196,14 +196,14 @@ TYPED_TEST(X11, CloseRequestsAndHandOffsWaitForAnAnswerWithinTheBound) {
     for (Window top : {silent, answers.Id(), silent}) {
         // The manager may take a moment more to list the other window below.
         ASSERT_TRUE(this->BringToTop(top));
-        EXPECT_TRUE(Eventually([&] {
+        EXPECT_TRUE(e2e::WaitUntil(5s, [&] {
             auto now = windows.TopLevelWindows();
             return Position(now, top == silent ? answers.Id() : silent) > 0 && Position(now, hidden) == -1;
         }));
     }
     EXPECT_TRUE(windows.SendHandOff(answers.Id(), 5s));
     EXPECT_EQ(answers.HandOffs(), 1);
-    EXPECT_TRUE(Eventually([&] { return Position(windows.TopLevelWindows(), answers.Id()) == 0; }));
+    EXPECT_TRUE(e2e::WaitUntil(5s, [&] { return Position(windows.TopLevelWindows(), answers.Id()) == 0; }));
     // Each hand-off has a token of its own, so an old answer never counts.
     long first = answers.LastToken();
     EXPECT_TRUE(windows.SendHandOff(answers.Id(), 5s));

@@ -1,6 +1,7 @@
 #pragma once
 
-// Bounded child processes and waits for the tests of the POSIX and X11 services.
+// Bounded child processes for the tests of the POSIX and X11 services; their waits are the
+// end-to-end helpers' (e2e::WaitUntil), which these tests link too.
 
 #include <grp.h>
 #include <signal.h>
@@ -10,8 +11,8 @@
 #include <chrono>
 #include <functional>
 #include <optional>
-#include <thread>
 
+#include "e2e/PrivateX.h"
 #include "fakes/Rig.h"
 
 namespace poremisu::testing {
@@ -21,15 +22,6 @@ using namespace std::chrono_literals;
 // Root reads and writes whatever a file's mode says: a child that tests the modes gives it up first.
 inline bool GiveUpRoot() {
     return ::getuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
-}
-
-// Whether `condition` came true within the timeout.
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds timeout = 5s) {
-    for (auto deadline = std::chrono::steady_clock::now() + timeout; !condition(); std::this_thread::sleep_for(10ms)) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-    }
-    return true;
 }
 
 // A child process running `body`, its result the exit code (an exception
@@ -53,7 +45,7 @@ public:
         if (m_pid <= 0) return std::nullopt;
         int status = 0;
         pid_t done = 0;
-        if (!Eventually([&] { return (done = ::waitpid(m_pid, &status, WNOHANG)) != 0; }, timeout)) {
+        if (!e2e::WaitUntil(timeout, [&] { return (done = ::waitpid(m_pid, &status, WNOHANG)) != 0; })) {
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
         }
