@@ -172,7 +172,6 @@ TEST(HostileListing, AFolderPathPastTheBoundIsRefused) {
         rig.window.Events().OnDocumentComplete();
         const bool listed = bytes < 1000;
         EXPECT_EQ(test::FileExists(deep + "/Favorites.htm"), listed) << bytes;
-        EXPECT_FALSE(test::FileExists(rig.dir / "Favorites.htm")) << bytes;
         EXPECT_TRUE(rig.browser.navigations.empty()) << bytes;  // the page's path is past 260 bytes
         if (!listed) { EXPECT_EQ(rig.window.Lister().WriteDirectoryPage("Favorites.htm", deep), 0) << bytes; }
         EXPECT_EQ(test::Cwd(), listed ? deep : rig.dir.Path()) << bytes;
