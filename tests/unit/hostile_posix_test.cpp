@@ -88,6 +88,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         std::string Texts::*reason;
         file_type typeAfter;  // of the page's name
     } cases[] = {
+        {Page::Listing, LinkToFile, &Texts::listingFailedNotAFile, file_type::symlink},
         {Page::Listing, Fifo, &Texts::listingFailedNotAFile, file_type::fifo},
         {Page::Listing, HardLink, &Texts::listingFailedNotAFile, file_type::regular},
         {Page::Listing, ReadOnlyFolder, &Texts::listingFailedDenied, file_type::regular},
