@@ -83,8 +83,8 @@ TEST_F(HardeningTest, HugeTextsForeignCommandsAndAKilledPageProcessLeaveTheWindo
     // OK, Cancel, the reset, the sweep, Back, the favorites command, and no command at all.
     for (long command : {1L, 2L, 32778L, 32777L, 3L, 32780L, -1L, 0L}) send(command);
     std::this_thread::sleep_for(1500ms);
-    EXPECT_TRUE(program.Running()) << Logs();
-    EXPECT_EQ(WindowTitle(X(), window), name + tail);
+    // A window that ended has no title.
+    EXPECT_EQ(WindowTitle(X(), window), name + tail) << Logs();
     EXPECT_EQ(History(), historyBefore);
 
     // One argument may hold 128 KiB: ten of 100 KiB make the megabyte, joined by blanks.
@@ -108,8 +108,7 @@ TEST_F(HardeningTest, HugeTextsForeignCommandsAndAKilledPageProcessLeaveTheWindo
     for (pid_t pid : pageProcesses) ::kill(pid, SIGKILL);
     EXPECT_TRUE(WaitUntil(20s, [&] { return CrLfLines(History()).size() > logged; }))
         << "the page was not shown again\n" << History() << Logs();
-    EXPECT_TRUE(program.Running()) << Logs();
-    EXPECT_EQ(ProgramWindows(X()).size(), 1u);
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u) << Logs();
     HandOff(WritePage("second.htm", "Second"));
     EXPECT_TRUE(WaitForTitle(window, BareTitle("Second")));
 }
