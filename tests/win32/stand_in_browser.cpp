@@ -58,12 +58,6 @@ enum : DISPID {
 const UINT kStepMessage = WM_APP + 1;
 HMODULE g_module = nullptr;
 
-std::wstring ModuleDirectory(HMODULE module) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(module, path, MAX_PATH);
-    return std::filesystem::path(path).parent_path().wstring() + L"\\";
-}
-
 // What a load found: the address as the control reports it, the page name,
 // and what the page asks for once loaded.
 struct Page {
@@ -128,7 +122,7 @@ public:
         m_stepper = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
         SetWindowLongPtrW(m_stepper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         SetWindowLongPtrW(m_stepper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::StepProc));
-        m_trace = ModuleDirectory(nullptr) + L"browser-events.txt";
+        m_trace = ModuleFolder(nullptr) + L"browser-events.txt";
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -350,7 +344,7 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
         if (!from || FAILED(VariantChangeType(&value, from, 0, type))) return DISP_E_TYPEMISMATCH;
     }
     if (kind == get) {
-        const std::wstring text = id == kPath ? ModuleDirectory(g_module) : id == kLocationURL ? m_locationURL
+        const std::wstring text = id == kPath ? ModuleFolder(g_module) : id == kLocationURL ? m_locationURL
                                                                                                 : m_locationName;
         if (result) *result = Var(VT_BSTR, SysAllocString(text.c_str()));
         return S_OK;
