@@ -357,8 +357,6 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
         << Narrow(name, CP_UTF8) << "\t" << Narrow(argument, CP_UTF8) << "\n";
     RECT rect = m_rect;
     switch (id) {
-    case kGoBack:
-    case kGoForward: return E_FAIL;  // nowhere to go
     case kGoSearch: return Navigate(L"about:search");
     case kNavigate2: return Navigate(argument);
     // The control does not move itself: it asks its site to move it.
@@ -366,7 +364,9 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     case kTop: OffsetRect(&rect, 0, value.lVal - rect.top); break;
     case kWidth: rect.right = rect.left + value.lVal; break;
     case kHeight: rect.bottom = rect.top + value.lVal; break;
-    default: return S_OK;  // Quit (a control in a window of its host does not quit), StatusBar, Resizable
+    // Back and Forward (nowhere to go, which the program never asks), Quit (a control in a window of its host
+    // does not quit), StatusBar, Resizable.
+    default: return S_OK;
     }
     if (m_inPlaceSite) m_inPlaceSite->OnPosRectChange(&rect);
     return S_OK;
