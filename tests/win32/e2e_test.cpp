@@ -88,7 +88,6 @@ RECT RectIn(HWND child, HWND parent) {
 
 bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
 
-bool Running(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
 bool WaitExit(HANDLE process, DWORD ms = 10000) { return WaitForSingleObject(process, ms) == WAIT_OBJECT_0; }
 
 // A fresh folder with a copy of the program; the processes started from it
@@ -130,7 +129,7 @@ public:
         WaitUntil([] { return !FindTopLevel("poremisu"); });
         app = Start(Ansi(argument));
         main = nullptr;
-        WaitUntil([&] { return (main = FindTopLevel("poremisu", GetProcessId(app))) || !Running(app); }, 30000);
+        WaitUntil([&] { return (main = FindTopLevel("poremisu", GetProcessId(app))) || WaitExit(app, 0); }, 30000);
         return main != nullptr;
     }
     // Writes a page or another file (its folders made) into the folder; returns its path.
