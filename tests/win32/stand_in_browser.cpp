@@ -58,12 +58,6 @@ enum : DISPID {
 const UINT kStepMessage = WM_APP + 1;
 HMODULE g_module = nullptr;
 
-std::wstring ModuleDirectory(HMODULE module) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(module, path, MAX_PATH);
-    return std::filesystem::path(path).parent_path().wstring() + L"\\";
-}
-
 // What a load found: the address as the control reports it, the page name,
 // and what the page asks for once loaded.
 struct Page {
@@ -128,7 +122,7 @@ public:
         m_stepper = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
         SetWindowLongPtrW(m_stepper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         SetWindowLongPtrW(m_stepper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::StepProc));
-        m_trace = ModuleDirectory(nullptr) + L"browser-events.txt";
+        m_trace = ModuleFolder(nullptr) + L"browser-events.txt";
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -350,7 +344,7 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
         if (!from || FAILED(VariantChangeType(&value, from, 0, type))) return DISP_E_TYPEMISMATCH;
     }
     if (kind == get) {
-        const std::wstring text = id == kPath ? ModuleDirectory(g_module) : id == kLocationURL ? m_locationURL
+        const std::wstring text = id == kPath ? ModuleFolder(g_module) : id == kLocationURL ? m_locationURL
                                                                                                 : m_locationName;
         if (result) *result = Var(VT_BSTR, SysAllocString(text.c_str()));
         return S_OK;
@@ -363,8 +357,6 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
         << Narrow(name, CP_UTF8) << "\t" << Narrow(argument, CP_UTF8) << "\n";
     RECT rect = m_rect;
     switch (id) {
-    case kGoBack:
-    case kGoForward: return E_FAIL;  // nowhere to go
     case kGoSearch: return Navigate(L"about:search");
     case kNavigate2: return Navigate(argument);
     // The control does not move itself: it asks its site to move it.
@@ -372,7 +364,9 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     case kTop: OffsetRect(&rect, 0, value.lVal - rect.top); break;
     case kWidth: rect.right = rect.left + value.lVal; break;
     case kHeight: rect.bottom = rect.top + value.lVal; break;
-    default: return S_OK;  // Quit (a control in a window of its host does not quit), StatusBar, Resizable
+    // Back and Forward (nowhere to go, which the program never asks), Quit (a control in a window of its host
+    // does not quit), StatusBar, Resizable.
+    default: return S_OK;
     }
     if (m_inPlaceSite) m_inPlaceSite->OnPosRectChange(&rect);
     return S_OK;

@@ -1,8 +1,10 @@
 #pragma once
-// Text between UTF-16 and a code page's bytes, and files read whole, for the Windows test programs.
+// Text between UTF-16 and a code page's bytes, files read whole and a module's folder, for the Windows
+// test programs.
 
 #include <windows.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -25,4 +27,11 @@ inline std::wstring Widen(const std::string& bytes, UINT codePage) {
     std::wstring text(n > 0 ? n : 0, L'\0');
     if (n > 0) MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
     return text;
+}
+
+// The folder of a module (nullptr: the program), with a backslash at its end.
+inline std::wstring ModuleFolder(HMODULE module) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path().wstring() + L"\\";
 }
