@@ -149,13 +149,10 @@ TEST(PageCompletion, ShowsAndLogsThePageButAfterASkipAndListsALocalFolderInstead
         Complete(rig, url, "a b");
         EXPECT_EQ(rig.state.idleTicks, 0);
         EXPECT_EQ(rig.browser.navigations, listed ? std::vector<std::string>{page} : std::vector<std::string>{});
-        EXPECT_EQ(rig.host.addressBar, listed ? page : url);
         // The count: . .. e.htm x.url Favorites.htm
         std::vector<std::string> titles = {" - " + kWord + " > ", title, title + "5"};
         EXPECT_EQ(rig.host.titles, std::vector(titles.begin(), titles.end() - !listed));
         EXPECT_EQ(Cwd(), listed ? folder : current.Path());
-        EXPECT_EQ(FileExists(page), listed);
-        EXPECT_FALSE(FileExists(current / "Favorites.htm"));
         // The listing page's own completion is logged and goes no further; a frame counts on its own.
         Complete(rig, "file://" + page, "Favorites.htm");
         Complete(rig, "file://" + page, "Favorites.htm");
@@ -195,9 +192,7 @@ TEST(PopUp, LoadsTheLastLinkThenClosesEachWindowTitledInternetExplorerAtTheNextD
         rig.windows.onCloseRequest = [&](WindowId) { logAtRequest.push_back(rig.History()); };
         rig.window.Events().OnDownloadBegin();  // nothing pending
         rig.window.Events().OnNewWindow2();
-        EXPECT_EQ(rig.host.addressBar, link);
         EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{link});
-        EXPECT_TRUE(rig.windows.closeRequests.empty());
         auto started = std::chrono::steady_clock::now();
         rig.window.Events().OnDownloadBegin();
         rig.window.Events().OnDownloadBegin();
