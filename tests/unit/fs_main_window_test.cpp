@@ -28,6 +28,7 @@ TEST(MainWindowInit, StartsAtTheArgumentOrTheShortcutsUrlAndRestoresAStoredPlace
         // Saturated, tiny or not wholly on the 1280 x 1024 screen: no placement.
         {"", "about:home", "0:1:-1:-1:-1:-1:-2147483648:-2147483648:2147483647:2147483647", false},
         {"", "about:home", "0:1:-1:-1:-1:-1:10:20:329:440", false},
+        {"", "about:home", "0:1:-1:-1:-1:-1:10:300:330:579", false},
         {"", "about:home", "0:1:-1:-1:-1:-1:1000:10:1400:500", false},
         {"", "about:home", "2:1:-1:-1:-1:-1:0:0:1280:1024", true},
         {"\"page.htm\"", "\"page.htm\"", "", false},  // a first start keeps the quotes
