@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -27,6 +28,18 @@ inline std::string ReadFile(const std::string& path) {
     std::ostringstream bytes;
     bytes << std::ifstream(std::filesystem::path(path), std::ios::binary).rdbuf();
     return bytes.str();
+}
+
+// A listing page's lines, in no fixed order since folders list in none. Bytes after the last CR LF
+// stand as a line marked unended, which no expected line matches.
+inline std::multiset<std::string> PageLines(const std::string& page) {
+    std::multiset<std::string> lines;
+    std::size_t begin = 0;
+    for (std::size_t end; (end = page.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
+        lines.insert(page.substr(begin, end - begin));
+    }
+    if (begin < page.size()) lines.insert("unended: " + page.substr(begin));
+    return lines;
 }
 
 inline bool FileExists(const std::string& path) { std::error_code e; return std::filesystem::exists(path, e); }

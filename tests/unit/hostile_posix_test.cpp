@@ -62,14 +62,7 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
         return listed == static_cast<std::int32_t>(std::size(entries)) + 3 ? 0 : 100 + listed;
     };
     ASSERT_EQ(testing::Child(list).Wait(20s), 0) << "100 + n: n entries counted, none: hung";
-    const std::string page = ReadFile(folder + "/Favorites.htm");
-    std::multiset<std::string> lines;
-    std::size_t begin = 0;
-    for (std::size_t end; (end = page.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
-        lines.insert(page.substr(begin, end - begin));
-    }
-    EXPECT_EQ(begin, page.size()) << "the page does not end with a whole line";
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(test::PageLines(ReadFile(folder + "/Favorites.htm")), expected);
 }
 
 enum class Page { Listing, History };
