@@ -104,8 +104,11 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         case Fifo: ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0); break;
         case HardLink: fs::create_hard_link(target, name); break;
         case ReadOnlyFolder:
+            // The page too: its owner could still write it in place, and would rightly list the folder.
             WriteFile(name, stale);
-            fs::permissions(folder, fs::perms::owner_write | fs::perms::others_write, fs::perm_options::remove);
+            for (const std::string& path : {name, folder}) {
+                fs::permissions(path, fs::perms::owner_write | fs::perms::others_write, fs::perm_options::remove);
+            }
             break;
         case FullDisk: WriteFile(name, stale); break;
         }
