@@ -407,8 +407,9 @@ bool X11WindowSystem::SendHandOff(WindowId window, std::chrono::milliseconds tim
         m_x->lastToken = (static_cast<std::uint32_t>(::getpid()) << 8) ^
                          static_cast<std::uint32_t>(std::time(nullptr));
     }
-    std::uint32_t token = ++m_x->lastToken & 0x7FFFFFFFu;
+    std::uint32_t token = (m_x->lastToken + 1) & 0x7FFFFFFFu;
     if (token == 0) token = 1;
+    m_x->lastToken = token;  // the masked value, so that past the wrap the count goes on from 1, not stuck at it
 
     XDeleteProperty(display, window, m_x->ack);
     XSelectInput(display, window, PropertyChangeMask | StructureNotifyMask);
