@@ -71,11 +71,12 @@ bool Gone(pid_t pid) {
 }
 
 // No key or mouse bindings, so Alt+Space reaches the program; new windows take
-// the focus, as the keys the tests type must reach them.
+// the focus, as the keys the tests type must reach them. A window comes back
+// from minimised at once, where it belongs, not slid in from the screen's edge.
 constexpr const char* kOpenboxConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
   <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
-  <keyboard></keyboard><mouse></mouse>
+  <keyboard></keyboard><mouse></mouse><theme><animateIconify>no</animateIconify></theme>
 </openbox_config>
 )";
 
