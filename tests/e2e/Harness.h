@@ -46,6 +46,8 @@ struct Rect {
 std::vector<XWindow> ProgramWindows(Display* display);
 std::string WindowTitle(Display* display, XWindow window);  // _NET_WM_NAME, UTF-8
 Rect ClientRect(Display* display, XWindow window);
+long Property32(Display* display, XWindow window, const char* name);  // its first 32-bit item, or -1
+bool Iconic(Display* display, XWindow window);  // minimised, as the window manager's WM_STATE says
 // A close request as the window manager's close button sends it.
 void SendDeleteWindow(Display* display, XWindow window);
 
@@ -72,7 +74,8 @@ protected:
     XWindow WaitForWindow() { return WaitForTitled("", 30s); }
     // Waits until the window's title is `expected`; fails with what it was instead.
     bool WaitForTitle(XWindow window, const std::string& expected, milliseconds timeout = 30s);
-    // Starts the program on `url` and waits for its window to show `title`; 0 when it does not.
+    // Starts the program on `url` and waits for its window to show `title`, not minimised; 0 when it
+    // does not.
     XWindow StartOn(const std::string& url, const std::string& title, Process** program = nullptr);
     // A later start that hands the address to the running window and exits.
     void HandOff(const std::string& address);

@@ -29,21 +29,6 @@ constexpr const char* kTitleHistoryItem = "F10 Right Right Down Return";
 constexpr const char* kResetHistoryItem = "F10 Right Right Down Down Return";
 constexpr const char* kMenuSet = "alt+space v", *kAddressDialog = "alt+space u";
 
-// The first 32-bit item of a window's property, or -1.
-long Property32(Display* display, XWindow window, const char* name) {
-    XTextProperty property{};
-    long value = -1;
-    if (XGetTextProperty(display, window, &property, Intern(display, name)) && property.format == 32 &&
-        property.nitems) {
-        value = *reinterpret_cast<long*>(property.value);
-    }
-    if (property.value) XFree(property.value);
-    return value;
-}
-
-// WM_STATE as the window manager keeps it: 3 is iconic.
-bool Iconic(Display* display, XWindow window) { return Property32(display, window, "WM_STATE") == 3; }
-
 class UiTest : public ProgramTest {
 protected:
     UiTest() : ProgramTest(WindowManager::Openbox) {}
@@ -51,9 +36,6 @@ protected:
     // Starts the program on a green page and waits until it shows it, focused.
     XWindow StartOnGreenPage(Process** program) {
         XWindow window = StartOn(WritePage("green.htm", "Green Page", "#00c000"), "Green Page", program);
-        // A page slower to come than the watchdog's ticks finds its window minimised already; shown again,
-        // the window counts anew.
-        if (window && Iconic(X(), window)) Xdotool({"windowactivate", std::to_string(window)});
         EXPECT_TRUE(window && Focused(window)) << "the window did not get the focus";
         return HasFailure() ? 0 : window;
     }
