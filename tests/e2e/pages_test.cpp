@@ -306,7 +306,21 @@ struct DownloadCase {
     bool saved;             // the file holds the download afterwards
     const char* status;     // how the title tells the end
     int dripMs = 0;         // the transfer's length, the idle watchdog's tick 50 ms; else at once
+    bool coded = false;     // sent deflate-coded, longer coded than plain as stored blocks are
+    bool linked = false;    // the download folder holds a link under the name, to `existing` elsewhere
 };
+
+// The bytes as one stored deflate block in a zlib stream: the coding adds its frame and checksum and
+// saves nothing.
+std::string Deflated(const std::string& bytes) {
+    std::uint32_t a = 1, b = 0;
+    for (unsigned char c : bytes) a = (a + c) % 65521, b = (b + a) % 65521;
+    const std::size_t n = bytes.size();  // below 64 KiB
+    std::string out{'\x78', '\x01', '\x01', char(n), char(n >> 8), char(~n), char(~n >> 8)};
+    out += bytes;
+    for (std::uint32_t sum = b << 16 | a, shift = 32; shift;) out += char(sum >> (shift -= 8));
+    return out;
+}
 
 class DownloadTest : public ListingTest, public ::testing::WithParamInterface<DownloadCase> {};
 
@@ -323,7 +337,10 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
     fs::create_directories(downloads);
     WriteFile(Folder() / "home" / ".config" / "user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/ダウンロード\"\n");
     const std::string fileName = c.local ? "archive.zip" : "report.zip";
-    if (c.existing) WriteFile(downloads / fileName, c.existing);
+    const fs::path usersFile = Folder() / "home" / "notes.txt";
+    if (c.existing) WriteFile(c.linked ? usersFile : downloads / fileName, c.existing);
+    if (c.linked) fs::create_symlink(usersFile, downloads / fileName);
+    const std::string sent = c.coded ? Deflated(content) : content;
 
     auto linkPage = [](const std::string& href) {
         return Page("Downloads",
@@ -333,9 +350,10 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
         {{"/page.htm", linkPage("/report.zip")},
          {"/report.zip", "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\n"
                          "Content-Disposition: attachment; filename=\"report.zip\"\r\nContent-Length: " +
-                             std::to_string(content.size() + (c.saved ? 0 : 100000)) +
+                             std::to_string(sent.size() + (c.saved ? 0 : 100000)) +
                              (c.dripMs ? "\r\nX-Drip-Ms: " + std::to_string(c.dripMs) : "") +
-                             "\r\nConnection: close\r\n\r\n" + content}});
+                             (c.coded ? "\r\nContent-Encoding: deflate" : "") +
+                             "\r\nConnection: close\r\n\r\n" + sent}});
     WriteFile(PagePath("archive.zip"), content);
     WriteFile(PagePath("page.htm"), linkPage("archive.zip"));
     XWindow window = StartRecording(c.local ? PageUrl("page.htm") : server.Url("/page.htm"), "Downloads");
@@ -357,6 +375,10 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
     ASSERT_TRUE(WaitUntil(15s, [&] { return m_titles->Log().find(told) != std::string::npos; }))
         << told << "\n" << m_titles->Log();
     EXPECT_EQ(ReadFile(downloads / fileName), c.saved ? content : c.existing ? c.existing : "");
+    // What a link pointed to is the user's, whatever became of the name.
+    if (c.linked) {
+        EXPECT_EQ(ReadFile(usersFile), c.existing);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -368,6 +390,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "ダウンロードを取り消しました: report.zip"},
         DownloadCase{"BrokenTransfer", false, nullptr, {{"Return", 1}}, false,
                      "ダウンロードに失敗しました: report.zip"},
+        DownloadCase{"CodedWhole", false, nullptr, {{"Return", 1}}, true, "ダウンロード完了: ", 0, true},
+        DownloadCase{"LinkReplaced", false, "notes", {{"Return", 3}, {"Return", 1}}, true, "ダウンロード完了: ", 0,
+                     false, true},
         // A fresh attachment, longer than the watchdog lets an untouched window live: the download keeps it.
         DownloadCase{"OutlastsTheIdleWatchdog", false, nullptr, {{"Return", 1}}, true, "ダウンロード完了: ", 8000}),
     [](const auto& info) { return std::string(info.param.name); });

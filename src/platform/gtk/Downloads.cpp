@@ -134,8 +134,14 @@ void Downloads::OnResponse(GtkDialog* dialog, gint response, gpointer data) {
     item->path = chosen;
     item->name = DisplayName(item->path);
     // The chooser has asked before a file of the name is replaced; anything
-    // that appears there meanwhile is not.
-    webkit_download_set_allow_overwrite(item->download, g_file_test(chosen, G_FILE_TEST_EXISTS));
+    // that appears there meanwhile is not. The user agreed to replace the name
+    // in the folder, not what a link there points to: the link goes, and the
+    // download takes its place. A folder, a pipe or a device is not replaced:
+    // the engine then fails the download.
+    GStatBuf info;
+    const bool found = g_lstat(chosen, &info) == 0;
+    if (found && S_ISLNK(info.st_mode)) g_unlink(chosen);
+    webkit_download_set_allow_overwrite(item->download, found && S_ISREG(info.st_mode));
     webkit_download_set_destination(item->download, uri);
     g_free(uri);
     g_free(chosen);
@@ -178,8 +184,14 @@ void Downloads::OnFinished(WebKitDownload* download, gpointer data) {
     }
     // The engine finishes a transfer that the server cut short as if it were
     // whole: a file shorter than announced is a failure, and the stump goes.
+    // A coded transfer (gzip, deflate) announces its coded length, while the
+    // file holds the decoded bytes, fewer where coding did not pay: only a
+    // plain transfer's length tells.
     WebKitURIResponse* response = webkit_download_get_response(download);
-    guint64 announced = response ? webkit_uri_response_get_content_length(response) : 0;
+    SoupMessageHeaders* headers = response ? webkit_uri_response_get_http_headers(response) : nullptr;
+    const char* coding = headers ? soup_message_headers_get_one(headers, "Content-Encoding") : nullptr;
+    const bool plain = !coding || g_ascii_strcasecmp(coding, "identity") == 0;
+    guint64 announced = response && plain ? webkit_uri_response_get_content_length(response) : 0;
     if (announced > 0 && webkit_download_get_received_data_length(download) < announced) {
         GStatBuf info;
         if (!item->path.empty() && g_lstat(item->path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {

@@ -111,12 +111,16 @@ std::string WebKitBrowser::ToCodePage(const char* utf8) const {
     return utf8 ? m_codePage.FromUtf8(utf8) : std::string();
 }
 
+// Only a load that starts replaces the one under way: a step with nowhere to go, like an address that
+// names nothing, leaves that load's failure to be shown.
 void WebKitBrowser::GoBack() {
+    if (!webkit_web_view_can_go_back(m_view)) return;
     ++m_loadsAsked;
     webkit_web_view_go_back(m_view);
 }
 
 void WebKitBrowser::GoForward() {
+    if (!webkit_web_view_can_go_forward(m_view)) return;
     ++m_loadsAsked;
     webkit_web_view_go_forward(m_view);
 }
@@ -127,13 +131,14 @@ void WebKitBrowser::GoSearch() { LoadHome(); }
 // The engine belongs to this window alone; there is nothing to shut down.
 void WebKitBrowser::Quit() {}
 
-void WebKitBrowser::LoadHome() {
+void WebKitBrowser::LoadHome() { Load(kInternalHome); }
+
+void WebKitBrowser::Load(const char* uri) {
     ++m_loadsAsked;
-    webkit_web_view_load_uri(m_view, kInternalHome);
+    webkit_web_view_load_uri(m_view, uri);
 }
 
 void WebKitBrowser::Navigate2(const std::string& address) {
-    ++m_loadsAsked;
     ResolvedAddress resolved = ResolveAddress(address, PathExists, CurrentDirectory);
     switch (resolved.kind) {
     case ResolvedAddress::Kind::Nothing: return;
@@ -141,13 +146,13 @@ void WebKitBrowser::Navigate2(const std::string& address) {
     case ResolvedAddress::Kind::File: {
         // File names are the bytes on disk: escape them as they are.
         gchar* uri = g_filename_to_uri(resolved.text.c_str(), nullptr, nullptr);
-        if (uri) webkit_web_view_load_uri(m_view, uri);
+        if (uri) Load(uri);
         g_free(uri);
         return;
     }
     case ResolvedAddress::Kind::AsIs:
     case ResolvedAddress::Kind::Web:
-        webkit_web_view_load_uri(m_view, m_codePage.ToUtf8(resolved.text).c_str());
+        Load(m_codePage.ToUtf8(resolved.text).c_str());
         return;
     }
 }

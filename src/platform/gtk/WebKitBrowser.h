@@ -89,6 +89,7 @@ private:
     std::string DisplayedUri() const;
 
     void LoadHome();
+    void Load(const char* uri);  // a load the window asked for: it replaces the one under way
     void Place();
     std::string ToCodePage(const char* utf8) const;
 
