@@ -171,8 +171,11 @@ bool MainWindow::OnEscape(bool inPage) {
 }
 
 void MainWindow::OnEngineCrashed() {
-    if (m_reloadedAfterCrash) return;
-    m_reloadedAfterCrash = true;
+    // A page is shown again once: one that takes every new process down with
+    // it stays down until the user goes elsewhere, by a link as by a command.
+    std::string page = m_browser.GetLocationURL();
+    if (m_reloadedAfterCrash == page) return;
+    m_reloadedAfterCrash = std::move(page);
     m_browser.Refresh();
 }
 

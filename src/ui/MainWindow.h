@@ -94,7 +94,7 @@ private:
     template <typename Box>
     void RunBox(Box box);
     // A new page was asked of the control: a crash may reload it once more.
-    void LoadAsked() { m_reloadedAfterCrash = false; }
+    void LoadAsked() { m_reloadedAfterCrash.reset(); }
     void ShowFavorites();
 
     AppState& m_state;
@@ -118,7 +118,7 @@ private:
     std::optional<SizeNotice> m_lastSize;
     int m_openBoxes = 0;
     bool m_closePending = false;
-    bool m_reloadedAfterCrash = false;
+    std::optional<std::string> m_reloadedAfterCrash;  // the address shown again when the engine died
 };
 
 // One tick of the idle timer: minimise once the count passes 55, ask to

@@ -107,10 +107,11 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
 
 // Each command, or short run of commands, from the bare view of a fresh window.
 // Below zero: Escape outside the page or in it, a crash of the engine, a close
-// request, the window maximised, its placement unreadable, and a close request
-// that comes while a box is open; kOutside marks a command sent by another process.
+// request, the window maximised, its placement unreadable, a close request
+// that comes while a box is open, and a link followed to another page; kOutside
+// marks a command sent by another process.
 constexpr int kEscapeOutside = -1, kEscapeInPage = -2, kCrash = -3, kClose = -4, kMaximise = -5, kForget = -6,
-              kCloseInBox = -7, kOutside = 1 << 20;
+              kCloseInBox = -7, kLink = -8, kOutside = 1 << 20;
 TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
     const std::string full = "Page - " + kWord, bare = full + " > ", path = "box=C:/x|" + U8(u8"パス");
     const std::string saved = "ini=[setting]\r\nwin=", placement = ":1:-1:-1:-8:-8:10:20:330:440\r\n";
@@ -154,6 +155,7 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         // navigation (here to the shortcut the bar names).
         {false, {kCrash, cmd::kNavigate, kCrash, kCrash}, "Refresh=2 nav=about:home|http://go.example/ ticks=0"},
         {false, {kCrash, cmd::kBack, kCrash}, "GoBack=1 Refresh=2 record=0 ticks=0"},
+        {false, {kCrash, kCrash, kLink, kCrash, kCrash}, "Refresh=2"},
         // From another process only the hand-off is taken.
         {true, {kOutside | cmd::kHandOff}, "nav=about:home| text= ticks=0"},
         {true, {kOutside | cmd::kShowAll}, ""},
@@ -184,6 +186,7 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
             else if (id == kMaximise) rig.host.maximized = true;
             else if (id == kForget) rig.host.placement.reset();
             else if (id == kCloseInBox) rig.host.whileBoxOpen = [&] { rig.window.OnClose(); };
+            else if (id == kLink) rig.browser.locationUrl += "next/";
             else if (id < 0) handled = rig.window.OnEscape(id == kEscapeInPage);
             else if (id & kOutside) handled = rig.window.OnExternalCommand(id & ~kOutside);
             else c.system ? handled = rig.window.OnSysCommand(id) : (rig.window.OnCommand(id), 1);
