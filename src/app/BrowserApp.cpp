@@ -70,8 +70,11 @@ BrowserApp::HandOffResult BrowserApp::HandOff(const std::string& argumentText) {
     ProcessServices& process = m_services.process;
     // One later start at a time: the next one writes "newurl" only after the
     // running window has read this one's, so an answer from the window means
-    // that it read this start's address.
-    auto lock = process.LockHandOff(name);
+    // that it read this start's address. Starts take turns by the file they
+    // write, not by copy: two copies may share one (two names in one folder,
+    // two installs with one user folder).
+    const FileSystem& files = m_services.files;
+    auto lock = process.LockHandOff(InstanceNameOf(m_state.settingsPath, files.Separators(), files.NamesIgnoreCase()));
     if (!lock) {
         m_failureReason = "another start of the program is still handing its address over";
         return HandOffResult::Failed;

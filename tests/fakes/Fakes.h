@@ -142,7 +142,9 @@ struct FakeProcessServices : ProcessServices {
     InstanceResult AcquireInstance(const std::string& n, std::chrono::milliseconds) override {
         return instances.push_back(n), instance;
     }
-    std::unique_ptr<ScopedLock> LockHandOff(const std::string&) override {
+    std::vector<std::string> handOffLocks;  // the names of the locks asked for
+    std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override {
+        handOffLocks.push_back(name);
         return handOffLockStuck ? nullptr : std::make_unique<Lock>(locksHeld);
     }
     bool opens = true;  // whether the desktop has an opener that works

@@ -110,6 +110,12 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
         EXPECT_NE(start.app.FailureReason().find(c.reason), std::string::npos) << start.app.FailureReason();
         EXPECT_EQ(start.app.FailureReason().empty(), c.reason.empty());
     }
+    // Two copies in one folder share its settings file, so their later starts take turns.
+    Rig rig;
+    rig.process.instance = InstanceResult::AlreadyExists;
+    for (const char* copy : {"poremisu", "poremisu2"}) LaterStart(rig).Start("x", rig.dir / copy);
+    ASSERT_EQ(rig.process.handOffLocks.size(), 2u);
+    EXPECT_EQ(rig.process.handOffLocks[0], rig.process.handOffLocks[1]);
     // The copy's name: the program's name and a digest of its folder.
     EXPECT_EQ(InstanceNameOf("/opt/a/poremisu", "/", false), InstanceNameOf("/opt/a/poremisu.bin", "/", false));
     EXPECT_NE(InstanceNameOf("/opt/a/poremisu", "/", false), InstanceNameOf("/opt/b/poremisu", "/", false));
