@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "app/Settings.h"
+#include "app/Text.h"
 
 namespace poremisu {
 
@@ -22,13 +23,18 @@ std::string BaseNameOf(std::string_view path, std::string_view separators) {
 }
 
 std::string InstanceNameOf(std::string_view modulePath, std::string_view separators, bool ignoreCase) {
-    auto fold = [ignoreCase](char c) { return ignoreCase && c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    std::string base = BaseNameOf(modulePath, separators);
-    std::transform(base.begin(), base.end(), base.begin(), fold);
+    // A letter folds only after a byte below 0x80: the second byte of a
+    // double-byte character, which follows one of 0x80 or above, may lie in
+    // A..Z, and folding it would make two folders one.
+    std::string path(modulePath);
+    for (std::size_t i = 0; ignoreCase && i < path.size(); ++i) {
+        if (i == 0 || static_cast<unsigned char>(path[i - 1]) < 0x80) path[i] = FoldAscii(path[i]);
+    }
+    std::string base = BaseNameOf(path, separators);
     // FNV-1a over the folder's bytes: short, and stable from one run to the next.
     std::uint64_t digest = 14695981039346656037ull;
-    for (char c : DirectoryOf(modulePath, separators)) {
-        digest ^= static_cast<unsigned char>(fold(c));
+    for (char c : DirectoryOf(path, separators)) {
+        digest ^= static_cast<unsigned char>(c);
         digest *= 1099511628211ull;
     }
     static constexpr char kHex[] = "0123456789abcdef";

@@ -121,6 +121,9 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
     EXPECT_NE(InstanceNameOf("/opt/a/poremisu", "/", false), InstanceNameOf("/opt/b/poremisu", "/", false));
     EXPECT_NE(InstanceNameOf("/opt/A/poremisu", "/", false), InstanceNameOf("/opt/a/poremisu", "/", false));
     EXPECT_EQ(InstanceNameOf("C:\\A\\POREMISU.EXE", "\\/", true), InstanceNameOf("c:\\a\\poremisu.exe", "\\/", true));
+    // "ア" and "ヂ" in CP932: their second bytes are "A" and "a".
+    EXPECT_NE(InstanceNameOf("C:\\\x83\x41\\poremisu.exe", "\\/", true),
+              InstanceNameOf("C:\\\x83\x61\\poremisu.exe", "\\/", true));
 }
 
 std::string Link(std::string_view url, std::string_view name) {
