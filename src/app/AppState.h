@@ -34,6 +34,7 @@ struct AppState {
     // Names this copy of the program: its lock, and the mark its window
     // carries for later starts of the same copy.
     std::string instanceName;
+    bool instanceHeld = false;  // whether this process holds the instance, which a window takes over later
 
     // Shared work text: every user fills it before reading it, except the main
     // window's initialisation, which takes the start address start-up left here.

@@ -99,6 +99,7 @@ BrowserApp::HandOffResult BrowserApp::HandOff(const std::string& argumentText) {
         if (windows.SendHandOff(window, kHandOffTimeout)) return HandOffResult::Delivered;
         // A window that went with its program leaves the instance free.
         if (process.AcquireInstance(name, kInstanceReleaseWait) == InstanceResult::First) {
+            m_state.instanceHeld = true;
             return HandOffResult::NoInstance;
         }
         m_failureReason = "the running window did not take the address within " +
@@ -107,7 +108,7 @@ BrowserApp::HandOffResult BrowserApp::HandOff(const std::string& argumentText) {
     }
     // No window yet, or none any more: this start runs a window of its own,
     // and holds the instance if the other has let it go meanwhile.
-    process.AcquireInstance(name);
+    m_state.instanceHeld = process.AcquireInstance(name) == InstanceResult::First;
     return HandOffResult::NoInstance;
 }
 
@@ -115,7 +116,8 @@ StartOutcome BrowserApp::Start(const StartupInfo& info, MainWindowRunner& runner
     if (!SetFileLocations(info.modulePath)) return StartOutcome::Refused;
     m_state.instanceName =
         InstanceNameOf(info.modulePath, m_services.files.Separators(), m_services.files.NamesIgnoreCase());
-    if (m_services.process.AcquireInstance(m_state.instanceName) == InstanceResult::AlreadyExists) {
+    m_state.instanceHeld = m_services.process.AcquireInstance(m_state.instanceName) == InstanceResult::First;
+    if (!m_state.instanceHeld) {
         switch (HandOff(info.argumentText)) {
         case HandOffResult::Delivered: return StartOutcome::HandedOff;
         case HandOffResult::Failed: return StartOutcome::HandOffFailed;

@@ -180,6 +180,12 @@ void MainWindow::OnEngineCrashed() {
 }
 
 void MainWindow::OnTimer() {
+    // A window started beside one that had not shown itself yet runs without
+    // the instance: it takes the instance over once that one has gone, so that
+    // later starts still hand their addresses to a window.
+    if (!m_state.instanceHeld) {
+        m_state.instanceHeld = m_services.process.AcquireInstance(m_state.instanceName) == InstanceResult::First;
+    }
     IdleWatchdog(m_state, m_host);
 }
 

@@ -116,6 +116,13 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
     for (const char* copy : {"poremisu", "poremisu2"}) LaterStart(rig).Start("x", rig.dir / copy);
     ASSERT_EQ(rig.process.handOffLocks.size(), 2u);
     EXPECT_EQ(rig.process.handOffLocks[0], rig.process.handOffLocks[1]);
+    // A window run beside another takes the instance over at a tick once that one has gone, and keeps it.
+    rig.process.instances.clear();
+    for (InstanceResult other : {InstanceResult::AlreadyExists, InstanceResult::First, InstanceResult::First}) {
+        rig.process.instance = other;
+        rig.window.OnTimer();
+    }
+    EXPECT_EQ(rig.process.instances.size(), 2u);
     // The copy's name: the program's name and a digest of its folder.
     EXPECT_EQ(InstanceNameOf("/opt/a/poremisu", "/", false), InstanceNameOf("/opt/a/poremisu.bin", "/", false));
     EXPECT_NE(InstanceNameOf("/opt/a/poremisu", "/", false), InstanceNameOf("/opt/b/poremisu", "/", false));
