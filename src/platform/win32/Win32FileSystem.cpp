@@ -9,6 +9,9 @@ namespace poremisu {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// How long an append waits for its turn among appenders, and how often it asks.
+constexpr ULONGLONG kTurnWaitMs = 1000;
+constexpr DWORD kTurnRetryMs = 10;
 
 FileError ErrorOf(DWORD error) {
     switch (error) {
@@ -48,7 +51,7 @@ public:
         OVERLAPPED turn = {};
         turn.Offset = 0xFFFFFFFE;
         turn.OffsetHigh = 0x7FFFFFFF;
-        bool locked = LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn) != 0;
+        bool locked = TakeTurn(turn);
         bool written = Write(data);
         if (locked) UnlockFileEx(m_file, 0, 1, 0, &turn);
         return written;
@@ -57,6 +60,18 @@ public:
     FileError Error() const override { return m_error; }
 
 private:
+    // Another program may hold a lock over the turn and keep it (a reader that
+    // locked the whole file, an appender that hangs): after a short wait the
+    // line goes out without the turn, so the window that writes never hangs.
+    bool TakeTurn(OVERLAPPED& turn) {
+        const ULONGLONG giveUp = GetTickCount64() + kTurnWaitMs;
+        for (;;) {
+            if (LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &turn)) return true;
+            if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() >= giveUp) return false;
+            Sleep(kTurnRetryMs);
+        }
+    }
+
     bool Write(const std::string& data) {
         LARGE_INTEGER start = {};
         bool known = m_mode == OpenMode::Append ? GetFileSizeEx(m_file, &start) != 0
