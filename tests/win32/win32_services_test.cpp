@@ -98,6 +98,18 @@ bool AppendPastAnotherHandlesLock(Win32FileSystem& files) {
     return appended.get() && inTime;
 }
 
+// Folders of 258 and 259 bytes: only the first can be made current, so only
+// it is one to list (the other's listing would be the folder before's).
+bool OnlyAFolderThatCanBeMadeCurrentIsOne(Win32FileSystem& files) {
+    const std::string here = fs::current_path().string() + "\\";
+    auto longName = [](const std::string& path) { return L"\\\\?\\" + Widen(path, CP_ACP); };
+    std::string fits = here + std::string(MAX_PATH - 2 - here.size(), 'x'), over = fits + "x";
+    for (const auto& path : {fits, over}) CreateDirectoryW(longName(path).c_str(), nullptr);
+    bool answer = files.IsDirectory(fits) && files.Exists(over) && !files.IsDirectory(over);
+    for (const auto& path : {fits, over}) RemoveDirectoryW(longName(path).c_str());
+    return answer;
+}
+
 TEST(Win32FileSystem, OperationsOnARealFolder) {
     using Act = std::function<bool(Win32FileSystem&)>;
     const std::string untouched = "a.htm=a;b.htm=b;";
@@ -110,6 +122,7 @@ TEST(Win32FileSystem, OperationsOnARealFolder) {
         {"probe a folder", [](auto& f) { return f.Probe(fs::current_path().string()); }, false, untouched},
         {"concurrent appenders", ConcurrentAppendersKeepEveryLine, true, untouched},
         {"append while another handle locks the file", AppendPastAnotherHandlesLock, true, "a.htm=ah\r\n;b.htm=b;"},
+        {"folders of 258 and 259 bytes", OnlyAFolderThatCanBeMadeCurrentIsOne, true, untouched},
     };
     for (const auto& [name, act, result, after] : cases) {
         Folder folder;

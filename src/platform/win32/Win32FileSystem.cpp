@@ -12,6 +12,9 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // How long an append waits for its turn among appenders, and how often it asks.
 constexpr ULONGLONG kTurnWaitMs = 1000;
 constexpr DWORD kTurnRetryMs = 10;
+// The longest path the system makes current: room is kept for the backslash
+// it adds and the terminating zero.
+constexpr std::size_t kCurrentDirectoryMax = MAX_PATH - 2;
 
 FileError ErrorOf(DWORD error) {
     switch (error) {
@@ -198,7 +201,16 @@ std::string Win32FileSystem::FullPath(const std::string& name) {
 
 bool Win32FileSystem::IsDirectory(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    // A folder is only of use when it can be made current and listed: one
+    // that cannot would leave the folder before current, whose listing would
+    // then go out under this one's name.
+    if (path.size() > kCurrentDirectoryMax) return false;
+    HANDLE folder = CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE, kShareAll | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(folder);
+    return true;
 }
 
 bool Win32FileSystem::EnumerateCurrentDirectory(const std::function<bool(const DirectoryEntry&)>& onEntry) {
