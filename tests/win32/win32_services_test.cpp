@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <set>
 #include <sstream>
 #include <string>
@@ -78,6 +79,37 @@ bool ConcurrentAppendersKeepEveryLine(Win32FileSystem&) {
     return seen.size() == kWriters * kLines;
 }
 
+// Another program that locked the file beyond its content (a reader, or an
+// appender that hangs) holds an append up for a second at most, not for as
+// long as it holds its lock: the window that appends would hang with it.
+bool AppendPastAnotherHandlesLock(Win32FileSystem& files) {
+    HANDLE holder = CreateFileA("a.htm", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    OVERLAPPED beyond = {};
+    beyond.Offset = 4096;
+    if (!LockFileEx(holder, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD / 2, &beyond)) {
+        CloseHandle(holder);
+        return false;
+    }
+    auto appended = std::async(std::launch::async, [&files] { return Append(files, "a.htm", "h\n"); });
+    bool inTime = appended.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    UnlockFileEx(holder, 0, MAXDWORD, MAXDWORD / 2, &beyond);
+    CloseHandle(holder);
+    return appended.get() && inTime;
+}
+
+// Folders of 258 and 259 bytes: only the first can be made current, so only
+// it is one to list (the other's listing would be the folder before's).
+bool OnlyAFolderThatCanBeMadeCurrentIsOne(Win32FileSystem& files) {
+    const std::string here = fs::current_path().string() + "\\";
+    auto longName = [](const std::string& path) { return L"\\\\?\\" + Widen(path, CP_ACP); };
+    std::string fits = here + std::string(MAX_PATH - 2 - here.size(), 'x'), over = fits + "x";
+    for (const auto& path : {fits, over}) CreateDirectoryW(longName(path).c_str(), nullptr);
+    bool answer = files.IsDirectory(fits) && files.Exists(over) && !files.IsDirectory(over);
+    for (const auto& path : {fits, over}) RemoveDirectoryW(longName(path).c_str());
+    return answer;
+}
+
 TEST(Win32FileSystem, OperationsOnARealFolder) {
     using Act = std::function<bool(Win32FileSystem&)>;
     const std::string untouched = "a.htm=a;b.htm=b;";
@@ -89,6 +121,8 @@ TEST(Win32FileSystem, OperationsOnARealFolder) {
         {"rename onto a file", [](auto& f) { return f.Rename("a.htm", "b.htm"); }, false, untouched},
         {"probe a folder", [](auto& f) { return f.Probe(fs::current_path().string()); }, false, untouched},
         {"concurrent appenders", ConcurrentAppendersKeepEveryLine, true, untouched},
+        {"append while another handle locks the file", AppendPastAnotherHandlesLock, true, "a.htm=ah\r\n;b.htm=b;"},
+        {"folders of 258 and 259 bytes", OnlyAFolderThatCanBeMadeCurrentIsOne, true, untouched},
     };
     for (const auto& [name, act, result, after] : cases) {
         Folder folder;

@@ -9,6 +9,12 @@ namespace poremisu {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// How long an append waits for its turn among appenders, and how often it asks.
+constexpr ULONGLONG kTurnWaitMs = 1000;
+constexpr DWORD kTurnRetryMs = 10;
+// The longest path the system makes current: room is kept for the backslash
+// it adds and the terminating zero.
+constexpr std::size_t kCurrentDirectoryMax = MAX_PATH - 2;
 
 FileError ErrorOf(DWORD error) {
     switch (error) {
@@ -48,7 +54,7 @@ public:
         OVERLAPPED turn = {};
         turn.Offset = 0xFFFFFFFE;
         turn.OffsetHigh = 0x7FFFFFFF;
-        bool locked = LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn) != 0;
+        bool locked = TakeTurn(turn);
         bool written = Write(data);
         if (locked) UnlockFileEx(m_file, 0, 1, 0, &turn);
         return written;
@@ -57,6 +63,18 @@ public:
     FileError Error() const override { return m_error; }
 
 private:
+    // Another program may hold a lock over the turn and keep it (a reader that
+    // locked the whole file, an appender that hangs): after a short wait the
+    // line goes out without the turn, so the window that writes never hangs.
+    bool TakeTurn(OVERLAPPED& turn) {
+        const ULONGLONG giveUp = GetTickCount64() + kTurnWaitMs;
+        for (;;) {
+            if (LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &turn)) return true;
+            if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() >= giveUp) return false;
+            Sleep(kTurnRetryMs);
+        }
+    }
+
     bool Write(const std::string& data) {
         LARGE_INTEGER start = {};
         bool known = m_mode == OpenMode::Append ? GetFileSizeEx(m_file, &start) != 0
@@ -183,7 +201,16 @@ std::string Win32FileSystem::FullPath(const std::string& name) {
 
 bool Win32FileSystem::IsDirectory(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    // A folder is only of use when it can be made current and listed: one
+    // that cannot would leave the folder before current, whose listing would
+    // then go out under this one's name.
+    if (path.size() > kCurrentDirectoryMax) return false;
+    HANDLE folder = CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE, kShareAll | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(folder);
+    return true;
 }
 
 bool Win32FileSystem::EnumerateCurrentDirectory(const std::function<bool(const DirectoryEntry&)>& onEntry) {

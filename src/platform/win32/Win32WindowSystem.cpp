@@ -21,11 +21,18 @@ UINT Milliseconds(std::chrono::milliseconds timeout) {
 }  // namespace
 
 std::vector<WindowId> Win32WindowSystem::TopLevelWindows() {
-    std::vector<WindowId> windows;
-    for (HWND window = GetWindow(GetDesktopWindow(), GW_CHILD); window; window = GetWindow(window, GW_HWNDNEXT)) {
-        windows.push_back(Id(window));
-    }
-    return windows;
+    // One snapshot of the order from top to bottom: a walk from window to
+    // next window while others are raised or closed can meet one twice, stop
+    // early or pass the program's own window by.
+    struct Collect {
+        std::vector<WindowId> windows;
+        static BOOL CALLBACK Add(HWND window, LPARAM self) {
+            reinterpret_cast<Collect*>(self)->windows.push_back(Id(window));
+            return TRUE;
+        }
+    } collect;
+    EnumWindows(Collect::Add, reinterpret_cast<LPARAM>(&collect));
+    return std::move(collect.windows);
 }
 
 bool Win32WindowSystem::Exists(WindowId window) { return IsWindow(Handle(window)) != 0; }
