@@ -7,6 +7,7 @@
 // readme where the desktop cannot.
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -122,8 +123,8 @@ protected:
     ListingTest() : ProgramTest(WindowManager::Openbox) {}
     // Starts the program on `url` with xprop recording its window's titles, one line each as its
     // change is reported, so none passes unseen.
-    XWindow StartRecording(const std::string& url, const std::string& title) {
-        XWindow window = StartOn(url, title);
+    XWindow StartRecording(const std::string& url, const std::string& title, Process** program = nullptr) {
+        XWindow window = StartOn(url, title, program);
         if (!window) return 0;
         m_titles = &Spawn({"xprop", "-spy", "-id", std::to_string(window), "_NET_WM_NAME"});
         EXPECT_TRUE(WaitUntil(10s, [&] { return !m_titles->Log().empty(); })) << "xprop recorded nothing";
@@ -308,6 +309,7 @@ struct DownloadCase {
     int dripMs = 0;         // the transfer's length, the idle watchdog's tick 50 ms; else at once
     bool coded = false;     // sent deflate-coded, longer coded than plain as stored blocks are
     bool linked = false;    // the download folder holds a link under the name, to `existing` elsewhere
+    bool closed = false;    // the window is closed (by SIGTERM) after the keys
 };
 
 // The bytes as one stored deflate block in a zlib stream: the coding adds its frame and checksum and
@@ -356,7 +358,8 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
                              "\r\nConnection: close\r\n\r\n" + sent}});
     WriteFile(PagePath("archive.zip"), content);
     WriteFile(PagePath("page.htm"), linkPage("archive.zip"));
-    XWindow window = StartRecording(c.local ? PageUrl("page.htm") : server.Url("/page.htm"), "Downloads");
+    Process* program = nullptr;
+    XWindow window = StartRecording(c.local ? PageUrl("page.htm") : server.Url("/page.htm"), "Downloads", &program);
     ASSERT_NE(window, 0u);
     PointAt(window, 100, 100);
     Xdotool({"click", "1"});
@@ -374,6 +377,11 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
                              (c.saved ? (downloads / fileName).string() : "");
     ASSERT_TRUE(WaitUntil(15s, [&] { return m_titles->Log().find(told) != std::string::npos; }))
         << told << "\n" << m_titles->Log();
+    // A close ends the program whatever question is open.
+    if (c.closed) {
+        ::kill(program->Pid(), SIGTERM);
+        EXPECT_EQ(program->WaitExit(10s), 0) << Logs();
+    }
     EXPECT_EQ(ReadFile(downloads / fileName), c.saved ? content : c.existing ? c.existing : "");
     // What a link pointed to is the user's, whatever became of the name.
     if (c.linked) {
@@ -391,6 +399,7 @@ INSTANTIATE_TEST_SUITE_P(
         DownloadCase{"BrokenTransfer", false, nullptr, {{"Return", 1}}, false,
                      "ダウンロードに失敗しました: report.zip"},
         DownloadCase{"CodedWhole", false, nullptr, {{"Return", 1}}, true, "ダウンロード完了: ", 0, true},
+        DownloadCase{"ClosedAtTheQuestion", false, "old", {{"Return", 3}}, false, "", 0, false, false, true},
         DownloadCase{"LinkReplaced", false, "notes", {{"Return", 3}, {"Return", 1}}, true, "ダウンロード完了: ", 0,
                      false, true},
         // A fresh attachment, longer than the watchdog lets an untouched window live: the download keeps it.

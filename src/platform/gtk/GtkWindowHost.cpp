@@ -1,6 +1,7 @@
 #include "platform/gtk/GtkWindowHost.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/gtk/ClientArea.h"
 #include "ui/MainWindow.h"
@@ -32,6 +33,28 @@ GtkWidget* AddClientArea(GtkWidget* window) {
     GtkWidget* area = ClientAreaNew();
     gtk_container_add(GTK_CONTAINER(window), area);
     return area;
+}
+
+// Dialogs that the engine or the toolkit run in loops of their own (printing,
+// the save dialog's question before a file is replaced) would keep the program
+// waiting for an answer after its window went: each is answered as cancelled,
+// one that stands over another dialog first, so that every loop returns.
+void CancelOtherDialogs() {
+    std::vector<GtkDialog*> dialogs;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* item = toplevels; item; item = item->next) {
+        if (GTK_IS_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+            dialogs.push_back(GTK_DIALOG(g_object_ref(item->data)));
+        }
+    }
+    g_list_free(toplevels);
+    std::stable_partition(dialogs.begin(), dialogs.end(), [](GtkDialog* dialog) {
+        return GTK_IS_DIALOG(gtk_window_get_transient_for(GTK_WINDOW(dialog)));
+    });
+    for (GtkDialog* dialog : dialogs) {
+        gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+        g_object_unref(dialog);
+    }
 }
 
 }  // namespace
@@ -114,6 +137,7 @@ void GtkWindowHost::EndWindow() {
     if (m_timer) g_source_remove(m_timer);
     m_timer = 0;
     m_boxes.EndBoxes();
+    CancelOtherDialogs();
     // The window itself goes when the run is over: this may be called from
     // inside one of its own handlers.
     gtk_widget_hide(m_window.widget);
