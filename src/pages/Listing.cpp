@@ -8,7 +8,10 @@ namespace poremisu {
 std::string ListingHref(std::string_view name, std::string_view separators) {
     // Where the backslash separates folders no name holds one of its own, and
     // a 0x5C there is the second byte of a double-byte character: it stays.
-    const bool escapeBackslash = separators.find('\\') == std::string_view::npos;
+    // Elsewhere a name is bytes with no text of its own: past ASCII each byte
+    // is escaped, or one that is no text in the page's encoding would be read
+    // as another character and lead to another file.
+    const bool namesAreBytes = separators.find('\\') == std::string_view::npos;
     std::string href;
     std::size_t colon = name.find(':');
     if (colon != std::string_view::npos && colon < name.find_first_of("/?#")) href = "./";
@@ -16,7 +19,7 @@ std::string ListingHref(std::string_view name, std::string_view separators) {
         auto byte = static_cast<unsigned char>(name[i]);
         bool edgeBlank = byte == ' ' && (i == 0 || i + 1 == name.size());
         if (byte < 0x20 || byte == 0x7F || byte == '#' || byte == '?' || byte == '%' || edgeBlank ||
-            (byte == '\\' && escapeBackslash)) {
+            ((byte == '\\' || byte >= 0x80) && namesAreBytes)) {
             href += '%';
             href += "0123456789ABCDEF"[byte >> 4];
             href += "0123456789ABCDEF"[byte & 0xF];

@@ -40,6 +40,8 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
         {"a#b?c:d%41.htm", Kind::File, "", Link("a%23b%3Fc:d%2541.htm", "a#b?c:d%41.htm")},
         {"..\\..\\up.htm", Kind::File, "", Link("..%5C..%5Cup.htm", "..\\..\\up.htm")},
         {" blank.htm", Kind::File, "", Link("%20blank.htm", " blank.htm")},
+        // A byte that is no text would read as another character, naming another file.
+        {"x\xFF.htm", Kind::File, "", Link("x%FF.htm", "x\xFF.htm")},
         {"pipe.url", Kind::Fifo, "", ""},
         {"zero.url", Kind::Link, "/dev/zero", ""},
         {"dangling.url", Kind::Link, "missing-target", ""},
