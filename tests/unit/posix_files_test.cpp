@@ -223,10 +223,17 @@ TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFileWithEverythingElseThe
     ASSERT_EQ(::lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
 
-    std::string big(PosixProfileStore::kMaxRewriteBytes + 1, 'z');
-    WriteFile(path, big);
-    EXPECT_FALSE(store.Write(path, "s", "k", "v")) << "a file this large is not ours";
-    EXPECT_EQ(ReadFile(path), big);
+    // A file over the bound is not ours and stays as it is; nor is a value written that would take the
+    // file past it, where no later write could rewrite it.
+    const std::string big(PosixProfileStore::kMaxRewriteBytes + 1, 'z');
+    const std::pair<std::string, std::string> tooLarge[] = {{big, "v"}, {"[s]\r\nk=v\r\n", big}};
+    for (const auto& [content, value] : tooLarge) {
+        WriteFile(path, content);
+        std::string reason;
+        EXPECT_FALSE(store.Write(path, "s", "k", value, &reason)) << value.size();
+        EXPECT_EQ(reason, std::strerror(EFBIG)) << value.size();
+        EXPECT_TRUE(ReadFile(path) == content) << value.size();
+    }
 }
 
 }  // namespace

@@ -220,6 +220,8 @@ bool PosixProfileStore::Write(const std::string& path, std::string_view section,
 
     std::string updated = UpdateProfileText(text, section, key, value);
     if (existed && updated == text) return true;
+    // A file past the bound would refuse every later write: this one is refused instead.
+    if (updated.size() > kMaxRewriteBytes) return fail(EFBIG);
 
     RemoveStaleTemporaries(*target);
     std::string temporary = *target + std::string(kTemporaryTag) + "XXXXXX";
