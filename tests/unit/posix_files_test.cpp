@@ -223,6 +223,20 @@ TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFileWithEverythingElseThe
     ASSERT_EQ(::lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
 
+    // Root saving a user's settings first leaves them the user's to save: the lock root made serves both.
+    if (::geteuid() == 0) {
+        const std::string home = dir / "home", own = home + "/poremisu.ini";
+        fs::create_directory(home);
+        WriteFile(own, "[s]\r\nk=v\r\n");
+        ASSERT_EQ(::chown(home.c_str(), 65534, 65534) | ::chown(own.c_str(), 65534, 65534), 0);
+        EXPECT_TRUE(store.Write(own, "s", "k", "root"));
+        auto owner = [&] {
+            return testing::GiveUpRoot() && PosixProfileStore().Write(own, "s", "k", "owner") ? 0 : 1;
+        };
+        EXPECT_EQ(Child(owner).Wait(10s), 0) << "1: the owner's save was refused";
+        EXPECT_EQ(ReadFile(own), "[s]\r\nk=owner\r\n");
+    }
+
     // A file over the bound is not ours and stays as it is; nor is a value written that would take the
     // file past it, where no later write could rewrite it.
     const std::string big(PosixProfileStore::kMaxRewriteBytes + 1, 'z');

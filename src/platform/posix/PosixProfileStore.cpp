@@ -194,7 +194,9 @@ bool PosixProfileStore::Write(const std::string& path, std::string_view section,
 
     // Every writer of the file takes this lock first, so each rewrite starts
     // from the result of the one before and no key set meanwhile is lost.
-    FileDescriptor lock(::open((*target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
+    // Opened for reading, which flock needs no more than: a lock file root
+    // made stays of use to the settings' owner.
+    FileDescriptor lock(::open((*target + ".lock").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
     if (!lock) return fail(errno);
     if (!LockExclusive(lock.Get())) return fail(errno == EWOULDBLOCK ? ETIMEDOUT : errno);
 
