@@ -1,5 +1,6 @@
 // The POSIX file services: page and log files, the settings file and the code page.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "app/Text.h"
@@ -68,27 +70,40 @@ TEST(PosixFiles, TwoWritersAtOnceNeverInterleaveLinesNorLoseAKey) {
     EXPECT_TRUE(got == expected) << "a line was cut, mixed with another or lost";
 }
 
-// A pipe is never written as settings, and nothing waits on it; the hostile page files show that
-// no page opens one. A plain file is emptied on opening and takes each line at once, in text mode.
+// A pipe is never read or written as settings, nothing waits on it, and it is not even opened: a
+// writer waiting at it would be let through; the hostile page files show that no page opens one. A
+// plain file is emptied on opening and takes each line at once, in text mode.
 TEST(PosixFiles, OpensOnlyPlainFilesWritesEachLineInTextModeAndJoinsPathsByText) {
     TempDir dir;
     WriteFile(dir / "file", "old content, longer than the new\r\n");
     ASSERT_EQ(::symlink("nowhere", (dir / "dangling").c_str()), 0);
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    Child waiting([&] {
+        ::signal(SIGPIPE, SIG_IGN);
+        return ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC) < 0;
+    });
+    std::this_thread::sleep_for(100ms);  // into its open
+    auto settingsFailures = Child([&] {
+        PosixProfileStore settings;
+        return settings.Write(fifo, "s", "k", "v") + (settings.Read(fifo, "s", "k", "none", 5) != "none");
+    }).Wait(5s);
+    EXPECT_EQ(settingsFailures, 0) << "none: a read or write of the FIFO hung";
+    EXPECT_EQ(waiting.Wait(100ms), std::nullopt) << "0: the writer waiting at the FIFO was let through";
+
     struct Case { std::string name; bool probe, exists; };
     const Case cases[] = {{"dangling", false, true},
                           {".", true, true},  // a folder of the name is taken too
                           {"fifo", true, true}};
     auto failures = Child([&] {
         PosixFileSystem files;
-        PosixProfileStore settings;
-        int failed = settings.Write(dir / "fifo", "s", "k", "v");
+        int failed = 0;
         for (const Case& c : cases) {
             failed += files.Probe(dir / c.name) != c.probe || files.Exists(dir / c.name) != c.exists;
         }
         return failed;
     }).Wait(5s);
-    EXPECT_EQ(failures, 0) << "none: a probe or write of the FIFO hung";
+    EXPECT_EQ(failures, 0) << "none: a probe of the FIFO hung";
 
     PosixFileSystem files;
     auto file = files.Open(dir / "file", OpenMode::Truncate);

@@ -54,9 +54,15 @@ private:
 };
 
 // Opens a regular file for reading. FIFOs and devices are refused before
-// anything is read from them, so a strange file in a listed folder cannot
-// hold the program.
+// they are even opened: opening a FIFO lets a writer waiting at it through
+// (its data then lost), and opening a serial line changes its signals. The
+// check is made again on what was opened, in case the name was swapped.
 int OpenRegularForReading(const std::string& path, struct stat& info) {
+    if (::stat(path.c_str(), &info) != 0) return -1;
+    if (!S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return -1;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
