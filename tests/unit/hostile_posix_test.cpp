@@ -56,6 +56,11 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
         if (e.kind == Kind::File) WriteFile(path, "");
         if (!e.line.empty()) expected.insert(e.line);
     }
+    // Root lists a user's folder over the page the user left there: the folder's owner's file is rewritten.
+    WriteFile(folder + "/Favorites.htm", "the user's stale page");
+    for (const std::string& path : {folder, folder + "/Favorites.htm"}) {
+        ASSERT_TRUE(::geteuid() != 0 || ::chown(path.c_str(), 65534, 65534) == 0);
+    }
     // In a child, so that a listing that waits on an entry is ended.
     auto list = [&] {
         std::int32_t listed = rig.window.Lister().WriteDirectoryPage("Favorites.htm", folder);
@@ -66,7 +71,7 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
 }
 
 enum class Page { Listing, History };
-enum class Obstacle { LinkToFile, DanglingLink, Fifo, HardLink, ReadOnlyFolder, FullDisk };
+enum class Obstacle { LinkToFile, DanglingLink, Fifo, HardLink, OthersFile, ReadOnlyFolder, FullDisk };
 
 // What stands at the name of a page the program writes, or around it: nothing is written through a
 // link or into a pipe, no write waits, no torn line stays behind, and a listing that could not be
@@ -84,6 +89,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         {Page::Listing, LinkToFile, &Texts::listingFailedNotAFile, file_type::symlink},
         {Page::Listing, Fifo, &Texts::listingFailedNotAFile, file_type::fifo},
         {Page::Listing, HardLink, &Texts::listingFailedNotAFile, file_type::regular},
+        {Page::Listing, OthersFile, &Texts::listingFailedNotAFile, file_type::regular},
         {Page::Listing, ReadOnlyFolder, &Texts::listingFailedDenied, file_type::regular},
         {Page::Listing, FullDisk, &Texts::listingFailedFull, file_type::regular},
         {Page::History, LinkToFile, nullptr, file_type::symlink},
@@ -103,6 +109,14 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         case DanglingLink: fs::create_symlink(rig.dir / "created", name); break;
         case Fifo: ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0); break;
         case HardLink: fs::create_hard_link(target, name); break;
+        case OthersFile:
+            // Another user's, open to all, in a folder open to all (a sticky /tmp): they could change it
+            // between its writing and its showing. Only root can give a file away.
+            WriteFile(name, stale);
+            if (::chown(name.c_str(), 65534, 65534) != 0) continue;
+            ::chmod(name.c_str(), 0666);
+            ::chmod(folder.c_str(), 01777);
+            break;
         case ReadOnlyFolder:
             // The page too: its owner could still write it in place, and would rightly list the folder.
             WriteFile(name, stale);
@@ -147,6 +161,8 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
             EXPECT_EQ(now, stale + Link("http://next.example/", "next") + "\r\n");
         } else if (c.obstacle == FullDisk) {
             EXPECT_TRUE(now.size() > 2 && now.size() <= 300 && now.ends_with("\r\n")) << now;
+        } else if (c.obstacle == OthersFile) {
+            EXPECT_EQ(now, stale);
         }
         fs::permissions(folder, fs::perms::all);
     }

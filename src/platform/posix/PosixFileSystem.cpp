@@ -108,6 +108,18 @@ std::string NormalizePathText(std::string_view absolutePath) {
     return result;
 }
 
+// Whether the opened file at the path is one the program may write. Another
+// user's file (in a folder open to all, such as a sticky /tmp) stays theirs
+// to change after the program wrote it and before the engine shows it; the
+// folder's owner's is fine, so that root may list a user's own folder.
+bool OursToWrite(const std::string& path, const struct stat& file) {
+    if (file.st_uid == ::geteuid()) return true;
+    std::size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && info.st_uid == file.st_uid;
+}
+
 }  // namespace
 
 std::unique_ptr<TextFile> PosixFileSystem::Open(const std::string& path, OpenMode mode, FileError& why) {
@@ -122,7 +134,7 @@ std::unique_ptr<TextFile> PosixFileSystem::Open(const std::string& path, OpenMod
         return nullptr;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1 || !OursToWrite(path, info)) {
         // A hard link is another name's content as much as a symbolic one.
         why = FileError::NotAFile;
         ::close(fd);
