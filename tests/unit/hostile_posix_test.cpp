@@ -71,15 +71,16 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
 }
 
 enum class Page { Listing, History };
-enum class Obstacle { LinkToFile, DanglingLink, Fifo, HardLink, OthersFile, ReadOnlyFolder, FullDisk };
+enum class Obstacle { LinkToFile, DanglingLink, Fifo, HardLink, OthersFile, ReadOnlyFolder, FullDisk, TornLine };
 
 // What stands at the name of a page the program writes, or around it: nothing is written through a
-// link or into a pipe, no write waits, no torn line stays behind, and a listing that could not be
-// written whole is never shown; the program's own page says why, naming the folder.
+// link or into a pipe, no write waits, no torn line stays behind or has the next glued onto it, and a
+// listing that could not be written whole is never shown; the program's own page says why, naming the
+// folder.
 TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStalePage) {
     using enum Obstacle;
     using fs::file_type;
-    const std::string stale = "<script>document.title='stale'</script>\r\n";
+    const std::string stale = "<script>document.title='stale'</script>\r\n", torn = "<a href=\"http://torn.exa";
     const struct {
         Page page;
         Obstacle obstacle;
@@ -95,6 +96,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         {Page::History, LinkToFile, nullptr, file_type::symlink},
         {Page::History, DanglingLink, nullptr, file_type::symlink},
         {Page::History, FullDisk, nullptr, file_type::regular},
+        {Page::History, TornLine, nullptr, file_type::regular},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(int(c.page)) + "/" + std::to_string(int(c.obstacle)));
@@ -125,6 +127,8 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
             }
             break;
         case FullDisk: WriteFile(name, stale); break;
+        // What a process killed inside its write leaves: the kernel may stop a write at a page's end.
+        case TornLine: WriteFile(name, torn); break;
         }
         auto run = [&] {
             if (c.obstacle == ReadOnlyFolder && !testing::GiveUpRoot()) return 90;
@@ -159,6 +163,10 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         const std::string now = c.typeAfter == file_type::regular ? ReadFile(name) : "";
         if (c.obstacle == FullDisk && c.page == Page::History) {
             EXPECT_EQ(now, stale + Link("http://next.example/", "next") + "\r\n");
+        } else if (c.obstacle == TornLine) {
+            // The torn line stays on its own, and spoils no other.
+            EXPECT_EQ(now, torn + "\r\n" + Link("http://lost.example/" + std::string(100, 'x'), "lost") + "\r\n" +
+                               Link("http://next.example/", "next") + "\r\n");
         } else if (c.obstacle == FullDisk) {
             EXPECT_TRUE(now.size() > 2 && now.size() <= 300 && now.ends_with("\r\n")) << now;
         } else if (c.obstacle == OthersFile) {

@@ -28,16 +28,17 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-// Two processes at once each append lines of varying length (some longer than a pipe buffer) to one
-// log and set a key of their own in one settings file 200 times: every line arrives whole and in its
-// writer's order, and no settings write loses the other's key.
+// Two processes at once each append lines of varying length (some of many pages, which the other may
+// see half copied) to one log and set a key of their own in one settings file 200 times: every line
+// arrives whole and in its writer's order, none is taken for a torn one and ended again, and no
+// settings write loses the other's key.
 TEST(PosixFiles, TwoWritersAtOnceNeverInterleaveLinesNorLoseAKey) {
     TempDir dir;
     const std::string log = dir / "log.htm", settings = dir / "shared.ini";
     WriteFile(settings, "[head]\nh=1\n[setting]\nnewurl=start\nwin=start\n[tail]\nt=2\n");
     constexpr int kLines = 3000;
     auto line = [](char tag, int i) {
-        std::size_t length = static_cast<std::size_t>(i % 97 * (i % 5 ? 3 : 100));
+        std::size_t length = static_cast<std::size_t>(i % 97 * (i % 5 ? 3 : 2000));
         return tag + std::to_string(i) + ":" + std::string(length, tag);
     };
     auto writer = [&](char tag, std::string key) {
