@@ -21,7 +21,7 @@ namespace poremisu {
 // Why a page or log file could not be opened or written.
 enum class FileError {
     Ok,
-    NotAFile,  // a link, pipe, device or folder stands at the name: never written through
+    NotAFile,  // a link, pipe, device, folder or another user's file stands at the name: never written
     Denied,    // no permission, or a read-only medium
     Full,      // no space left, or over the size the system allows
     Other,
@@ -64,7 +64,7 @@ public:
         FileError ignored = FileError::Ok;
         return Open(path, mode, ignored);
     }
-    // Open for reading without creating; the existence test of the rotation.
+    // Open for reading without creating.
     virtual bool Probe(const std::string& path) = 0;
     // Whether anything at all stands at the path, readable or not.
     virtual bool Exists(const std::string& path) = 0;

@@ -34,7 +34,9 @@ public:
     // Renames the log to the first free numbered name; true when it moved.
     bool RotateHistoryFile();
 
-    bool FileExists(const std::string& name) { return m_files.Probe(name); }
+    // Anything at the name takes it, a link to nowhere or an unreadable file
+    // too: a rename onto it would fail at every reset.
+    bool FileExists(const std::string& name) { return m_files.Exists(name); }
 
 private:
     void Append(const std::string& line);

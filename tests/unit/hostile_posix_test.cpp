@@ -58,6 +58,11 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
         if (e.kind == Kind::File) WriteFile(path, "");
         if (!e.line.empty()) expected.insert(e.line);
     }
+    // Root lists a user's folder over the page the user left there: the folder's owner's file is rewritten.
+    WriteFile(folder + "/Favorites.htm", "the user's stale page");
+    for (const std::string& path : {folder, folder + "/Favorites.htm"}) {
+        ASSERT_TRUE(::geteuid() != 0 || ::chown(path.c_str(), 65534, 65534) == 0);
+    }
     // In a child, so that a listing that waits on an entry is ended.
     auto list = [&] {
         std::int32_t listed = rig.window.Lister().WriteDirectoryPage("Favorites.htm", folder);
@@ -68,15 +73,16 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
 }
 
 enum class Page { Listing, History };
-enum class Obstacle { LinkToFile, DanglingLink, Fifo, HardLink, ReadOnlyFolder, FullDisk };
+enum class Obstacle { LinkToFile, DanglingLink, Fifo, HardLink, OthersFile, ReadOnlyFolder, FullDisk, TornLine };
 
 // What stands at the name of a page the program writes, or around it: nothing is written through a
-// link or into a pipe, no write waits, no torn line stays behind, and a listing that could not be
-// written whole is never shown; the program's own page says why, naming the folder.
+// link or into a pipe, no write waits, no torn line stays behind or has the next glued onto it, and a
+// listing that could not be written whole is never shown; the program's own page says why, naming the
+// folder.
 TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStalePage) {
     using enum Obstacle;
     using fs::file_type;
-    const std::string stale = "<script>document.title='stale'</script>\r\n";
+    const std::string stale = "<script>document.title='stale'</script>\r\n", torn = "<a href=\"http://torn.exa";
     const struct {
         Page page;
         Obstacle obstacle;
@@ -86,11 +92,13 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         {Page::Listing, LinkToFile, &Texts::listingFailedNotAFile, file_type::symlink},
         {Page::Listing, Fifo, &Texts::listingFailedNotAFile, file_type::fifo},
         {Page::Listing, HardLink, &Texts::listingFailedNotAFile, file_type::regular},
+        {Page::Listing, OthersFile, &Texts::listingFailedNotAFile, file_type::regular},
         {Page::Listing, ReadOnlyFolder, &Texts::listingFailedDenied, file_type::regular},
         {Page::Listing, FullDisk, &Texts::listingFailedFull, file_type::regular},
         {Page::History, LinkToFile, nullptr, file_type::symlink},
         {Page::History, DanglingLink, nullptr, file_type::symlink},
         {Page::History, FullDisk, nullptr, file_type::regular},
+        {Page::History, TornLine, nullptr, file_type::regular},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(int(c.page)) + "/" + std::to_string(int(c.obstacle)));
@@ -105,6 +113,14 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         case DanglingLink: fs::create_symlink(rig.dir / "created", name); break;
         case Fifo: ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0); break;
         case HardLink: fs::create_hard_link(target, name); break;
+        case OthersFile:
+            // Another user's, open to all, in a folder open to all (a sticky /tmp): they could change it
+            // between its writing and its showing. Only root can give a file away.
+            WriteFile(name, stale);
+            if (::chown(name.c_str(), 65534, 65534) != 0) continue;
+            ::chmod(name.c_str(), 0666);
+            ::chmod(folder.c_str(), 01777);
+            break;
         case ReadOnlyFolder:
             // The page too: its owner could still write it in place, and would rightly list the folder.
             WriteFile(name, stale);
@@ -113,6 +129,8 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
             }
             break;
         case FullDisk: WriteFile(name, stale); break;
+        // What a process killed inside its write leaves: the kernel may stop a write at a page's end.
+        case TornLine: WriteFile(name, torn); break;
         }
         auto run = [&] {
             if (c.obstacle == ReadOnlyFolder && !testing::GiveUpRoot()) return 90;
@@ -147,8 +165,14 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         const std::string now = c.typeAfter == file_type::regular ? ReadFile(name) : "";
         if (c.obstacle == FullDisk && c.page == Page::History) {
             EXPECT_EQ(now, stale + Link("http://next.example/", "next") + "\r\n");
+        } else if (c.obstacle == TornLine) {
+            // The torn line stays on its own, and spoils no other.
+            EXPECT_EQ(now, torn + "\r\n" + Link("http://lost.example/" + std::string(100, 'x'), "lost") + "\r\n" +
+                               Link("http://next.example/", "next") + "\r\n");
         } else if (c.obstacle == FullDisk) {
             EXPECT_TRUE(now.size() > 2 && now.size() <= 300 && now.ends_with("\r\n")) << now;
+        } else if (c.obstacle == OthersFile) {
+            EXPECT_EQ(now, stale);
         }
         fs::permissions(folder, fs::perms::all);
     }

@@ -1,5 +1,6 @@
 // The POSIX file services: page and log files, the settings file and the code page.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "app/Text.h"
@@ -26,16 +28,17 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-// Two processes at once each append lines of varying length (some longer than a pipe buffer) to one
-// log and set a key of their own in one settings file 200 times: every line arrives whole and in its
-// writer's order, and no settings write loses the other's key.
+// Two processes at once each append lines of varying length (some of many pages, which the other may
+// see half copied) to one log and set a key of their own in one settings file 200 times: every line
+// arrives whole and in its writer's order, none is taken for a torn one and ended again, and no
+// settings write loses the other's key.
 TEST(PosixFiles, TwoWritersAtOnceNeverInterleaveLinesNorLoseAKey) {
     TempDir dir;
     const std::string log = dir / "log.htm", settings = dir / "shared.ini";
     WriteFile(settings, "[head]\nh=1\n[setting]\nnewurl=start\nwin=start\n[tail]\nt=2\n");
     constexpr int kLines = 3000;
     auto line = [](char tag, int i) {
-        std::size_t length = static_cast<std::size_t>(i % 97 * (i % 5 ? 3 : 100));
+        std::size_t length = static_cast<std::size_t>(i % 97 * (i % 5 ? 3 : 2000));
         return tag + std::to_string(i) + ":" + std::string(length, tag);
     };
     auto writer = [&](char tag, std::string key) {
@@ -68,27 +71,40 @@ TEST(PosixFiles, TwoWritersAtOnceNeverInterleaveLinesNorLoseAKey) {
     EXPECT_TRUE(got == expected) << "a line was cut, mixed with another or lost";
 }
 
-// A pipe is never written as settings, and nothing waits on it; the hostile page files show that
-// no page opens one. A plain file is emptied on opening and takes each line at once, in text mode.
+// A pipe is never read or written as settings, nothing waits on it, and it is not even opened: a
+// writer waiting at it would be let through; the hostile page files show that no page opens one. A
+// plain file is emptied on opening and takes each line at once, in text mode.
 TEST(PosixFiles, OpensOnlyPlainFilesWritesEachLineInTextModeAndJoinsPathsByText) {
     TempDir dir;
     WriteFile(dir / "file", "old content, longer than the new\r\n");
     ASSERT_EQ(::symlink("nowhere", (dir / "dangling").c_str()), 0);
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    Child waiting([&] {
+        ::signal(SIGPIPE, SIG_IGN);
+        return ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC) < 0;
+    });
+    std::this_thread::sleep_for(100ms);  // into its open
+    auto settingsFailures = Child([&] {
+        PosixProfileStore settings;
+        return settings.Write(fifo, "s", "k", "v") + (settings.Read(fifo, "s", "k", "none", 5) != "none");
+    }).Wait(5s);
+    EXPECT_EQ(settingsFailures, 0) << "none: a read or write of the FIFO hung";
+    EXPECT_EQ(waiting.Wait(100ms), std::nullopt) << "0: the writer waiting at the FIFO was let through";
+
     struct Case { std::string name; bool probe, exists; };
     const Case cases[] = {{"dangling", false, true},
                           {".", true, true},  // a folder of the name is taken too
                           {"fifo", true, true}};
     auto failures = Child([&] {
         PosixFileSystem files;
-        PosixProfileStore settings;
-        int failed = settings.Write(dir / "fifo", "s", "k", "v");
+        int failed = 0;
         for (const Case& c : cases) {
             failed += files.Probe(dir / c.name) != c.probe || files.Exists(dir / c.name) != c.exists;
         }
         return failed;
     }).Wait(5s);
-    EXPECT_EQ(failures, 0) << "none: a probe or write of the FIFO hung";
+    EXPECT_EQ(failures, 0) << "none: a probe of the FIFO hung";
 
     PosixFileSystem files;
     auto file = files.Open(dir / "file", OpenMode::Truncate);
@@ -223,10 +239,31 @@ TEST(ProfileWrite, AWriterKilledAtAnyMomentLeavesAWholeFileWithEverythingElseThe
     ASSERT_EQ(::lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
 
-    std::string big(PosixProfileStore::kMaxRewriteBytes + 1, 'z');
-    WriteFile(path, big);
-    EXPECT_FALSE(store.Write(path, "s", "k", "v")) << "a file this large is not ours";
-    EXPECT_EQ(ReadFile(path), big);
+    // Root saving a user's settings first leaves them the user's to save: the lock root made serves both.
+    if (::geteuid() == 0) {
+        const std::string home = dir / "home", own = home + "/poremisu.ini";
+        fs::create_directory(home);
+        WriteFile(own, "[s]\r\nk=v\r\n");
+        ASSERT_EQ(::chown(home.c_str(), 65534, 65534) | ::chown(own.c_str(), 65534, 65534), 0);
+        EXPECT_TRUE(store.Write(own, "s", "k", "root"));
+        auto owner = [&] {
+            return testing::GiveUpRoot() && PosixProfileStore().Write(own, "s", "k", "owner") ? 0 : 1;
+        };
+        EXPECT_EQ(Child(owner).Wait(10s), 0) << "1: the owner's save was refused";
+        EXPECT_EQ(ReadFile(own), "[s]\r\nk=owner\r\n");
+    }
+
+    // A file over the bound is not ours and stays as it is; nor is a value written that would take the
+    // file past it, where no later write could rewrite it.
+    const std::string big(PosixProfileStore::kMaxRewriteBytes + 1, 'z');
+    const std::pair<std::string, std::string> tooLarge[] = {{big, "v"}, {"[s]\r\nk=v\r\n", big}};
+    for (const auto& [content, value] : tooLarge) {
+        WriteFile(path, content);
+        std::string reason;
+        EXPECT_FALSE(store.Write(path, "s", "k", value, &reason)) << value.size();
+        EXPECT_EQ(reason, std::strerror(EFBIG)) << value.size();
+        EXPECT_TRUE(ReadFile(path) == content) << value.size();
+    }
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace poremisu {
@@ -31,16 +34,43 @@ FileError ErrorOf(int error) {
     }
 }
 
+// An appender holds its turn for one write. One held longer is no appender's
+// (anyone who can read the log can lock it): the line is then written without
+// the look at the last one, rather than the program held.
+constexpr std::chrono::milliseconds kAppendTurnWait{250};
+constexpr std::chrono::milliseconds kAppendTurnPoll{1};
+
+bool TakeTurn(int fd) {
+    auto deadline = std::chrono::steady_clock::now() + kAppendTurnWait;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(kAppendTurnPoll);
+    }
+    return true;
+}
+
 class PosixTextFile : public TextFile {
 public:
-    explicit PosixTextFile(int fd) : m_fd(fd) {}
+    PosixTextFile(int fd, bool append) : m_fd(fd), m_append(append) {}
     ~PosixTextFile() override { ::close(m_fd); }
     PosixTextFile(const PosixTextFile&) = delete;
     PosixTextFile& operator=(const PosixTextFile&) = delete;
 
     bool WriteLine(std::string_view bytes) override {
         std::string out;
-        out.reserve(bytes.size() + 2);
+        out.reserve(bytes.size() + 4);
+        // A process killed inside its write can leave a torn last line (the
+        // kernel may stop a write at a page's end): it is ended first, in the
+        // same write, so that it does not spoil this line too. Appenders take
+        // turns at this, since a long line half copied looks torn as well.
+        struct Turn {
+            int fd;
+            ~Turn() {
+                if (fd >= 0) ::flock(fd, LOCK_UN);
+            }
+        } turn{m_append && TakeTurn(m_fd) ? m_fd : -1};
+        if (turn.fd >= 0 && EndsTorn()) out = "\r\n";
         for (char c : bytes) {
             if (c == '\n') out += '\r';
             out += c;
@@ -68,6 +98,13 @@ public:
     FileError Error() const override { return m_error; }
 
 private:
+    bool EndsTorn() const {
+        struct stat info {};
+        char last = '\n';
+        return ::fstat(m_fd, &info) == 0 && info.st_size > 0 && ::pread(m_fd, &last, 1, info.st_size - 1) == 1 &&
+               last != '\n';
+    }
+
     // A torn line would have the next one glued onto it: the bytes that got
     // out are cut off again, unless another process has appended after them.
     void TakeBack(off_t start) {
@@ -79,6 +116,7 @@ private:
     }
 
     int m_fd;
+    bool m_append;
     FileError m_error = FileError::Ok;
 };
 
@@ -108,21 +146,34 @@ std::string NormalizePathText(std::string_view absolutePath) {
     return result;
 }
 
+// Whether the opened file at the path is one the program may write. Another
+// user's file (in a folder open to all, such as a sticky /tmp) stays theirs
+// to change after the program wrote it and before the engine shows it; the
+// folder's owner's is fine, so that root may list a user's own folder.
+bool OursToWrite(const std::string& path, const struct stat& file) {
+    if (file.st_uid == ::geteuid()) return true;
+    std::size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && info.st_uid == file.st_uid;
+}
+
 }  // namespace
 
 std::unique_ptr<TextFile> PosixFileSystem::Open(const std::string& path, OpenMode mode, FileError& why) {
     // Never through a link at the name, and non-blocking while opening: a
     // FIFO without a reader then fails at once instead of holding the
     // program. Nothing is cut before the file is known to be a plain one.
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
-    if (mode == OpenMode::Append) flags |= O_APPEND;
+    int flags = O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
+    // An appended file is read too: its last byte tells whether its last line is whole.
+    flags |= mode == OpenMode::Append ? O_RDWR | O_APPEND : O_WRONLY;
     int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
         why = ErrorOf(errno);
         return nullptr;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1 || !OursToWrite(path, info)) {
         // A hard link is another name's content as much as a symbolic one.
         why = FileError::NotAFile;
         ::close(fd);
@@ -136,7 +187,7 @@ std::unique_ptr<TextFile> PosixFileSystem::Open(const std::string& path, OpenMod
     int status = ::fcntl(fd, F_GETFL);
     if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
     why = FileError::Ok;
-    return std::make_unique<PosixTextFile>(fd);
+    return std::make_unique<PosixTextFile>(fd, mode == OpenMode::Append);
 }
 
 bool PosixFileSystem::Probe(const std::string& path) {

@@ -54,9 +54,15 @@ private:
 };
 
 // Opens a regular file for reading. FIFOs and devices are refused before
-// anything is read from them, so a strange file in a listed folder cannot
-// hold the program.
+// they are even opened: opening a FIFO lets a writer waiting at it through
+// (its data then lost), and opening a serial line changes its signals. The
+// check is made again on what was opened, in case the name was swapped.
 int OpenRegularForReading(const std::string& path, struct stat& info) {
+    if (::stat(path.c_str(), &info) != 0) return -1;
+    if (!S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return -1;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -194,7 +200,9 @@ bool PosixProfileStore::Write(const std::string& path, std::string_view section,
 
     // Every writer of the file takes this lock first, so each rewrite starts
     // from the result of the one before and no key set meanwhile is lost.
-    FileDescriptor lock(::open((*target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
+    // Opened for reading, which flock needs no more than: a lock file root
+    // made stays of use to the settings' owner.
+    FileDescriptor lock(::open((*target + ".lock").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
     if (!lock) return fail(errno);
     if (!LockExclusive(lock.Get())) return fail(errno == EWOULDBLOCK ? ETIMEDOUT : errno);
 
@@ -220,6 +228,8 @@ bool PosixProfileStore::Write(const std::string& path, std::string_view section,
 
     std::string updated = UpdateProfileText(text, section, key, value);
     if (existed && updated == text) return true;
+    // A file past the bound would refuse every later write: this one is refused instead.
+    if (updated.size() > kMaxRewriteBytes) return fail(EFBIG);
 
     RemoveStaleTemporaries(*target);
     std::string temporary = *target + std::string(kTemporaryTag) + "XXXXXX";
