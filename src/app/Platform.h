@@ -64,8 +64,6 @@ public:
         FileError ignored = FileError::Ok;
         return Open(path, mode, ignored);
     }
-    // Open for reading without creating.
-    virtual bool Probe(const std::string& path) = 0;
     // Whether anything at all stands at the path, readable or not.
     virtual bool Exists(const std::string& path) = 0;
     // Fails when the target exists or the source is missing.

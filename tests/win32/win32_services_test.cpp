@@ -119,7 +119,6 @@ TEST(Win32FileSystem, OperationsOnARealFolder) {
          [](auto& f) { return std::ifstream("a.htm") && Append(f, "a.htm", "h\n", OpenMode::Truncate); },
          true, "a.htm=h\r\n;b.htm=b;"},
         {"rename onto a file", [](auto& f) { return f.Rename("a.htm", "b.htm"); }, false, untouched},
-        {"probe a folder", [](auto& f) { return f.Probe(fs::current_path().string()); }, false, untouched},
         {"concurrent appenders", ConcurrentAppendersKeepEveryLine, true, untouched},
         {"append while another handle locks the file", AppendPastAnotherHandlesLock, true, "a.htm=ah\r\n;b.htm=b;"},
         {"folders of 258 and 259 bytes", OnlyAFolderThatCanBeMadeCurrentIsOne, true, untouched},

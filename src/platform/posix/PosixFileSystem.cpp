@@ -190,13 +190,6 @@ std::unique_ptr<TextFile> PosixFileSystem::Open(const std::string& path, OpenMod
     return std::make_unique<PosixTextFile>(fd, mode == OpenMode::Append);
 }
 
-bool PosixFileSystem::Probe(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
-}
-
 bool PosixFileSystem::Exists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;

@@ -159,14 +159,6 @@ std::unique_ptr<TextFile> Win32FileSystem::Open(const std::string& path, OpenMod
     return std::make_unique<Win32TextFile>(file, mode, path);
 }
 
-bool Win32FileSystem::Probe(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    return true;
-}
-
 bool Win32FileSystem::Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -16,7 +16,6 @@ class Win32FileSystem : public FileSystem {
 public:
     using FileSystem::Open;
     std::unique_ptr<TextFile> Open(const std::string& path, OpenMode mode, FileError& why) override;
-    bool Probe(const std::string& path) override;
     bool Exists(const std::string& path) override;
     bool Rename(const std::string& from, const std::string& to) override;
 
