@@ -43,6 +43,7 @@ TEST(ProcessServices, LocksLastAsLongAsTheirHolderAndAreWaitedForWithinTheBound)
         PosixProcessServices services;
         auto lock = services.LockHandOff("poremisu");
         if (!lock || services.AcquireInstance("poremisu") != InstanceResult::First) return 1;
+        if (services.AcquireInstance(std::string(300, 'p')) != InstanceResult::First) return 1;
         if (::write(ready[1], "1", 1) != 1) return 1;
         std::this_thread::sleep_for(1500ms);
         return 0;
@@ -54,6 +55,9 @@ TEST(ProcessServices, LocksLastAsLongAsTheirHolderAndAreWaitedForWithinTheBound)
     PosixProcessServices later(300ms);
     EXPECT_EQ(later.AcquireInstance("poremisu"), InstanceResult::AlreadyExists);
     EXPECT_EQ(later.AcquireInstance("other"), InstanceResult::First) << "another name is another instance";
+    // A name past what a file name holds still names its instance, and its hand-off lock.
+    EXPECT_EQ(later.AcquireInstance(std::string(300, 'p')), InstanceResult::AlreadyExists);
+    EXPECT_NE(later.LockHandOff(std::string(300, 'p')), nullptr);
     auto waited = Timed([&] { EXPECT_EQ(later.LockHandOff("poremisu"), nullptr); });
     EXPECT_GE(waited, 280ms);
     EXPECT_LT(waited, 2s);

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <thread>
@@ -18,6 +20,9 @@ namespace poremisu {
 namespace {
 
 constexpr std::chrono::milliseconds kHandOffPoll{10};
+// The part of a lock file's name taken from the program's, with room left for
+// a digest, the user id and the suffix.
+constexpr std::size_t kLockNameBytes = 160;
 // How long the opener has to fail before the document counts as opened. A
 // missing handler fails within some 50 ms.
 constexpr std::chrono::milliseconds kOpenerVerdict{1000};
@@ -92,7 +97,17 @@ PosixProcessServices::~PosixProcessServices() {
 }
 
 std::string PosixProcessServices::LockPath(const std::string& name, const std::string& suffix) {
-    return LockFolder() + "/" + SanitizeName(name) + "-" + std::to_string(::getuid()) + suffix;
+    // A file name holds 255 bytes: a longer program name is cut, and a digest
+    // of the whole name keeps two names cut alike apart.
+    std::string safe = SanitizeName(name);
+    if (safe.size() > kLockNameBytes) {
+        std::uint64_t digest = 14695981039346656037ull;  // FNV-1a
+        for (char c : name) digest = (digest ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest));
+        safe = safe.substr(0, kLockNameBytes) + "-" + hex;
+    }
+    return LockFolder() + "/" + safe + "-" + std::to_string(::getuid()) + suffix;
 }
 
 InstanceResult PosixProcessServices::AcquireInstance(const std::string& name, std::chrono::milliseconds wait) {
