@@ -73,7 +73,7 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
 }
 
 enum class Page { Listing, History };
-enum class Obstacle { LinkToFile, DanglingLink, Fifo, HardLink, OthersFile, ReadOnlyFolder, FullDisk, TornLine };
+enum class Obstacle { LinkToFile, DanglingLink, Fifo, HardLink, OthersFile, ReadOnlyFolder, FullDisk, TornLine, WriteOnly };
 
 // What stands at the name of a page the program writes, or around it: nothing is written through a
 // link or into a pipe, no write waits, no torn line stays behind or has the next glued onto it, and a
@@ -99,6 +99,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         {Page::History, DanglingLink, nullptr, file_type::symlink},
         {Page::History, FullDisk, nullptr, file_type::regular},
         {Page::History, TornLine, nullptr, file_type::regular},
+        {Page::History, WriteOnly, nullptr, file_type::regular},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(int(c.page)) + "/" + std::to_string(int(c.obstacle)));
@@ -131,9 +132,11 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         case FullDisk: WriteFile(name, stale); break;
         // What a process killed inside its write leaves: the kernel may stop a write at a page's end.
         case TornLine: WriteFile(name, torn); break;
+        // A log its writer may not read (written by another user who is not in this one's way).
+        case WriteOnly: WriteFile(name, stale), ::chmod(name.c_str(), 0602); break;
         }
         auto run = [&] {
-            if (c.obstacle == ReadOnlyFolder && !testing::GiveUpRoot()) return 90;
+            if ((c.obstacle == ReadOnlyFolder || c.obstacle == WriteOnly) && !testing::GiveUpRoot()) return 90;
             if (c.obstacle == FullDisk) {
                 // Room for a few of the page's lines, or for part of a history line.
                 ::signal(SIGXFSZ, SIG_IGN);
@@ -165,6 +168,9 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         const std::string now = c.typeAfter == file_type::regular ? ReadFile(name) : "";
         if (c.obstacle == FullDisk && c.page == Page::History) {
             EXPECT_EQ(now, stale + Link("http://next.example/", "next") + "\r\n");
+        } else if (c.obstacle == WriteOnly) {
+            EXPECT_EQ(now, stale + Link("http://lost.example/" + std::string(100, 'x'), "lost") + "\r\n" +
+                               Link("http://next.example/", "next") + "\r\n");
         } else if (c.obstacle == TornLine) {
             // The torn line stays on its own, and spoils no other.
             EXPECT_EQ(now, torn + "\r\n" + Link("http://lost.example/" + std::string(100, 'x'), "lost") + "\r\n" +

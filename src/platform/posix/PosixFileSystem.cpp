@@ -168,6 +168,10 @@ std::unique_ptr<TextFile> PosixFileSystem::Open(const std::string& path, OpenMod
     // An appended file is read too: its last byte tells whether its last line is whole.
     flags |= mode == OpenMode::Append ? O_RDWR | O_APPEND : O_WRONLY;
     int fd = ::open(path.c_str(), flags, 0644);
+    // A log the user may write but not read is appended to all the same, without that look.
+    if (fd < 0 && errno == EACCES && mode == OpenMode::Append) {
+        fd = ::open(path.c_str(), (flags & ~O_RDWR) | O_WRONLY, 0644);
+    }
     if (fd < 0) {
         why = ErrorOf(errno);
         return nullptr;
