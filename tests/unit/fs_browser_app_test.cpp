@@ -104,6 +104,8 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
         // Written, under the lock, before the command is sent.
         EXPECT_EQ(atHandOff, c.handedTo.empty() ? std::pair(std::string(), 0) : std::pair(written, 1));
         EXPECT_EQ(start.startText, outcome == O::RanMainWindow ? argument : "");
+        // Only a start whose running window went holds the instance; the others' windows take it later.
+        EXPECT_EQ(start.state.instanceHeld, c.setup == InstanceEndsMeanwhile);
         // The running window takes off a matching pair of quotes and is not restored.
         EXPECT_EQ(rig.browser.navigations, std::vector<std::string>(outcome == O::HandedOff, "/tmp/a b/page.htm"));
         EXPECT_TRUE(rig.host.minimized);

@@ -155,6 +155,7 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         // navigation (here to the shortcut the bar names).
         {false, {kCrash, cmd::kNavigate, kCrash, kCrash}, "Refresh=2 nav=about:home|http://go.example/ ticks=0"},
         {false, {kCrash, cmd::kBack, kCrash}, "GoBack=1 Refresh=2 record=0 ticks=0"},
+        {false, {kCrash, cmd::kForward, kCrash}, "GoForward=1 Refresh=2 record=0 ticks=0"},
         {false, {kCrash, kCrash, kLink, kCrash, kCrash}, "Refresh=2"},
         // From another process only the hand-off is taken.
         {true, {kOutside | cmd::kHandOff}, "nav=about:home| text= ticks=0"},
