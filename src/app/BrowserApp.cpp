@@ -1,7 +1,6 @@
 #include "app/BrowserApp.h"
 
 #include <algorithm>
-#include <cstdint>
 
 #include "app/Settings.h"
 #include "app/Text.h"
@@ -30,17 +29,7 @@ std::string InstanceNameOf(std::string_view modulePath, std::string_view separat
     for (std::size_t i = 0; ignoreCase && i < path.size(); ++i) {
         if (i == 0 || static_cast<unsigned char>(path[i - 1]) < 0x80) path[i] = FoldAscii(path[i]);
     }
-    std::string base = BaseNameOf(path, separators);
-    // FNV-1a over the folder's bytes: short, and stable from one run to the next.
-    std::uint64_t digest = 14695981039346656037ull;
-    for (char c : DirectoryOf(path, separators)) {
-        digest ^= static_cast<unsigned char>(c);
-        digest *= 1099511628211ull;
-    }
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string name = base + "-";
-    for (int shift = 60; shift >= 0; shift -= 4) name += kHex[(digest >> shift) & 0xF];
-    return name;
+    return BaseNameOf(path, separators) + "-" + DigestHex(DirectoryOf(path, separators));
 }
 
 // The folder for one kind of the program's files: beside the program, or,

@@ -1,6 +1,7 @@
 #include "app/Text.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "app/ResourceTexts.h"
 
@@ -19,6 +20,18 @@ bool Contains(std::string_view text, std::string_view word) {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
+}
+
+std::string DigestHex(std::string_view bytes) {
+    std::uint64_t digest = 14695981039346656037ull;
+    for (char c : bytes) {
+        digest ^= static_cast<unsigned char>(c);
+        digest *= 1099511628211ull;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (int shift = 60; shift >= 0; shift -= 4) hex += kHex[(digest >> shift) & 0xF];
+    return hex;
 }
 
 char FoldAscii(char c) {

@@ -21,6 +21,9 @@ bool StartsWith(std::string_view text, std::string_view prefix);
 // double-byte characters are never touched; a trail byte that happens to lie
 // in A..Z folds like any other byte.
 char FoldAscii(char c);
+// Sixteen hex digits of the bytes' FNV-1a digest: short, and stable from one
+// run to the next, for names that must tell long texts apart.
+std::string DigestHex(std::string_view bytes);
 bool EqualsFoldAscii(std::string_view a, std::string_view b);
 
 // Converts UTF-8 into the program's code page; supplied by the platform.

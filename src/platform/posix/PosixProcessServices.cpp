@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <thread>
+
+#include "app/Text.h"
 
 extern char** environ;
 
@@ -100,13 +100,7 @@ std::string PosixProcessServices::LockPath(const std::string& name, const std::s
     // A file name holds 255 bytes: a longer program name is cut, and a digest
     // of the whole name keeps two names cut alike apart.
     std::string safe = SanitizeName(name);
-    if (safe.size() > kLockNameBytes) {
-        std::uint64_t digest = 14695981039346656037ull;  // FNV-1a
-        for (char c : name) digest = (digest ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        char hex[17];
-        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest));
-        safe = safe.substr(0, kLockNameBytes) + "-" + hex;
-    }
+    if (safe.size() > kLockNameBytes) safe = safe.substr(0, kLockNameBytes) + "-" + DigestHex(name);
     return LockFolder() + "/" + safe + "-" + std::to_string(::getuid()) + suffix;
 }
 
