@@ -7,6 +7,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include <algorithm>
 #include <thread>
 #include <type_traits>
@@ -66,6 +69,21 @@ TEST(ProcessServices, LocksLastAsLongAsTheirHolderAndAreWaitedForWithinTheBound)
     std::string suffix = "-" + std::to_string(::getuid()) + ".lock";
     EXPECT_EQ(PosixProcessServices::LockPath("../../etc/passwd", ".lock"), runtime / (".._.._etc_passwd" + suffix));
     EXPECT_EQ(PosixProcessServices::LockPath("..", ".lock"), runtime / ("_.." + suffix));
+
+    // Without a runtime folder, lock files go into a folder made for the user alone in the shared one:
+    // a lock file someone else made and holds there, or in such a folder they made, shuts no start out.
+    test::ScopedEnvironment noRuntime("XDG_RUNTIME_DIR", std::nullopt), temp("TMPDIR", runtime.Path());
+    const std::string own = runtime / ("poremisu" + suffix.substr(0, suffix.size() - 5));
+    ASSERT_EQ(PosixProcessServices::LockPath("held", ".lock"), own + "/held" + suffix);
+    EXPECT_EQ(std::filesystem::status(own).permissions(), std::filesystem::perms::owner_all);
+    std::filesystem::permissions(own, std::filesystem::perms::all);
+    std::vector<int> held;
+    for (const std::string& path : {runtime / ("held" + suffix), own + "/held" + suffix}) {
+        held.push_back(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+        EXPECT_EQ(::flock(held.back(), LOCK_EX), 0);
+    }
+    EXPECT_EQ(later.AcquireInstance("held"), InstanceResult::First);
+    for (int fd : held) ::close(fd);
 }
 
 struct WindowShape {

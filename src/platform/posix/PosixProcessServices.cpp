@@ -32,12 +32,22 @@ bool IsFolder(const char* path) {
     return path && *path && ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The folder for lock files, or nothing when there is no safe one.
 std::string LockFolder() {
-    // The runtime folder is the user's own; the temporary folder is shared,
-    // which is why the user id is part of every name.
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); IsFolder(runtime)) return runtime;
-    if (const char* temp = std::getenv("TMPDIR"); IsFolder(temp)) return temp;
-    return "/tmp";
+    // The temporary folder is shared: there anyone could make the user's lock
+    // file first and hold it, and no start would ever run. The locks go into a
+    // folder of the user's own, which only a folder the user made, open to
+    // nobody else, is.
+    const char* temp = std::getenv("TMPDIR");
+    std::string own = std::string(IsFolder(temp) ? temp : "/tmp") + "/poremisu-" + std::to_string(::getuid());
+    ::mkdir(own.c_str(), 0700);
+    struct stat info {};
+    if (::lstat(own.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
+        (info.st_mode & 077) != 0) {
+        return {};
+    }
+    return own;
 }
 
 std::string SanitizeName(const std::string& name) {
@@ -101,7 +111,8 @@ std::string PosixProcessServices::LockPath(const std::string& name, const std::s
     // of the whole name keeps two names cut alike apart.
     std::string safe = SanitizeName(name);
     if (safe.size() > kLockNameBytes) safe = safe.substr(0, kLockNameBytes) + "-" + DigestHex(name);
-    return LockFolder() + "/" + safe + "-" + std::to_string(::getuid()) + suffix;
+    std::string folder = LockFolder();
+    return folder.empty() ? folder : folder + "/" + safe + "-" + std::to_string(::getuid()) + suffix;
 }
 
 InstanceResult PosixProcessServices::AcquireInstance(const std::string& name, std::chrono::milliseconds wait) {

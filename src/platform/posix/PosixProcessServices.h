@@ -28,7 +28,8 @@ public:
     std::unique_ptr<ScopedLock> LockHandOff(const std::string& name) override;
     bool OpenDocument(const std::string& path) override;
 
-    // The lock file of a name and suffix: "<folder>/<name>-<uid><suffix>".
+    // The lock file of a name and suffix: "<folder>/<name>-<uid><suffix>"; empty
+    // when no folder is safe for it.
     static std::string LockPath(const std::string& name, const std::string& suffix);
 
 private:
