@@ -241,6 +241,17 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
         self->m_nextFinish = Finish::Complete;
         // A cancelled load opens nothing any more.
         if (finish == Finish::Silent) self->m_loadStatus.clear();
+        if (self->m_pendingFolder && !self->m_folderIdle) {
+            self->m_folderIdle = g_idle_add_full(
+                G_PRIORITY_HIGH_IDLE,
+                [](gpointer browser) -> gboolean {
+                    auto* me = static_cast<WebKitBrowser*>(browser);
+                    me->m_folderIdle = 0;
+                    me->CompleteFolder();
+                    return G_SOURCE_REMOVE;
+                },
+                self, nullptr);
+        }
         if (finish != Finish::Complete) return;
         const char* title = webkit_web_view_get_title(view);
         if (title && *title) {
@@ -381,13 +392,17 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
                                        WebKitPolicyDecisionType type, gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        // Only a response tells the window's load from a frame's.
+        const bool window = webkit_response_policy_decision_is_main_frame_main_resource(response);
+        WebKitURIRequest* request = webkit_response_policy_decision_get_request(response);
+        if (self->AnswerFolder(webkit_uri_request_get_uri(request), window)) {
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        }
         // A page of a kind the engine cannot show (a .zip, local or not) is
         // saved, as an attachment is, instead of being dropped without a word.
-        auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
-        if (!webkit_response_policy_decision_is_main_frame_main_resource(response) ||
-            webkit_response_policy_decision_is_mime_type_supported(response)) {
-            return FALSE;
-        }
+        if (!window || webkit_response_policy_decision_is_mime_type_supported(response)) return FALSE;
         webkit_policy_decision_download(decision);
         return TRUE;
     }
@@ -395,14 +410,12 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-    if (self->AnswerFolder(webkit_uri_request_get_uri(request))) {
-        webkit_policy_decision_ignore(decision);
-        return TRUE;
-    }
     if (g_strcmp0(webkit_uri_request_get_uri(request), kStartPage.data()) != 0) return FALSE;
-    // A link to "about:home" (the history page has them) opens the start page.
+    // A link to "about:home" (the history page has them) opens the start page in the window. Nothing
+    // here tells a frame's navigation from the window's, so only one the user asked for goes: a frame
+    // of a page, or its script, cannot put the start page in the page's place.
     webkit_policy_decision_ignore(decision);
-    if (!self->m_homeIdle) {
+    if (!self->m_homeIdle && webkit_navigation_action_is_user_gesture(action)) {
         self->m_homeIdle = g_idle_add(
             [](gpointer browser) -> gboolean {
                 auto* me = static_cast<WebKitBrowser*>(browser);
@@ -415,33 +428,23 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
     return TRUE;
 }
 
-bool WebKitBrowser::AnswerFolder(const char* uri) {
+bool WebKitBrowser::AnswerFolder(const char* uri, bool window) {
     // A folder whose name is no text here could not show its listing either:
     // the engine's failure brings the error page for it.
     if (!uri || !g_str_has_prefix(uri, "file:") || !IsShowableFileUri(uri)) return false;
     gchar* path = g_filename_from_uri(uri, nullptr, nullptr);
     struct stat info;
     bool folder = path && stat(path, &info) == 0 && S_ISDIR(info.st_mode);
-    if (folder) {
-        // A local folder is the program's to show: the engine would build a
-        // page of its own for it first (seconds and a large page process for
-        // a big folder), only for the listing to replace it. The navigation
-        // completes here instead, under the folder's address and named by its
-        // path, and the listing is loaded from that completion.
+    if (folder && window) {
+        // A local folder is the program's to show: the engine would go on to
+        // build a page of its own for it (seconds and a large page process
+        // for a big folder), only for the listing to replace it. Its load
+        // ends here instead, and the navigation completes once it has ended,
+        // under the folder's address and named by its path; the listing is
+        // loaded from that completion.
         gchar* name = g_filename_display_name(path);
         m_pendingFolder = FolderAnswer{ToCodePage(uri), ToCodePage(name)};
         g_free(name);
-        if (!m_folderIdle) {
-            m_folderIdle = g_idle_add_full(
-                G_PRIORITY_HIGH_IDLE,
-                [](gpointer browser) -> gboolean {
-                    auto* me = static_cast<WebKitBrowser*>(browser);
-                    me->m_folderIdle = 0;
-                    me->CompleteFolder();
-                    return G_SOURCE_REMOVE;
-                },
-                this, nullptr);
-        }
     }
     g_free(path);
     return folder;

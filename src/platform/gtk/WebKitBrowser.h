@@ -78,9 +78,10 @@ private:
     // Raises the completion held back for the page's title, if one is held.
     void FlushPendingComplete();
     void RaiseComplete();
-    // Takes a navigation to a local folder away from the engine and
-    // completes it from the main loop; false for any other address.
-    bool AnswerFolder(const char* uri);
+    // Takes a load of a local folder away from the engine, and in the window
+    // (not a frame) completes it once the load has ended; false for any other
+    // address.
+    bool AnswerFolder(const char* uri, bool window);
     void CompleteFolder();
 
     // The status text of the load under way (UTF-8), unless a link holds the status.
