@@ -80,6 +80,10 @@ constexpr const char* kOpenboxConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
 </openbox_config>
 )";
 
+// Windows placed without asking the user, titles in the server's own font.
+constexpr const char* kTwmConfig = "RandomPlacement\nTitleFont \"fixed\"\nMenuFont \"fixed\"\n"
+                                   "IconFont \"fixed\"\nResizeFont \"fixed\"\nIconManagerFont \"fixed\"\n";
+
 }  // namespace
 
 void EndByPid(const std::vector<pid_t>& pids, milliseconds grace) {
@@ -182,20 +186,40 @@ XServer::XServer(const fs::path& folder, const std::vector<std::string>& environ
         return;
     }
     m_name = ":" + number.substr(0, number.find('\n'));
-    if (manager != WindowManager::Openbox) return;
+    if (manager == WindowManager::Off) return;
 
-    // Openbox runs its start-up command once it has taken the screen over: from then on it frames
-    // each window mapped.
-    const fs::path config = folder / "openbox-rc.xml", ready = folder / "openbox-ready";
-    WriteFile(config, kOpenboxConfig);
+    const fs::path config = folder / "manager-rc", ready = folder / "manager-ready";
     std::vector<std::string> withDisplay = environment;
     withDisplay.push_back("DISPLAY=" + m_name);
-    m_manager = std::make_unique<Process>(
-        std::vector<std::string>{"openbox", "--sm-disable", "--config-file", config, "--startup",
-                                 "touch " + ready.string()},
-        withDisplay, folder, folder / "openbox.log");
+    if (manager == WindowManager::Openbox) {
+        // Openbox runs its start-up command once it has taken the screen over: from then on it
+        // frames each window mapped.
+        WriteFile(config, kOpenboxConfig);
+        m_manager = std::make_unique<Process>(
+            std::vector<std::string>{"openbox", "--sm-disable", "--config-file", config, "--startup",
+                                     "touch " + ready.string()},
+            withDisplay, folder, folder / "manager.log");
+    } else {
+        // Twm tells nobody it has started; it has once it frames a window.
+        WriteFile(config, kTwmConfig);
+        m_manager = std::make_unique<Process>(std::vector<std::string>{"twm", "-f", config}, withDisplay, folder,
+                                              folder / "manager.log");
+        if (Display* display = XOpenDisplay(m_name.c_str())) {
+            XWindow probe = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+            XMapWindow(display, probe);
+            auto framed = [&] {
+                XWindow root = 0, parent = 0, *children = nullptr;
+                unsigned count = 0;
+                XQueryTree(display, probe, &root, &parent, &children, &count);
+                if (children) XFree(children);
+                return parent != root;
+            };
+            if (WaitUntil(15s, framed)) WriteFile(ready, "");
+            XCloseDisplay(display);
+        }
+    }
     if (!WaitUntil(15s, [&] { return fs::exists(ready); })) {
-        ADD_FAILURE() << "openbox did not start: " << m_manager->Log();
+        ADD_FAILURE() << "the window manager did not start: " << m_manager->Log();
         m_name.clear();
     }
 }

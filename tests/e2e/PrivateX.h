@@ -57,10 +57,11 @@ private:
     std::filesystem::path m_log;
 };
 
-enum class WindowManager { Off, Openbox };
+// Openbox keeps the desktop conventions' lists; twm keeps none of them, and frames each window.
+enum class WindowManager { Off, Openbox, Twm };
 
-// Xvfb on a free display number, and openbox once it has taken the screen over when asked; their
-// files and logs in `folder`. Both end with the object, the window manager first.
+// Xvfb on a free display number, and the window manager asked for once it has taken the screen over;
+// their files and logs in `folder`. Both end with the object, the window manager first.
 class XServer {
 public:
     XServer(const std::filesystem::path& folder, const std::vector<std::string>& environment,

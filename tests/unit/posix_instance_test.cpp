@@ -11,6 +11,7 @@
 #include <sys/file.h>
 
 #include <algorithm>
+#include <array>
 #include <thread>
 #include <type_traits>
 
@@ -104,15 +105,16 @@ std::ptrdiff_t Position(const std::vector<WindowId>& windows, Window window) {
     return found == windows.end() ? -1 : found - windows.begin();
 }
 
-// Every case runs on a bare server and again under a window manager.
-template <typename Managed>
+// Every case runs on a bare server, under a window manager that keeps the desktop conventions' lists,
+// and under one that keeps none of them but frames every window.
+template <typename Manager>
 class X11 : public ::testing::Test {
 protected:
+    static constexpr e2e::WindowManager kManager = Manager::value;
     static void SetUpTestSuite() {
         XInitThreads();
         s_folder = std::make_unique<test::TempDir>();
-        auto manager = Managed::value ? e2e::WindowManager::Openbox : e2e::WindowManager::Off;
-        s_server = std::make_unique<e2e::XServer>(s_folder->Path(), std::vector<std::string>{}, manager);
+        s_server = std::make_unique<e2e::XServer>(s_folder->Path(), std::vector<std::string>{}, kManager);
     }
     static void TearDownTestSuite() {
         s_server.reset();
@@ -144,16 +146,24 @@ protected:
         if (shape.mapped) XMapWindow(m_driver, window);
         XSync(m_driver, False);
         auto listed = [&] { return Position(m_windows->TopLevelWindows(), window) >= 0; };
-        EXPECT_TRUE(!Managed::value || !shape.mapped || e2e::WaitUntil(5s, listed));
+        EXPECT_TRUE(kManager == e2e::WindowManager::Off || !shape.mapped || e2e::WaitUntil(5s, listed));
         return window;
     }
-    // Brings the window forward, through the manager as a pager would. A
-    // manager may still be placing a new window: the request is repeated.
+    // Brings the window forward, through the manager as a pager would, or else its frame. A manager
+    // may still be placing a new window: the request is repeated.
     bool BringToTop(Window window) {
         Window root = DefaultRootWindow(m_driver);
         return e2e::WaitUntil(5s, [&] {
-            if (Managed::value) e2e::SendClientMessage(m_driver, window, "_NET_ACTIVE_WINDOW", {2}, root);
-            else XRaiseWindow(m_driver, window);
+            if (kManager == e2e::WindowManager::Openbox) {
+                e2e::SendClientMessage(m_driver, window, "_NET_ACTIVE_WINDOW", {2}, root);
+            } else {
+                Window top = window, parent = window, *children = nullptr;
+                for (unsigned count = 0; parent != root && XQueryTree(m_driver, top = parent, &root, &parent,
+                                                                      &children, &count);) {
+                    if (children) XFree(children);
+                }
+                XRaiseWindow(m_driver, top);
+            }
             XSync(m_driver, False);
             return Position(m_windows->TopLevelWindows(), window) == 0;
         });
@@ -165,11 +175,14 @@ protected:
     std::unique_ptr<X11WindowSystem> m_windows;
 };
 
+template <e2e::WindowManager kManager>
+using Manager = std::integral_constant<e2e::WindowManager, kManager>;
 struct ManagerName {
-    template <typename Managed>
-    static std::string GetName(int) { return Managed::value ? "WithManager" : "WithoutManager"; }
+    template <typename Manager>
+    static std::string GetName(int) { return std::array{"Bare", "Openbox", "Twm"}[int(Manager::value)]; }
 };
-using Managers = ::testing::Types<std::false_type, std::true_type>;
+using Managers = ::testing::Types<Manager<e2e::WindowManager::Off>, Manager<e2e::WindowManager::Openbox>,
+                                  Manager<e2e::WindowManager::Twm>>;
 TYPED_TEST_SUITE(X11, Managers, ManagerName);
 
 TYPED_TEST(X11, TitlesInTheCodePageAndTheProgramsClass) {

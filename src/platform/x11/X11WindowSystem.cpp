@@ -190,6 +190,24 @@ struct X11WindowSystem::Connection {
         return check != 0 && WindowProperty(check, supportingWmCheck) == check;
     }
 
+    // The window that a manager framing it marked as managed (WM_STATE): `top` or the first one below
+    // it, nearest first, within a bound a frame never reaches; `top` itself where there is none, as
+    // on a server without a manager.
+    Window ClientOf(Window top) {
+        constexpr std::size_t kFrameWindows = 64;
+        std::vector<Window> windows{top};
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+            if (ReadProperty(display, windows[i], wmState, wmState, 8).type == wmState) return windows[i];
+            Window rootReturn = 0, parent = 0, *children = nullptr;
+            unsigned int count = 0;
+            if (!XQueryTree(display, windows[i], &rootReturn, &parent, &children, &count)) continue;
+            std::size_t room = kFrameWindows - windows.size();
+            windows.insert(windows.end(), children, children + std::min<std::size_t>(count, room));
+            if (children) XFree(children);
+        }
+        return top;
+    }
+
     bool Alive(Window window, XWindowAttributes& attributes) {
         return XGetWindowAttributes(display, window, &attributes) != 0;
     }
@@ -286,10 +304,13 @@ std::vector<WindowId> X11WindowSystem::TopLevelWindows() {
     Window* children = nullptr;
     unsigned int count = 0;
     if (!XQueryTree(display, m_x->root, &rootReturn, &parent, &children, &count)) return windows;
+    // Without the manager's list, the stack of the root's children is what stands on the screen. A
+    // manager without the list (one redirects the root's requests) may have framed each window.
+    XWindowAttributes attributes;
+    bool managed = m_x->Alive(m_x->root, attributes) && (attributes.all_event_masks & SubstructureRedirectMask);
     for (unsigned int i = count; i-- > 0;) {
-        XWindowAttributes attributes;
         if (m_x->Alive(children[i], attributes) && attributes.map_state == IsViewable) {
-            windows.push_back(children[i]);
+            windows.push_back(managed ? m_x->ClientOf(children[i]) : children[i]);
         }
     }
     if (children) XFree(children);
