@@ -220,8 +220,10 @@ std::string WebKitBrowser::GetPath() {
 void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
     if (event == WEBKIT_LOAD_STARTED) {
-        // The page before completed, even if its title never came.
+        // The page before completed, even if its title never came; a folder
+        // not completed yet is replaced.
         self->FlushPendingComplete();
+        self->m_pendingFolder.reset();
         self->m_nextFinish = Finish::Complete;
         bool errorPage = !self->m_errorPageUri.empty() &&
                          g_strcmp0(webkit_web_view_get_uri(view), self->m_errorPageUri.c_str()) == 0;
