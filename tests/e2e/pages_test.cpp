@@ -383,6 +383,8 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
         EXPECT_EQ(program->WaitExit(10s), 0) << Logs();
     }
     EXPECT_EQ(ReadFile(downloads / fileName), c.saved ? content : c.existing ? c.existing : "");
+    // Nothing else stays: no part of a transfer.
+    EXPECT_EQ(std::distance(fs::directory_iterator(downloads), {}), 1);
     // What a link pointed to is the user's, whatever became of the name.
     if (c.linked) {
         EXPECT_EQ(ReadFile(usersFile), c.existing);
@@ -396,7 +398,8 @@ INSTANTIATE_TEST_SUITE_P(
         DownloadCase{"ReplaceConfirmed", false, "old", {{"Return", 3}, {"Return", 1}}, true, "ダウンロード完了: "},
         DownloadCase{"ReplaceDeclined", false, "old", {{"Return", 3}, {"Escape", 2}, {"Escape", 1}}, false,
                      "ダウンロードを取り消しました: report.zip"},
-        DownloadCase{"BrokenTransfer", false, nullptr, {{"Return", 1}}, false,
+        // Cut short after the user agreed to replace a file: that file stays as it was.
+        DownloadCase{"BrokenTransfer", false, "old", {{"Return", 3}, {"Return", 1}}, false,
                      "ダウンロードに失敗しました: report.zip"},
         DownloadCase{"CodedWhole", false, nullptr, {{"Return", 1}}, true, "ダウンロード完了: ", 0, true},
         DownloadCase{"ClosedAtTheQuestion", false, "old", {{"Return", 3}}, false, "", 0, false, false, true},

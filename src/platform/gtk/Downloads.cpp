@@ -1,6 +1,8 @@
 #include "platform/gtk/Downloads.h"
 
+#include <fcntl.h>
 #include <glib/gstdio.h>
+#include <stdio.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -39,6 +41,9 @@ struct Downloads::Item {
     GtkWidget* dialog = nullptr;
     std::string name;  // UTF-8, as the user knows the file
     std::string path;  // where it is saved, once chosen
+    std::string part;  // where the transfer is written until it is whole
+    bool replace = false;  // the user agreed to replace the file (or link) at `path`
+    bool created = false;  // the engine made `part`: what stands there is the transfer's
     bool failed = false;
     std::string lastProgress;
     gint64 lastProgressTime = 0;
@@ -54,6 +59,7 @@ Downloads::~Downloads() {
             gtk_widget_destroy(item->dialog);
         }
         webkit_download_cancel(item->download);
+        if (item->created) g_unlink(item->part.c_str());
         g_object_unref(item->download);
     }
 }
@@ -74,6 +80,11 @@ void Downloads::Begin(WebKitDownload* download) {
     item->download = WEBKIT_DOWNLOAD(g_object_ref(download));
     g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), item.get());
     g_signal_connect(download, "received-data", G_CALLBACK(OnReceivedData), item.get());
+    g_signal_connect(download, "created-destination",
+                     G_CALLBACK(+[](WebKitDownload*, gchar*, gpointer data) {
+                         static_cast<Item*>(data)->created = true;
+                     }),
+                     item.get());
     g_signal_connect(download, "failed", G_CALLBACK(OnFailed), item.get());
     g_signal_connect(download, "finished", G_CALLBACK(OnFinished), item.get());
     m_items.push_back(std::move(item));
@@ -133,15 +144,26 @@ void Downloads::OnResponse(GtkDialog* dialog, gint response, gpointer data) {
     }
     item->path = chosen;
     item->name = DisplayName(item->path);
-    // The chooser has asked before a file of the name is replaced; anything
-    // that appears there meanwhile is not. The user agreed to replace the name
-    // in the folder, not what a link there points to: the link goes, and the
-    // download takes its place. A folder, a pipe or a device is not replaced:
-    // the engine then fails the download.
+    // The transfer is written under a name of its own beside the chosen one,
+    // and takes the chosen name only once it is whole: a transfer that fails
+    // leaves what stood there as it was. The chooser has asked before a file
+    // of the name is replaced; anything that appears there meanwhile is not.
+    // The user agreed to replace the name in the folder, not what a link there
+    // points to: the link goes, and the download takes its place. A folder, a
+    // pipe or a device is not replaced: the engine fails the download at once.
     GStatBuf info;
     const bool found = g_lstat(chosen, &info) == 0;
-    if (found && S_ISLNK(info.st_mode)) g_unlink(chosen);
-    webkit_download_set_allow_overwrite(item->download, found && S_ISREG(info.st_mode));
+    item->replace = found && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode));
+    if (!found || item->replace) {
+        item->part = item->path + ".part";
+        for (int i = 1; g_lstat(item->part.c_str(), &info) == 0 && i < 100; ++i) {
+            item->part = item->path + ".part" + std::to_string(i);
+        }
+        g_free(uri);
+        uri = g_filename_to_uri(item->part.c_str(), nullptr, nullptr);
+    }
+    // Nothing standing at the destination is ever written over.
+    webkit_download_set_allow_overwrite(item->download, FALSE);
     webkit_download_set_destination(item->download, uri);
     g_free(uri);
     g_free(chosen);
@@ -164,9 +186,21 @@ void Downloads::OnReceivedData(WebKitDownload* download, guint64, gpointer data)
     item->owner->Report(text);
 }
 
+// Gives the whole transfer the chosen name: over the file or link the user
+// agreed to replace, and over nothing else.
+bool Downloads::Keep(const Item& item) {
+    GStatBuf info;
+    if (g_lstat(item.path.c_str(), &info) != 0) {
+        return ::renameat2(AT_FDCWD, item.part.c_str(), AT_FDCWD, item.path.c_str(), RENAME_NOREPLACE) == 0;
+    }
+    return item.replace && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) &&
+           ::rename(item.part.c_str(), item.path.c_str()) == 0;
+}
+
 void Downloads::OnFailed(WebKitDownload*, GError* error, gpointer data) {
     auto* item = static_cast<Item*>(data);
     item->failed = true;
+    if (item->created) g_unlink(item->part.c_str());
     if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER)) {
         item->owner->Report("ダウンロードを取り消しました: " + item->name);
     } else {
@@ -193,11 +227,11 @@ void Downloads::OnFinished(WebKitDownload* download, gpointer data) {
     const bool plain = !coding || g_ascii_strcasecmp(coding, "identity") == 0;
     guint64 announced = response && plain ? webkit_uri_response_get_content_length(response) : 0;
     if (announced > 0 && webkit_download_get_received_data_length(download) < announced) {
-        GStatBuf info;
-        if (!item->path.empty() && g_lstat(item->path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-            g_unlink(item->path.c_str());
-        }
+        g_unlink(item->part.c_str());
         item->owner->Report("ダウンロードに失敗しました: " + item->name + " (途中で切れました)");
+    } else if (!Keep(*item)) {
+        g_unlink(item->part.c_str());
+        item->owner->Report("ダウンロードに失敗しました: " + item->name + " (保存できませんでした)");
     } else {
         item->owner->Report("ダウンロード完了: " + DisplayPath(item->path));
     }

@@ -49,6 +49,7 @@ private:
         if (m_activity) m_activity();
     }
     void Forget(Item* item);
+    static bool Keep(const Item& item);
 
     GtkWidget* m_owner;
     StatusSink m_status;
