@@ -203,6 +203,7 @@ std::string WebKitBrowser::GetLocationName() {
 
 std::string WebKitBrowser::GetLocationURL() {
     if (m_folder) return m_folder->uri;
+    if (m_heldUri) return *m_heldUri;
     const char* uri = webkit_web_view_get_uri(m_view);
     if (uri && g_strcmp0(uri, kInternalHome) == 0) return std::string(kStartPage);
     return ToCodePage(uri);
@@ -263,6 +264,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
             // if it has one: the page itself is asked, and the completion
             // runs on its answer, with the title or, when it has none, at once.
             self->m_pendingComplete = ++self->m_completeCount;
+            self->m_heldUri = self->GetLocationURL();
             auto* question = new TitleQuestion{self, self->m_pendingComplete};
             webkit_web_view_evaluate_javascript(view, "document.title", -1, nullptr, nullptr, self->m_cancellable,
                                                 OnTitleAnswered, question);
@@ -293,6 +295,7 @@ void WebKitBrowser::OnTitleAnswered(GObject* view, GAsyncResult* result, gpointe
         self->m_pendingComplete = 0;
         self->RaiseComplete();
         self->m_answeredTitle.clear();
+        self->m_heldUri.reset();
     }
     if (value) g_object_unref(value);
 }
@@ -301,6 +304,7 @@ void WebKitBrowser::FlushPendingComplete() {
     if (!m_pendingComplete) return;
     m_pendingComplete = 0;
     RaiseComplete();
+    m_heldUri.reset();
 }
 
 void WebKitBrowser::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
@@ -445,7 +449,7 @@ bool WebKitBrowser::AnswerFolder(const char* uri, bool window) {
         // under the folder's address and named by its path; the listing is
         // loaded from that completion.
         gchar* name = g_filename_display_name(path);
-        m_pendingFolder = FolderAnswer{ToCodePage(uri), ToCodePage(name)};
+        m_pendingFolder = FolderAnswer{ToCodePage(uri), ToCodePage(name), m_loadsAsked};
         g_free(name);
     }
     g_free(path);
@@ -453,7 +457,11 @@ bool WebKitBrowser::AnswerFolder(const char* uri, bool window) {
 }
 
 void WebKitBrowser::CompleteFolder() {
-    if (!m_pendingFolder) return;
+    // A load the window asked for since replaces the folder.
+    if (!m_pendingFolder || m_pendingFolder->asked != m_loadsAsked) {
+        m_pendingFolder.reset();
+        return;
+    }
     // The page before completes first, under its own address.
     FlushPendingComplete();
     m_folder = std::move(m_pendingFolder);

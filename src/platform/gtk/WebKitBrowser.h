@@ -121,10 +121,14 @@ private:
     // A folder's address and name, as the completion reports them.
     struct FolderAnswer {
         std::string uri, name;
+        unsigned asked = 0;  // loads asked for by then: a later one replaces the folder
     };
     // The folder whose completion is on its way, and the one being completed.
     std::optional<FolderAnswer> m_pendingFolder, m_folder;
     guint m_folderIdle = 0;
+    // The address of the page whose completion waits for its title: a load
+    // started meanwhile has already put its own address on the view.
+    std::optional<std::string> m_heldUri;
     // A completion waiting for the page's answer about its title (its
     // number; 0 when none waits), and the answer while it is raised.
     struct TitleQuestion {
