@@ -80,19 +80,6 @@ Rect ClientRect(Display* display, XWindow window) {
     return rect;
 }
 
-long Property32(Display* display, XWindow window, const char* name) {
-    XTextProperty property{};
-    long value = -1;
-    if (XGetTextProperty(display, window, &property, Intern(display, name)) && property.format == 32 &&
-        property.nitems) {
-        value = *reinterpret_cast<long*>(property.value);
-    }
-    if (property.value) XFree(property.value);
-    return value;
-}
-
-bool Iconic(Display* display, XWindow window) { return Property32(display, window, "WM_STATE") == 3; }
-
 void SendDeleteWindow(Display* display, XWindow window) {
     // data.l[1], the time: CurrentTime
     SendClientMessage(display, window, "WM_PROTOCOLS", {long(Intern(display, "WM_DELETE_WINDOW"))});

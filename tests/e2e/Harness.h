@@ -46,8 +46,6 @@ struct Rect {
 std::vector<XWindow> ProgramWindows(Display* display);
 std::string WindowTitle(Display* display, XWindow window);  // _NET_WM_NAME, UTF-8
 Rect ClientRect(Display* display, XWindow window);
-long Property32(Display* display, XWindow window, const char* name);  // its first 32-bit item, or -1
-bool Iconic(Display* display, XWindow window);  // minimised, as the window manager's WM_STATE says
 // A close request as the window manager's close button sends it.
 void SendDeleteWindow(Display* display, XWindow window);
 

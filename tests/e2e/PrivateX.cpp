@@ -102,6 +102,19 @@ bool Viewable(Display* display, XWindow window) {
     return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
 }
 
+long Property32(Display* display, XWindow window, const char* name) {
+    XTextProperty property{};
+    long value = -1;
+    if (XGetTextProperty(display, window, &property, Intern(display, name)) && property.format == 32 &&
+        property.nitems) {
+        value = *reinterpret_cast<long*>(property.value);
+    }
+    if (property.value) XFree(property.value);
+    return value;
+}
+
+bool Iconic(Display* display, XWindow window) { return Property32(display, window, "WM_STATE") == 3; }
+
 void SendClientMessage(Display* display, XWindow window, const char* type, std::vector<long> data, XWindow to) {
     XEvent event{.xclient = {ClientMessage, 0, False, display, window, Intern(display, type), 32, {}}};
     std::copy_n(data.begin(), std::min<std::size_t>(data.size(), 5), event.xclient.data.l);

@@ -75,6 +75,8 @@ private:
 
 unsigned long Intern(Display* display, const char* name);  // the atom
 bool Viewable(Display* display, XWindow window);  // mapped, and its parents too
+long Property32(Display* display, XWindow window, const char* name);  // its first 32-bit item, or -1
+bool Iconic(Display* display, XWindow window);  // minimised, as the window manager's WM_STATE says
 // A 32-bit client message of the named type about `window`, sent to `to` (the window itself when 0;
 // the root, for the window manager, with its redirect mask).
 void SendClientMessage(Display* display, XWindow window, const char* type, std::vector<long> data,

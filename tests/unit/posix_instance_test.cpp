@@ -227,6 +227,13 @@ TYPED_TEST(X11, CloseRequestsAndHandOffsWaitForAnAnswerWithinTheBound) {
     e2e::StrayWindow answers(this->s_server->Name(), "ぽれみす - Internet Explorer", e2e::OnCloseRequest::Close);
     Window silent = this->Make({.net = "ぽれみす - Internet Explorer", .takesDelete = true});
     Window hidden = this->Make({.net = "hidden", .mapped = false});
+    // A minimised window is listed still, in its frame hidden or not (nothing minimises without a manager).
+    Window minimised = this->Make({.net = "minimised"});
+    XIconifyWindow(this->m_driver, minimised, DefaultScreen(this->m_driver));
+    EXPECT_TRUE(e2e::WaitUntil(5s, [&] {
+        return this->kManager == e2e::WindowManager::Off || e2e::Iconic(this->m_driver, minimised);
+    }));
+    EXPECT_GE(Position(windows.TopLevelWindows(), minimised), 0);
     for (Window top : {silent, answers.Id(), silent}) {
         // The manager may take a moment more to list the other window below.
         ASSERT_TRUE(this->BringToTop(top));

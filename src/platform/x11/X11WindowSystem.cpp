@@ -191,16 +191,20 @@ struct X11WindowSystem::Connection {
     }
 
     // The window that a manager framing it marked as managed (WM_STATE): `top` or the first one below
-    // it, nearest first, within a bound a frame never reaches; `top` itself where there is none, as
-    // on a server without a manager.
+    // it, nearest first; `top` itself where there is none, as on a server without a manager. A frame
+    // holds its window a level or two down: the look goes no deeper, nor past a few windows, whatever
+    // another client's windows hold.
     Window ClientOf(Window top) {
-        constexpr std::size_t kFrameWindows = 64;
+        constexpr std::size_t kFrameDepth = 2, kFrameWindows = 64;
         std::vector<Window> windows{top};
-        for (std::size_t i = 0; i < windows.size(); ++i) {
+        for (std::size_t i = 0, depth = 0, levelEnd = 1; i < windows.size(); ++i) {
+            if (i == levelEnd) ++depth, levelEnd = windows.size();
             if (ReadProperty(display, windows[i], wmState, wmState, 8).type == wmState) return windows[i];
             Window rootReturn = 0, parent = 0, *children = nullptr;
             unsigned int count = 0;
-            if (!XQueryTree(display, windows[i], &rootReturn, &parent, &children, &count)) continue;
+            if (depth == kFrameDepth || !XQueryTree(display, windows[i], &rootReturn, &parent, &children, &count)) {
+                continue;
+            }
             std::size_t room = kFrameWindows - windows.size();
             windows.insert(windows.end(), children, children + std::min<std::size_t>(count, room));
             if (children) XFree(children);
@@ -305,13 +309,15 @@ std::vector<WindowId> X11WindowSystem::TopLevelWindows() {
     unsigned int count = 0;
     if (!XQueryTree(display, m_x->root, &rootReturn, &parent, &children, &count)) return windows;
     // Without the manager's list, the stack of the root's children is what stands on the screen. A
-    // manager without the list (one redirects the root's requests) may have framed each window.
+    // manager without the list (one redirects the root's requests) may have framed each window, and
+    // hides the frame of a minimised one; it never frames a menu or a tip that skips it.
     XWindowAttributes attributes;
     bool managed = m_x->Alive(m_x->root, attributes) && (attributes.all_event_masks & SubstructureRedirectMask);
     for (unsigned int i = count; i-- > 0;) {
-        if (m_x->Alive(children[i], attributes) && attributes.map_state == IsViewable) {
-            windows.push_back(managed ? m_x->ClientOf(children[i]) : children[i]);
-        }
+        if (!m_x->Alive(children[i], attributes)) continue;
+        bool shown = attributes.map_state == IsViewable;
+        Window client = managed && !attributes.override_redirect ? m_x->ClientOf(children[i]) : children[i];
+        if (shown || (client != children[i] && m_x->IsIconic(client))) windows.push_back(client);
     }
     if (children) XFree(children);
     return windows;
