@@ -45,6 +45,13 @@ std::optional<std::string> FolderPathFromFileUrl(std::string_view address) {
     return "/" + decoded;
 }
 
+std::optional<std::string> ListedFolderPath(std::string_view address) {
+    if (!StartsWith(address, kFileUrlPrefix) || HasExtension(address, "htm")) return std::nullopt;
+    auto folder = FolderPathFromFileUrl(address);
+    if (!folder || folder->size() >= kDirectoryArgSize) return std::nullopt;
+    return folder;
+}
+
 void PageEvents::OnDocumentComplete() {
     m_state.idleTicks = 0;
     m_window.SetAddressBarText(m_browser.GetLocationURL());
@@ -52,14 +59,10 @@ void PageEvents::OnDocumentComplete() {
     if (m_state.recordNextPage) m_history.AppendHistoryLink(m_browser.GetLocationURL(), m_browser.GetLocationName());
     m_state.recordNextPage = 1;
     m_state.scratchText = m_window.GetAddressBarText(kWindowTextCount);
-    if (!StartsWith(m_state.scratchText, kFileUrlPrefix)) return;
-    if (HasExtension(m_state.scratchText, "htm")) return;
-
     // Only a folder that can be entered is listed: a local file of another
     // kind stays on screen, and no other folder's page is overwritten.
-    auto folder = FolderPathFromFileUrl(m_state.scratchText);
-    if (!folder || folder->size() >= kDirectoryArgSize) return;
-    if (!m_files.IsDirectory(*folder)) return;
+    auto folder = ListedFolderPath(m_state.scratchText);
+    if (!folder || !m_files.IsDirectory(*folder)) return;
     std::int32_t count = m_lister.WriteDirectoryPage(kListingPageName, *folder);
     m_window.ComposeTitleNumber(count);
     m_window.ShowListingPage();

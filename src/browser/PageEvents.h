@@ -17,6 +17,10 @@ namespace poremisu {
 // escapes decoded, query and fragment dropped. "file:///home/a%20b" gives
 // "/home/a b"; "file:///C:/Dir" gives "C:/Dir".
 std::optional<std::string> FolderPathFromFileUrl(std::string_view address);
+// The path of the folder a completed address is listed as, when it names one: a "file:///" address of
+// no page (".htm"), whose path is within the listing's bound. Whether the folder is there is the file
+// system's to tell.
+std::optional<std::string> ListedFolderPath(std::string_view address);
 
 // What the page events ask of the main window around the control: its
 // address bar, its title and status text, and its own listing page.

@@ -160,6 +160,9 @@ TEST_F(ListingTest, ShowsEachFoldersPageOrWhyButNeverAStalePageAndTheReadmeWhere
         {japanese, "file://" + japanese.string(), ""},
         {noText, FileUrl(noText), "<a href=\"about:blank\">ページを表示できません</a><br>"},
         {PagePath("framed"), PageUrl("frames.htm"), "<a href=\"" + FileUrl(PagePath("frames.htm")) + "\">Frames</a>"},
+        // A folder named like a page is never listed: the engine shows it, titled by its address.
+        {PagePath("old.htm"), PagePath("old.htm").string(),
+         "<a href=\"" + FileUrl(PagePath("old.htm")) + "\">" + FileUrl(PagePath("old.htm")) + "</a>"},
     };
     for (const auto& [folder, handed, shownInstead] : folders) {
         SCOPED_TRACE(handed);

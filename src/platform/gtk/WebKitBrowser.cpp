@@ -7,6 +7,7 @@
 #include <memory>
 #include <string_view>
 
+#include "browser/PageEvents.h"
 #include "pages/StartPage.h"
 #include "platform/gtk/ClientArea.h"
 #include "platform/gtk/PageText.h"
@@ -436,8 +437,10 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
 
 bool WebKitBrowser::AnswerFolder(const char* uri, bool window) {
     // A folder whose name is no text here could not show its listing either:
-    // the engine's failure brings the error page for it.
+    // the engine's failure brings the error page for it. A folder that the
+    // completion would not list (one named like a page) is the engine's to show.
     if (!uri || !g_str_has_prefix(uri, "file:") || !IsShowableFileUri(uri)) return false;
+    if (!ListedFolderPath(ToCodePage(uri))) return false;
     gchar* path = g_filename_from_uri(uri, nullptr, nullptr);
     struct stat info;
     bool folder = path && stat(path, &info) == 0 && S_ISDIR(info.st_mode);
