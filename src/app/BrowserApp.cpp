@@ -79,6 +79,25 @@ BrowserApp::HandOffResult BrowserApp::HandOff(const std::string& argumentText) {
         m_failureReason = "cannot write the address to " + m_state.settingsPath + ": " + reason;
         return HandOffResult::Failed;
     }
+    for (int look = 1;; ++look) {
+        if (auto result = HandToWindow()) return *result;
+        // No window yet: the instance that holds the name may have started a
+        // moment before and still be opening it, and is given time to. Once it
+        // has let go, or the time is up, this start runs a window of its own,
+        // holding the instance if it is free.
+        const bool last = look == kWindowLooks;
+        if (process.AcquireInstance(name, last ? std::chrono::milliseconds(0) : kWindowLookPause) ==
+            InstanceResult::First) {
+            m_state.instanceHeld = true;
+            return HandOffResult::NoInstance;
+        }
+        if (last) return HandOffResult::NoInstance;
+    }
+}
+
+std::optional<BrowserApp::HandOffResult> BrowserApp::HandToWindow() {
+    const std::string& name = m_state.instanceName;
+    ProcessServices& process = m_services.process;
     WindowSystem& windows = m_services.windows;
     for (WindowId window : windows.TopLevelWindows()) {
         m_state.scratchText = windows.Title(window, kHandOffTitleCount);
@@ -95,10 +114,7 @@ BrowserApp::HandOffResult BrowserApp::HandOff(const std::string& argumentText) {
                           std::to_string(kHandOffTimeout.count() / 1000) + " seconds";
         return HandOffResult::Failed;
     }
-    // No window yet, or none any more: this start runs a window of its own,
-    // and holds the instance if the other has let it go meanwhile.
-    m_state.instanceHeld = process.AcquireInstance(name) == InstanceResult::First;
-    return HandOffResult::NoInstance;
+    return std::nullopt;
 }
 
 StartOutcome BrowserApp::Start(const StartupInfo& info, MainWindowRunner& runner) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "app/AppState.h"
@@ -18,6 +19,10 @@ inline constexpr std::chrono::milliseconds kHandOffTimeout{5000};
 // How long a later start whose window did not answer waits for the running
 // instance to let go of its lock, as one that has just ended does.
 inline constexpr std::chrono::milliseconds kInstanceReleaseWait{2000};
+// How often, and how far apart, a later start looks again for the window of
+// an instance that started a moment before it and has not shown it yet.
+inline constexpr int kWindowLooks = 50;
+inline constexpr std::chrono::milliseconds kWindowLookPause{100};
 
 // What the platform supplies at process start.
 struct StartupInfo {
@@ -65,6 +70,8 @@ private:
     std::string UserFileFolder(const std::string& programDir, const std::string& modulePath, UserFolder kind);
     enum class HandOffResult { Delivered, NoInstance, Failed };
     HandOffResult HandOff(const std::string& argumentText);
+    // Sends the hand-off to the first window of this copy of the program; nothing when there is none.
+    std::optional<HandOffResult> HandToWindow();
 
     AppState& m_state;
     const Texts& m_texts;

@@ -19,9 +19,10 @@ namespace {
 using HandOffTest = ProgramTest;
 
 // A start on a shortcut that is no file (a pipe that nobody writes) opens a window at once, titled
-// with the product word from its first moment, so that later starts find it. Twenty of them at once
-// take turns: each one's "newurl" is read by the running window before the next one overwrites it,
-// every one of them is answered, and the window shows the newest address.
+// with the product word from its first moment, so that later starts find it. Twenty of them at once,
+// started before that window shows, wait for it and take turns: each one's "newurl" is read by the
+// running window before the next one overwrites it, every one of them is answered, and the window
+// shows the newest address.
 // A later start's address replaces a page still loading at once (idle ticks a minute apart make sure
 // nothing waits for one); the start exits 0 only once the running window took its address, otherwise
 // it says why and exits non-zero, and no window of its own opens. A copy of the program in another
@@ -30,12 +31,19 @@ TEST_F(HandOffTest, LaterStartsHandTheirArgumentsToAWindowStartedOnAPipeOrSayWhy
     UseTestHooks(60000);
     const std::string pipe = PagePath("Pipe.url").string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
-    Process& first = Start({pipe});
-    XWindow window = WaitForTitled(kProductWord, 30s);
-    ASSERT_NE(window, 0u);
     std::vector<Process*> starts;
     for (int i = 10; i < 30; ++i) WritePage(std::to_string(i) + ".htm", "Handed " + std::to_string(i));
+    Process& first = Start({pipe});
+    // It holds the instance once its lock file is there: the later starts come before its window shows.
+    ASSERT_TRUE(WaitUntil(10s, [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(Folder() / "runtime")) {
+            if (!entry.path().string().ends_with(".handoff.lock") && entry.path().extension() == ".lock") return true;
+        }
+        return false;
+    }));
     for (int i = 10; i < 30; ++i) starts.push_back(&Start({PageUrl(std::to_string(i) + ".htm")}));
+    XWindow window = WaitForTitled(kProductWord, 30s);
+    ASSERT_NE(window, 0u);
     // A start that opened a window of its own would still run.
     for (Process* start : starts) EXPECT_EQ(start->WaitExit(90s), 0) << start->Pid() << " failed\n" << Logs();
     std::string newest = SettingsValue("newurl").value_or("");

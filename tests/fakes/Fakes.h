@@ -164,6 +164,7 @@ struct FakeWindowSystem : WindowSystem {
     std::vector<FakeWindow> windows;
     std::vector<WindowId> closeRequests, handOffs;
     std::function<void(WindowId)> onCloseRequest, onHandOff;  // run before the window reacts
+    int unshownFor = 0;  // looks that find no window yet, as while a program opens its window
 
     const FakeWindow* Find(WindowId id) const {
         auto w = std::find_if(windows.begin(), windows.end(), [&](const FakeWindow& w) { return w.id == id; });
@@ -172,6 +173,7 @@ struct FakeWindowSystem : WindowSystem {
 
     std::vector<WindowId> TopLevelWindows() override {
         std::vector<WindowId> ids;
+        if (unshownFor > 0 && unshownFor--) return ids;
         for (const FakeWindow& w : windows) ids.push_back(w.id);
         return ids;
     }

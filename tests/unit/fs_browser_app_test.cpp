@@ -55,7 +55,7 @@ TEST(BrowserAppStart, AFirstInstanceRunsTheWindowWithTheArgumentAsItCameUnlessIt
 // of the program took the address it wrote; when that instance has gone it
 // runs a window of its own.
 TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProductWord) {
-    enum Setup { Plain, SettingsUnwritable, HandOffLockStuck, InstanceEndsMeanwhile };
+    enum Setup { Plain, SettingsUnwritable, HandOffLockStuck, InstanceEndsMeanwhile, ShownLate, NeverShown };
     using O = StartOutcome;
     const struct {
         std::string name;
@@ -71,6 +71,9 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
         {"word past the title bound", {{11, std::string(59996, 'x') + kWord, true}}, {}, O::RanMainWindow},
         {"word ending at the bound", {{11, std::string(59999 - kWord.size(), 'x') + kWord, true}}, {11}, O::HandedOff},
         {"no windows", {}, {}, O::RanMainWindow},
+        // The running instance's program started a moment before: its window is waited for, within a bound.
+        {"window shown at the last look", {{11, kWord, true}}, {11}, O::HandedOff, ShownLate},
+        {"window never shown", {{11, kWord, true}}, {}, O::RanMainWindow, NeverShown},
         {"window not answering", {{11, kWord, true, false, true}}, {11}, O::HandOffFailed, Plain, "within 5 seconds"},
         {"window gone with its program", {{11, kWord, true, false, true}}, {11}, O::RanMainWindow, InstanceEndsMeanwhile},
         {"settings not writable", {{11, kWord, true}}, {}, O::HandOffFailed, SettingsUnwritable,
@@ -83,6 +86,7 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
         rig.process.instance = InstanceResult::AlreadyExists;
         rig.process.handOffLockStuck = c.setup == HandOffLockStuck;
         if (c.setup == SettingsUnwritable) std::filesystem::create_directory(rig.state.settingsPath);
+        rig.windows.unshownFor = c.setup == ShownLate ? kWindowLooks - 1 : c.setup == NeverShown ? kWindowLooks : 0;
         rig.windows.windows = c.windows;
         const std::string argument = "\"/tmp/a b/page.htm\"";
         const std::string written = "[setting]\r\nnewurl=" + argument + "\r\n";
@@ -97,7 +101,7 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
         LaterStart start(rig);
         StartOutcome outcome = start.Start(argument, rig.dir / "poremisu");
 
-        bool wrote = c.setup == Plain || c.setup == InstanceEndsMeanwhile;
+        bool wrote = c.setup != SettingsUnwritable && c.setup != HandOffLockStuck;
         EXPECT_EQ(ReadFile(rig.state.settingsPath), wrote ? written : "");
         EXPECT_EQ(rig.windows.handOffs, c.handedTo);
         EXPECT_EQ(outcome, c.outcome);
