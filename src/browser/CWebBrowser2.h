@@ -38,14 +38,28 @@ public:
     virtual void SetResizable(bool value) = 0;
 };
 
+// The name a page goes by: its title, or its address when it has none, as a
+// browser names an untitled page.
+inline std::string PageName(CWebBrowser2& browser) {
+    std::string name = browser.GetLocationName();
+    return name.empty() ? browser.GetLocationURL() : name;
+}
+
+// Where a status text comes from. The control's own texts may name the link
+// under the pointer; the texts a stand-in makes up for a load's progress
+// ("... を開いています...") never do, whatever they quote.
+enum class StatusOrigin { Control, LoadProgress };
+
 // The browser control: events out, raised on the user-interface thread.
 class BrowserEvents {
 public:
     virtual ~BrowserEvents() = default;
     virtual void OnDownloadBegin() = 0;
     virtual void OnDocumentComplete() = 0;
-    virtual void OnNewWindow2() = 0;
-    virtual void OnStatusTextChange(const std::string& text) = 0;
+    // `requested` is the address the page asked the new window for, where the
+    // control tells it; empty where it does not.
+    virtual void OnNewWindow2(const std::string& requested) = 0;
+    virtual void OnStatusTextChange(const std::string& text, StatusOrigin origin) = 0;
 };
 
 }  // namespace poremisu

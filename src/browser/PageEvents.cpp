@@ -3,6 +3,7 @@
 #include "app/Text.h"
 #include "pages/Listing.h"
 #include "pages/Shortcut.h"
+#include "pages/StartPage.h"
 
 namespace poremisu {
 
@@ -52,11 +53,20 @@ std::optional<std::string> ListedFolderPath(std::string_view address) {
     return folder;
 }
 
+bool MayOpenFrom(std::string_view opener, std::string_view target) {
+    auto scheme = [](std::string_view address, std::string_view name) {
+        return address.size() >= name.size() && EqualsFoldAscii(address.substr(0, name.size()), name);
+    };
+    // The program's own start page counts as local: its links are the program's.
+    if (scheme(opener, "file:") || opener == kStartPage) return true;
+    return scheme(target, "http://") || scheme(target, "https://");
+}
+
 void PageEvents::OnDocumentComplete() {
     m_state.idleTicks = 0;
     m_window.SetAddressBarText(m_browser.GetLocationURL());
     m_window.ComposeTitle("");
-    if (m_state.recordNextPage) m_history.AppendHistoryLink(m_browser.GetLocationURL(), m_browser.GetLocationName());
+    if (m_state.recordNextPage) m_history.AppendHistoryLink(m_browser.GetLocationURL(), PageName(m_browser));
     m_state.recordNextPage = 1;
     m_state.scratchText = m_window.GetAddressBarText(kWindowTextCount);
     // Only a folder that can be entered is listed: a local file of another
@@ -68,10 +78,15 @@ void PageEvents::OnDocumentComplete() {
     m_window.ShowListingPage();
 }
 
-void PageEvents::OnNewWindow2() {
-    m_history.AppendHistoryLine("new", m_state.lastLinkUrl);
-    m_window.SetAddressBarText(m_state.lastLinkUrl);
+void PageEvents::OnNewWindow2(const std::string& requested) {
+    // A blank window is what a script asks for before it writes into it:
+    // the last link seen stands in, as it does where the control tells nothing.
+    const std::string& target = requested.empty() || requested == "about:blank" ? m_state.lastLinkUrl : requested;
+    // The platform may still open a window of its own: the sweep looks for it either way.
     m_state.newWindowPending = 1;
+    if (!MayOpenFrom(m_browser.GetLocationURL(), target)) return;
+    m_history.AppendHistoryLine("new", target);
+    m_window.SetAddressBarText(target);
     m_window.NavigateToAddressBar();
 }
 
@@ -81,6 +96,8 @@ void PageEvents::OnDownloadBegin() {
     m_state.newWindowPending = 0;
 }
 
-void PageEvents::OnStatusTextChange(const std::string& text) { m_window.ShowStatusText(text); }
+void PageEvents::OnStatusTextChange(const std::string& text, StatusOrigin origin) {
+    m_window.ShowStatusText(text, origin);
+}
 
 }  // namespace poremisu

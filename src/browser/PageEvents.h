@@ -22,6 +22,12 @@ std::optional<std::string> FolderPathFromFileUrl(std::string_view address);
 // system's to tell.
 std::optional<std::string> ListedFolderPath(std::string_view address);
 
+// Whether a page at `opener` may bring `target` into the window, by a pop-up
+// or a link the program follows itself: a local page may go anywhere, any
+// other only to the web. A web page never reaches the user's files, the
+// program's own pages or another local scheme through the program.
+bool MayOpenFrom(std::string_view opener, std::string_view target);
+
 // What the page events ask of the main window around the control: its
 // address bar, its title and status text, and its own listing page.
 class PageEventsSink {
@@ -32,7 +38,7 @@ public:
     virtual void NavigateToAddressBar() = 0;
     virtual void ComposeTitle(std::string_view extra) = 0;
     virtual void ComposeTitleNumber(std::int32_t number) = 0;
-    virtual void ShowStatusText(const std::string& text) = 0;
+    virtual void ShowStatusText(const std::string& text, StatusOrigin origin) = 0;
     virtual void ShowListingPage() = 0;
 };
 
@@ -51,8 +57,8 @@ public:
 
     void OnDownloadBegin() override;
     void OnDocumentComplete() override;
-    void OnNewWindow2() override;
-    void OnStatusTextChange(const std::string& text) override;
+    void OnNewWindow2(const std::string& requested) override;
+    void OnStatusTextChange(const std::string& text, StatusOrigin origin) override;
 
 private:
     AppState& m_state;

@@ -134,6 +134,7 @@ void MainWindow::OnClose() {
 void MainWindow::NavigateToAddressBar() {
     m_state.idleTicks = 0;
     m_state.scratchText = m_host.GetAddressBarText(kWindowTextCount);
+    m_addressBarKnown = m_state.scratchText;
     if (HasExtension(m_state.scratchText, "url")) {
         m_state.scratchText = ReadShortcutUrl(m_services.files, m_services.profiles, m_state.scratchText);
     }
@@ -143,7 +144,10 @@ void MainWindow::NavigateToAddressBar() {
 
 std::string MainWindow::GetAddressBarText(std::size_t count) { return m_host.GetAddressBarText(count); }
 
-void MainWindow::SetAddressBarText(const std::string& text) { m_host.SetAddressBarText(text); }
+void MainWindow::SetAddressBarText(const std::string& text) {
+    m_host.SetAddressBarText(text);
+    m_addressBarKnown = m_host.GetAddressBarText(kWindowTextCount);
+}
 
 void MainWindow::ReceiveHandOff() {
     // The newest address goes at once, replacing a page still loading: the
@@ -153,7 +157,12 @@ void MainWindow::ReceiveHandOff() {
     NavigateToAddressBar();
 }
 
-void MainWindow::OnAddressBarFocusOut() { NavigateToAddressBar(); }
+void MainWindow::OnAddressBarFocusOut() {
+    // Only a text the user edited goes: leaving the bar to copy its address,
+    // or after Enter, must not load the page again over what was typed into it.
+    if (m_host.GetAddressBarText(kWindowTextCount) == m_addressBarKnown) return;
+    NavigateToAddressBar();
+}
 
 void MainWindow::OnAddressBarActivate() { NavigateToAddressBar(); }
 

@@ -11,6 +11,7 @@
 #include "browser/CWebBrowser2.h"
 #include "browser/PageEvents.h"
 #include "browser/Sweep.h"
+#include "pages/StartPage.h"
 #include "pages/History.h"
 #include "pages/Listing.h"
 #include "ui/Title.h"
@@ -18,7 +19,6 @@
 
 namespace poremisu {
 
-inline constexpr std::string_view kStartPage = "about:home";
 inline constexpr std::chrono::milliseconds kIdleTickPeriod{3000};
 
 // What the main window decides: start address, navigation, layout, view
@@ -74,7 +74,7 @@ public:
     void ShowListingPage() override;
     void ComposeTitle(std::string_view extra) override { m_title.ComposeTitle(extra); }
     void ComposeTitleNumber(std::int32_t number) override { m_title.ComposeTitleNumber(number); }
-    void ShowStatusText(const std::string& text) override { m_title.ShowStatusText(text); }
+    void ShowStatusText(const std::string& text, StatusOrigin origin) override { m_title.ShowStatusText(text, origin); }
 
     void ShowAll();
     void HideAll();
@@ -119,6 +119,8 @@ private:
     int m_openBoxes = 0;
     bool m_closePending = false;
     std::optional<std::string> m_reloadedAfterCrash;  // the address shown again when the engine died
+    // What the program last put into the address bar or went to from it.
+    std::string m_addressBarKnown;
 };
 
 // One tick of the idle timer: minimise once the count passes 55, ask to

@@ -28,15 +28,15 @@ std::string FormatTitle(std::string_view pageName, std::string_view productWord,
 }
 
 void TitleComposer::ComposeTitle(std::string_view extra) {
-    m_state.scratchText = FormatTitle(m_browser.GetLocationName(), m_texts.productWord, extra,
+    m_state.scratchText = FormatTitle(PageName(m_browser), m_texts.productWord, extra,
                                       m_state.statusBarVisible != 0);
     m_frame.SetTitle(m_state.scratchText);
 }
 
 void TitleComposer::ComposeTitleNumber(std::int32_t number) { ComposeTitle(std::to_string(number)); }
 
-void TitleComposer::ShowStatusText(const std::string& text) {
-    if (Contains(text, "http")) m_state.lastLinkUrl = CutToCount(text, kScratchSize);
+void TitleComposer::ShowStatusText(const std::string& text, StatusOrigin origin) {
+    if (origin == StatusOrigin::Control && Contains(text, "http")) m_state.lastLinkUrl = CutToCount(text, kScratchSize);
     if (m_state.statusBarVisible) {
         m_statusBar.SetStatusText(text);
     } else {

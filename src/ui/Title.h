@@ -28,7 +28,7 @@ public:
 
     void ComposeTitle(std::string_view extra);
     void ComposeTitleNumber(std::int32_t number);
-    void ShowStatusText(const std::string& text);
+    void ShowStatusText(const std::string& text, StatusOrigin origin);
 
 private:
     AppState& m_state;

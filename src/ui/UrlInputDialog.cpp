@@ -16,8 +16,8 @@ std::string UrlInputDialog::Anchor(const std::string& url, const std::string& na
 
 bool UrlInputDialog::OnInitDialog() {
     m_host.SetFieldText(dlg::kAddress, m_browser.GetLocationURL());
-    m_host.SetFieldText(dlg::kPageName, m_browser.GetLocationName());
-    m_state.scratchText = Anchor(m_browser.GetLocationURL(), m_browser.GetLocationName());
+    m_host.SetFieldText(dlg::kPageName, PageName(m_browser));
+    m_state.scratchText = Anchor(m_browser.GetLocationURL(), PageName(m_browser));
     m_host.SetFieldText(dlg::kAnchor, m_state.scratchText);
     return true;
 }

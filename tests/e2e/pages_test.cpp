@@ -232,7 +232,11 @@ protected:
     PopupTest() : ProgramTest(GetParam().manager) {}
 };
 
-TEST_P(PopupTest, LoadsTheLastLinkAndClosesTheStrayWindowsAtTheNextDownloadStart) {
+// A pop-up loads what the page asked for (a clicked target=_blank link, or the address a script gave)
+// and the stray windows close at the next download start; the program's own load texts never pass
+// for a link. A web page's pop-up never brings a local address in: not the folder a hovered link
+// names, whose listing would overwrite the user's Favorites.htm there.
+TEST_P(PopupTest, LoadsWhatThePageAskedAndClosesTheStrayWindowsAtTheNextDownloadStart) {
     const PopupCase& c = GetParam();
     SetEnvironment(std::string("LANG=") + c.lang);
     // The program's own title is the stray windows' mark, short enough to stay whole beside the status
@@ -246,10 +250,19 @@ TEST_P(PopupTest, LoadsTheLastLinkAndClosesTheStrayWindowsAtTheNextDownloadStart
     const std::string opener = "<script>let opened = false; document.getElementById('link').onmouseover ="
                                " () => { if (!opened) setTimeout(() => window.open('/elsewhere.htm'), 300);"
                                " opened = true; };</script>";
+    const std::string victim = (Folder() / "victim").string(), user = "<p>USER FILE</p>";
+    std::filesystem::create_directory(victim);
+    WriteFile(victim + "/Favorites.htm", user);
+    const std::string local = "<a id=\"local\" href=\"file://" + victim +
+                              "/#http\" onclick=\"window.open('about:blank');return false\""
+                              " style=\"display:block;width:500px;height:100px\">Local</a>";
     HttpServer server({{"/popup.htm", Page(title, link + (c.script ? opener : ""))},
+                       {"/local.htm", Page("Local", local)},
                        {"/target.htm?from=popup&x=1", Page("Target", "")},
                        {"/elsewhere.htm", Page("Elsewhere", "")}});
-    const std::string target = server.Url("/target.htm?from=popup&amp;x=1");  // as the log holds it
+    // As the log holds it.
+    const std::string target = server.Url(c.script ? "/elsewhere.htm" : "/target.htm?from=popup&amp;x=1");
+    const std::string reached = c.script ? "Elsewhere" : "Target";
     const std::string strayLine = "(IE)\t&quot;窓&quot; &lt;R&amp;D&gt; - Internet Explorer\r\n";
 
     XWindow window = StartOn(server.Url("/popup.htm"), title);
@@ -266,7 +279,7 @@ TEST_P(PopupTest, LoadsTheLastLinkAndClosesTheStrayWindowsAtTheNextDownloadStart
     ASSERT_TRUE(WaitUntil(15s, [&] { return History().find("new\t" + target) != std::string::npos; }))
         << History();
     auto asked = Clock::now();
-    ASSERT_TRUE(WaitForTitle(window, BareTitle("Target"))) << History();
+    ASSERT_TRUE(WaitForTitle(window, BareTitle(reached))) << History();
     // One window's close request is waited for about a second, twenty windows' about two in all.
     EXPECT_LT(Clock::now() - asked, 4s);
     const bool closes = c.stray == OnCloseRequest::Close;
@@ -282,15 +295,26 @@ TEST_P(PopupTest, LoadsTheLastLinkAndClosesTheStrayWindowsAtTheNextDownloadStart
     std::size_t at = 0;
     for (const std::string& line : {"<a href=\"" + server.Url("/popup.htm") + "\">" + title + "</a><br>\r\n",
                                     "new\t" + target + "\r\n", strayLine,
-                                    "<a href=\"" + target + "\">Target</a><br>\r\n"}) {
+                                    "<a href=\"" + target + "\">" + reached + "</a><br>\r\n"}) {
         at = history.find(line, at);
         ASSERT_NE(at, std::string::npos) << "missing or out of order: " << line << "history:\n" << history;
     }
     EXPECT_EQ(Count(history, "new\t"), 1u) << history;
     // Windows that ignore their requests stay in the walk: every one of them is logged, once.
     EXPECT_EQ(Count(history, "(IE)\t"), std::size_t(c.strays)) << history;
-    // The main window went where the link led, not where the page asked.
-    for (const std::string& path : server.Requests()) EXPECT_NE(path, "/elsewhere.htm");
+    // A script's pop-up went where the script asked, not to the link under the pointer.
+    for (const std::string& path : server.Requests()) EXPECT_NE(path, c.script ? "/target.htm?from=popup&x=1" : "/elsewhere.htm");
+
+    // The local link's pop-up: nothing is loaded or logged, and the user's file stays.
+    HandOff(server.Url("/local.htm"));
+    ASSERT_TRUE(WaitForTitle(window, BareTitle("Local")));
+    PointAt(window, 100, 50);
+    ASSERT_TRUE(WaitForTitle(window, BareTitle("Local") + "file://" + victim + "/#http"));
+    Xdotool({"click", "1"});
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(ReadFile(victim + "/Favorites.htm"), user);
+    EXPECT_EQ(Count(History(), "new\t"), 1u) << History();
+    EXPECT_TRUE(WindowTitle(X(), window).starts_with(BareTitle("Local"))) << WindowTitle(X(), window);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -172,22 +172,25 @@ TEST(PageCompletion, ShowsAndLogsThePageButAfterASkipAndListsALocalFolderInstead
         EXPECT_EQ(rig.state.idleTicks, 0);
         EXPECT_EQ(rig.browser.navigations, listed ? std::vector<std::string>{page} : std::vector<std::string>{});
         // The count: . .. e.htm x.url Favorites.htm
-        std::vector<std::string> titles = {" - " + kWord + " > ", title, title + "5"};
+        // An untitled page goes by its address.
+        std::vector<std::string> titles = {"http://skipped/ - " + kWord + " > ", title, title + "5"};
         EXPECT_EQ(rig.host.titles, std::vector(titles.begin(), titles.end() - !listed));
         EXPECT_EQ(Cwd(), listed ? folder : current.Path());
         // The listing page's own completion is logged and goes no further; a frame counts on its own.
         Complete(rig, "file://" + page, "Favorites.htm");
-        Complete(rig, "file://" + page, "Favorites.htm");
+        Complete(rig, "file://" + page, "");
         EXPECT_EQ(rig.History(), Link(url, "a b") + Link("file://" + page, "Favorites.htm") +
-                                     Link("file://" + page, "Favorites.htm"));
+                                     Link("file://" + page, "file://" + page));
     }
 }
 
-// A pop-up is logged and its link loaded in the window; at the next download,
-// and only then, each stray browser window is logged, then asked to close,
-// within two seconds in all.
+// A pop-up is logged and loaded in the window: the address the page asked for,
+// else the last link; never a local one for a page that is not local itself.
+// At the next download, and only then, each stray browser window is logged,
+// then asked to close, within two seconds in all.
 TEST(PopUp, LoadsTheLastLinkThenClosesEachWindowTitledInternetExplorerAtTheNextDownloadOnly) {
-    const std::string ie = "Internet Explorer", link = "Go to http://l.example/";
+    const std::string ie = "Internet Explorer", link = "http://l.example/", web = "http://page.example/";
+    const std::string local = "file:///h/WindowTitleHis.htm", file = "file:///h/docs/#http";
     std::vector<FakeWindow> stubborn;
     std::vector<WindowId> stubbornIds;
     for (WindowId id = 2; id < 22; ++id) stubborn.push_back({id, ie, false, false, true}), stubbornIds.push_back(id);
@@ -195,7 +198,16 @@ TEST(PopUp, LoadsTheLastLinkThenClosesEachWindowTitledInternetExplorerAtTheNextD
         std::string name;
         std::vector<FakeWindow> windows;
         std::vector<WindowId> closed;
+        std::string opener = "", requested = "", lastLink = "", loaded = "";  // the last two: link by default
     } cases[] = {
+        {"the address asked for", {}, {}, web, "https://asked.example/a"},
+        {"a blank window takes the last link", {}, {}, web, "about:blank"},
+        {"no local link for a web page", {}, {}, web, "about:blank", file, "-"},
+        {"no local address asked by a web page", {}, {}, web, "FILE:///etc/", "", "-"},
+        {"nor the start page", {}, {}, web, "about:home", "", "-"},
+        {"nor a text that only names the web", {}, {}, web, "", "Go to http://x/", "-"},
+        {"a local page opens what it likes", {}, {}, local, "", file},
+        {"the start page too", {}, {}, "about:home", "about:home"},
         {"several survivors", {{2, "A - " + ie}, {3, "notes"}, {4, ie + " B"}, {5, "C " + ie}}, {2, 4, 5}},
         {"destroyed window ends the walk", {{2, "A - " + ie, false, true}, {3, ie}}, {2}},
         {"case and blank matter", {{2, "internet explorer"}, {3, "InternetExplorer"}}, {}},
@@ -209,19 +221,24 @@ TEST(PopUp, LoadsTheLastLinkThenClosesEachWindowTitledInternetExplorerAtTheNextD
         SCOPED_TRACE(c.name);
         Rig rig;
         rig.windows.windows = c.windows;
-        rig.state.lastLinkUrl = link;
+        rig.state.lastLinkUrl = c.lastLink.empty() ? link : c.lastLink;
+        rig.browser.locationUrl = c.opener;
+        const std::string loaded = c.loaded.empty() ? c.requested.empty() || c.requested == "about:blank"
+                                                          ? rig.state.lastLinkUrl
+                                                          : c.requested
+                                                    : c.loaded == "-" ? "" : c.loaded;
         std::vector<std::string> logAtRequest;
         rig.windows.onCloseRequest = [&](WindowId) { logAtRequest.push_back(rig.History()); };
         rig.window.Events().OnDownloadBegin();  // nothing pending
-        rig.window.Events().OnNewWindow2();
-        EXPECT_EQ(rig.browser.navigations, std::vector<std::string>{link});
+        rig.window.Events().OnNewWindow2(c.requested);
+        EXPECT_EQ(rig.browser.navigations, loaded.empty() ? std::vector<std::string>{} : std::vector{loaded});
         auto started = std::chrono::steady_clock::now();
         rig.window.Events().OnDownloadBegin();
         rig.window.Events().OnDownloadBegin();
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2500));
         EXPECT_EQ(rig.windows.closeRequests, c.closed);
         rig.windows.windows = c.windows;  // destroyed ones too, for their titles
-        std::string expected = "new\t" + link + "\r\n";
+        std::string expected = loaded.empty() ? "" : "new\t" + loaded + "\r\n";
         for (std::size_t i = 0; i < c.closed.size(); ++i) {
             expected += "(IE)\t" + rig.windows.Find(c.closed[i])->title.substr(0, 59998) + "\r\n";
             EXPECT_EQ(logAtRequest.at(i), expected) << "logged before its close request";

@@ -108,10 +108,11 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
 // Each command, or short run of commands, from the bare view of a fresh window.
 // Below zero: Escape outside the page or in it, a crash of the engine, a close
 // request, the window maximised, its placement unreadable, a close request
-// that comes while a box is open, and a link followed to another page; kOutside
-// marks a command sent by another process.
+// that comes while a box is open, a link followed to another page, the focus
+// leaving the address bar and the user typing into it; kOutside marks a
+// command sent by another process.
 constexpr int kEscapeOutside = -1, kEscapeInPage = -2, kCrash = -3, kClose = -4, kMaximise = -5, kForget = -6,
-              kCloseInBox = -7, kLink = -8, kOutside = 1 << 20;
+              kCloseInBox = -7, kLink = -8, kLeaveBar = -9, kTypeInBar = -10, kOutside = 1 << 20;
 TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
     const std::string full = "Page - " + kWord, bare = full + " > ", path = "box=C:/x|" + U8(u8"パス");
     const std::string saved = "ini=[setting]\r\nwin=", placement = ":1:-1:-1:-8:-8:10:20:330:440\r\n";
@@ -164,6 +165,12 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         // ends first, and the window once the box's loop has returned.
         {false, {kMaximise, kClose}, "EndWindow=1 " + saved + "3" + placement},
         {false, {kForget, kClose}, "EndWindow=1"},
+        // Leaving the bar goes only to a text the user typed there, once: not
+        // to what Enter, a hand-off or a page put there.
+        {false, {kLeaveBar, kLeaveBar}, "nav=about:home|http://go.example/ ticks=0"},
+        {false, {cmd::kNavigate, kLeaveBar}, "nav=about:home|http://go.example/ ticks=0"},
+        {true, {kOutside | cmd::kHandOff, kLeaveBar}, "nav=about:home| text= ticks=0"},
+        {false, {kLeaveBar, kTypeInBar, kLeaveBar}, "nav=about:home|http://go.example/|typed text=typed ticks=0"},
         {false, {kCloseInBox, cmd::kPath}, "EndBoxes=1 EndWindow=1 " + path + " " + saved + "1" + placement},
     };
     for (const auto& c : cases) {
@@ -188,6 +195,8 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
             else if (id == kForget) rig.host.placement.reset();
             else if (id == kCloseInBox) rig.host.whileBoxOpen = [&] { rig.window.OnClose(); };
             else if (id == kLink) rig.browser.locationUrl += "next/";
+            else if (id == kLeaveBar) rig.window.OnAddressBarFocusOut();
+            else if (id == kTypeInBar) rig.host.addressBar = "typed";
             else if (id < 0) handled = rig.window.OnEscape(id == kEscapeInPage);
             else if (id & kOutside) handled = rig.window.OnExternalCommand(id & ~kOutside);
             else c.system ? handled = rig.window.OnSysCommand(id) : (rig.window.OnCommand(id), 1);
@@ -239,16 +248,20 @@ TEST(UrlInputDialog, ShowsThePageAndAnAnchorLaysOutItsRowsAndGoesToTheTypedAddre
 // A status text with "http" is kept as the last link; each text goes to the bar, or else the title.
 TEST(ShowStatusText, KeepsTheLastTextWithHttpAndShowsEachInTheBarOrElseTheTitle) {
     const std::string huge = "http://" + std::string(70000, 'x');
-    const std::pair<std::string, bool> cases[] = {{"Go to https://b.example/ now", true}, {"xhttpx", true},
-                                                  {"HTTP://C.EXAMPLE/", false}, {"", false}, {huge, true}};
+    const auto load = StatusOrigin::LoadProgress, control = StatusOrigin::Control;
+    // A stand-in's own progress texts are never links, whatever they quote.
+    const std::tuple<std::string, StatusOrigin, bool> cases[] = {
+        {"Go to https://b.example/ now", control, true}, {"xhttpx", control, true},
+        {"HTTP://C.EXAMPLE/", control, false}, {"", control, false}, {huge, control, true},
+        {"http://127.0.0.1/popups " + U8(u8"を開いています..."), load, false}};
     Rig rig;
     rig.browser.locationName = "Page";
     std::string link = rig.state.lastLinkUrl = "earlier http text";
     std::vector<std::string> titles, barTexts;
     for (bool bar : {false, true}) {
         rig.state.statusBarVisible = bar;
-        for (const auto& [text, captured] : cases) {
-            rig.window.Events().OnStatusTextChange(text);
+        for (const auto& [text, origin, captured] : cases) {
+            rig.window.Events().OnStatusTextChange(text, origin);
             if (captured) link = text.substr(0, 59999);
             EXPECT_EQ(rig.state.lastLinkUrl, link) << text.substr(0, 40);
             (bar ? barTexts : titles).push_back(bar ? text : FormatTitle("Page", kWord, text, false));
@@ -266,7 +279,7 @@ TEST(IdleWatchdog, MinimisesAtTick56AndClosesAt61TicksAfterTheMinimisation) {
         void (*reset)(Rig&);
         int ticksToClose;
     } cases[] = {
-        {"a status text is none", [](Rig& r) { r.window.Events().OnStatusTextChange("x"); }, 56 + 61 - 40},
+        {"a status text is none", [](Rig& r) { r.window.Events().OnStatusTextChange("x", StatusOrigin::Control); }, 56 + 61 - 40},
         {"input", [](Rig& r) { r.window.OnInput(); }, 56 + 61},
         {"input to a box is none",
          [](Rig& r) { r.host.whileBoxOpen = [&r] { r.window.OnInput(); }, r.window.OnCommand(cmd::kPath); },

@@ -27,8 +27,10 @@ public:
         m_core.OnDocumentComplete();
         if (m_after) m_after(m_window);
     }
-    void OnNewWindow2() override { m_core.OnNewWindow2(); }
-    void OnStatusTextChange(const std::string& text) override { m_core.OnStatusTextChange(text); }
+    void OnNewWindow2(const std::string& requested) override { m_core.OnNewWindow2(requested); }
+    void OnStatusTextChange(const std::string& text, StatusOrigin origin) override {
+        m_core.OnStatusTextChange(text, origin);
+    }
 
 private:
     BrowserEvents& m_core;

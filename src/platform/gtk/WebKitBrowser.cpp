@@ -61,7 +61,7 @@ WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea)
     : m_codePage(codePage),
       m_clientArea(clientArea),
       m_downloads(clientArea, [this](const std::string& utf8) {
-          if (m_events) m_events->OnStatusTextChange(m_codePage.FromUtf8(utf8));
+          if (m_events) m_events->OnStatusTextChange(m_codePage.FromUtf8(utf8), StatusOrigin::LoadProgress);
       }) {
     m_context = webkit_web_context_get_default();
     m_cancellable = g_cancellable_new();
@@ -336,7 +336,7 @@ void WebKitBrowser::ShowLoadStatus(const std::string& utf8) {
     m_loadStatus = utf8;
     // A link under the pointer keeps its place; the load's text shows once the pointer leaves it.
     if (!m_statusLink.empty()) return;
-    if (m_events) m_events->OnStatusTextChange(ToCodePage(utf8.c_str()));
+    if (m_events) m_events->OnStatusTextChange(ToCodePage(utf8.c_str()), StatusOrigin::LoadProgress);
 }
 
 gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* uri, GError* error,
@@ -376,9 +376,12 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar
     return TRUE;
 }
 
-GtkWidget* WebKitBrowser::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer data) {
+GtkWidget* WebKitBrowser::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
-    if (self->m_events) self->m_events->OnNewWindow2();
+    // The address the page asked for, resolved against the page by the engine.
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    std::string requested = self->ToCodePage(request ? webkit_uri_request_get_uri(request) : nullptr);
+    if (self->m_events) self->m_events->OnNewWindow2(requested);
     // No second view: the main window decides where the page goes.
     return nullptr;
 }
@@ -390,9 +393,13 @@ void WebKitBrowser::OnMouseTargetChanged(WebKitWebView*, WebKitHitTestResult* hi
     std::string text = link ? link : "";
     if (text == self->m_statusLink) return;
     self->m_statusLink = text;
+    if (!self->m_events) return;
     // Off a link, the status is the load's again: the address being opened, or nothing.
-    if (text.empty()) text = self->m_loadStatus;
-    if (self->m_events) self->m_events->OnStatusTextChange(self->ToCodePage(text.c_str()));
+    if (text.empty()) {
+        self->m_events->OnStatusTextChange(self->ToCodePage(self->m_loadStatus.c_str()), StatusOrigin::LoadProgress);
+    } else {
+        self->m_events->OnStatusTextChange(self->ToCodePage(text.c_str()), StatusOrigin::Control);
+    }
 }
 
 gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -422,7 +429,9 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
     // here tells a frame's navigation from the window's, so only one the user asked for goes: a frame
     // of a page, or its script, cannot put the start page in the page's place.
     webkit_policy_decision_ignore(decision);
-    if (!self->m_homeIdle && webkit_navigation_action_is_user_gesture(action)) {
+    // Only a local page's link opens it: a web page may not bring the program's own page in.
+    if (!self->m_homeIdle && webkit_navigation_action_is_user_gesture(action) &&
+        MayOpenFrom(self->GetLocationURL(), kStartPage)) {
         self->m_homeIdle = g_idle_add(
             [](gpointer browser) -> gboolean {
                 auto* me = static_cast<WebKitBrowser*>(browser);

@@ -36,10 +36,11 @@ bool DispatchBrowserEvent(DISPID id, const DISPPARAMS* params, BrowserEvents& ev
     case dispid::kDocumentComplete: events.OnDocumentComplete(); return true;
     // Its out-parameters stay as they came: the platform still opens its own
     // window, which the sweep closes later.
-    case dispid::kNewWindow2: events.OnNewWindow2(); return true;
+    case dispid::kNewWindow2: events.OnNewWindow2(std::string()); return true;
     case dispid::kStatusTextChange:
-        events.OnStatusTextChange(params && params->cArgs >= 1 && params->rgvarg ? TextOf(params->rgvarg[0])
-                                                                                  : std::string());
+        events.OnStatusTextChange(
+            params && params->cArgs >= 1 && params->rgvarg ? TextOf(params->rgvarg[0]) : std::string(),
+            StatusOrigin::Control);
         return true;
     default:
         // BeforeNavigate2, NavigateComplete2, UpdatePageStatus, TitleChange,
