@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <iomanip>
 #include <map>
 #include <sstream>
 
@@ -246,6 +247,139 @@ TEST_F(UiTest, TitleHistoryShowsThePagesAsTextWithoutLoggingItselfAndACloseCance
     EXPECT_TRUE(WaitForTitle(window, "pwned" + titled));
 
     CloseWithABoxOpen(*program, kResetHistoryItem, kProductWord, [&] { SendDeleteWindow(X(), window); });
+}
+
+// Painting ----------------------------------------------------------------------------
+
+// Pages of one colour each: what the window must show left of a white column on the right, which
+// holds a field (typing r, g, b or y turns the page that colour) and links to the four pages.
+constexpr std::pair<char, std::uint32_t> kColours[] = {
+    {'r', 0xE00000}, {'g', 0x00C000}, {'b', 0x0000E0}, {'y', 0xE0E000}};
+constexpr int kColumn = 260, kLinksTop = 110, kLinkHeight = 80;
+
+std::string ColourPage(std::uint32_t rgb) {
+    std::ostringstream page;
+    page << "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>paint</title><style>body{margin:0;"
+         << "background:#" << std::hex << std::setw(6) << std::setfill('0') << rgb << std::dec
+         << "}#c{position:fixed;right:0;top:0;width:" << kColumn << "px;background:#fff}"
+         << "input{display:block;box-sizing:border-box;margin:30px 10px 0;width:200px;height:40px}"
+         << "a{display:block;height:" << kLinkHeight << "px}</style></head><body><div id=c>"
+         << "<input oninput=\"var c={r:'#e00000',g:'#00c000',b:'#0000e0',y:'#e0e000'}[this.value.slice(-1)];"
+         << "if(c)document.body.style.background=c\"><div style=\"height:" << kLinksTop - 70 << "px\"></div>";
+    for (auto [c, ignored] : kColours) page << "<a href=\"" << c << ".htm\">" << c << "</a>";
+    page << "</div></body></html>";
+    return page.str();
+}
+
+// "" when the part of the client area left of the column, below the bars (at most 70 rows above and
+// 40 below), is all `colour`; else the first pixel that is not.
+std::string PageShows(Display* display, XWindow window, std::uint32_t colour) {
+    Rect client = ClientRect(display, window);
+    const int width = client.width - kColumn - 10, height = client.height - 110;
+    if (width <= 0 || height <= 0) return "too small";
+    XImage* image = XGetImage(display, window, 0, 70, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    if (!image) return "unreadable";
+    std::ostringstream wrong;
+    for (int y = 0; y < height && wrong.tellp() == 0; y += 7) {
+        for (int x = 0; x < width && wrong.tellp() == 0; x += 7) {
+            std::uint32_t seen = XGetPixel(image, x, y) & 0xFFFFFF;
+            if (seen != colour) wrong << "pixel " << x << "," << y + 70 << " is " << std::hex << seen;
+        }
+    }
+    XDestroyImage(image);
+    return wrong.str();
+}
+
+// The first row of the client area that shows the page's colour: where the page begins under the bars.
+int PageTop(Display* display, XWindow window, std::uint32_t colour) {
+    XImage* column = XGetImage(display, window, 4, 0, 1, 120, AllPlanes, ZPixmap);
+    int top = 0;
+    while (column && top < 119 && (XGetPixel(column, 0, top) & 0xFFFFFF) != colour) ++top;
+    if (column) XDestroyImage(column);
+    return top;
+}
+
+// What the window shows is what the page shows, for minutes, under openbox, with a session bus and the
+// Japanese locale, with the bars shown and hidden: after typing into a field, following a link, a
+// window passing over the page, a menu closing over it and the bars changing. A page that is no longer
+// redrawn keeps its old colour, or the colour of what passed over it. POREMISU_SOAK_SECONDS runs it
+// longer.
+TEST_F(UiTest, WhatThePageShowsIsOnScreenAfterEveryKindOfChangeForMinutes) {
+    std::map<char, std::uint32_t> colours(std::begin(kColours), std::end(kColours));
+    for (auto [c, rgb] : kColours) WriteFile(PagePath(std::string(1, c) + ".htm"), ColourPage(rgb));
+    SetEnvironment("LANG=ja_JP.UTF-8");
+    Spawn({"dbus-run-session", "--", (ProgramDir() / "poremisu").string(), PageUrl("g.htm")});
+    XWindow window = WaitForWindow();
+    ASSERT_TRUE(window && WaitForTitle(window, BareTitle("paint")));
+    const std::string id = std::to_string(window);
+    Xdotool({"windowsize", "--sync", id, "900", "720"});
+    ASSERT_TRUE(Focused(window));
+    std::string problem;
+    EXPECT_TRUE(WaitUntil(10s, [&] { return (problem = PageShows(X(), window, colours['g'])).empty(); })) << problem;
+
+    char shown = 'g';
+    bool bars = false;
+    auto column = [&] { return ClientRect(X(), window).width - kColumn / 2; };
+    auto top = [&] { return PageTop(X(), window, colours[shown]); };
+    auto cover = [&] {
+        // Another program's window over the page, then gone.
+        Rect client = ClientRect(X(), window);
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        attributes.background_pixel = 0x808080;
+        XWindow other = XCreateWindow(X(), DefaultRootWindow(X()), client.x + 20, client.y + 60, 600, 500, 0,
+                                      CopyFromParent, InputOutput, CopyFromParent,
+                                      CWOverrideRedirect | CWBackPixel, &attributes);
+        XMapRaised(X(), other);
+        XSync(X(), False);
+        std::this_thread::sleep_for(700ms);
+        XDestroyWindow(X(), other);
+        XSync(X(), False);
+    };
+    const std::vector<std::pair<const char*, std::function<void(char)>>> steps = {
+        {"type", [&](char c) {
+             PointAt(window, column(), top() + 50);
+             Xdotool({"click", "1"});
+             Keys(std::string(1, c));
+             shown = c;
+         }},
+        {"link", [&](char c) {
+             const int index = int(std::string("rgby").find(c));
+             PointAt(window, column(), top() + kLinksTop + index * kLinkHeight + kLinkHeight / 2);
+             Xdotool({"click", "1"});
+             shown = c;
+         }},
+        {"covered", [&](char) { cover(); }},
+        {"menu", [&](char) {
+             // The menu bar's second menu, or without the bar the window's own menu, over the page;
+             // closed by Escape, which the menu takes. Nothing else moves over the page meanwhile.
+             Keys("F10");
+             std::this_thread::sleep_for(500ms);
+             if (bars) Keys("Right"), std::this_thread::sleep_for(500ms);
+             // The menu bar stays active once its menu has closed: a second Escape leaves it.
+             Keys(bars ? "Escape Escape" : "Escape");
+         }},
+        {"bars", [&](char) { Keys(bars ? kHideAllItem : "F10 Down Return"), bars = !bars; }},
+    };
+    const char* soak = std::getenv("POREMISU_SOAK_SECONDS");
+    const auto length = std::chrono::seconds(soak ? std::atoi(soak) : 100);
+    const Clock::time_point start = Clock::now();
+    unsigned random = 12345;
+    for (int step = 0; Clock::now() - start < length; ++step) {
+        random = random * 1103515245u + 12345u;
+        // Every kind in turn, the bars changing last; the colours at random.
+        const auto& [name, act] = steps[std::size_t(step) % steps.size()];
+        const char next = "rgby"[(random >> 8) % 4];
+        SCOPED_TRACE(std::string(name) + " " + next + " at step " + std::to_string(step) + ", bars " +
+                     (bars ? "shown" : "hidden"));
+        act(next);
+        ASSERT_FALSE(HasFatalFailure());
+        WaitUntil(5s, [&] { return (problem = PageShows(X(), window, colours[shown])).empty(); });
+        if (!problem.empty()) Spawn({"import", "-window", id, (Folder() / "unpainted.png").string()}).WaitExit(10s);
+        ASSERT_EQ(problem, "") << "the page shows " << shown << " after "
+                               << std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count()
+                               << " s";
+    }
 }
 
 // The idle watchdog ------------------------------------------------------------------

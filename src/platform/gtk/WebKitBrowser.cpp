@@ -22,6 +22,8 @@ namespace {
 // the user know it as "about:home", which the engine will not load itself.
 constexpr const char* kInternalScheme = "poremisu";
 constexpr const char* kInternalHome = "poremisu:home";
+// How long after a menu deactivates its window is surely unmapped.
+constexpr guint kMenuGoneMs = 100;
 
 // A local address whose path is no UTF-8 text: the engine loads nothing
 // under it, not even a page given as text.
@@ -78,10 +80,13 @@ WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea)
     webkit_settings_set_default_charset(settings, m_codePage.Name().c_str());
     // Scripted pop-ups must reach "create" too, not only clicked ones.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
-    // Composited rendering leaves the page unpainted where a menu of the
-    // window has just closed over it (seen on X servers without a
-    // compositor); the page is drawn in software instead.
-    webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    // The engine's own drawing policy stays: drawn without compositing, a page
+    // stops being redrawn after a while (typing, links, windows passing over
+    // it all leave the old picture). Composited, the engine does not redraw
+    // what a closing menu uncovers on X servers without a compositor; the
+    // program asks for that redraw itself.
+    m_menuClosedHook = g_signal_add_emission_hook(g_signal_lookup("deactivate", GTK_TYPE_MENU_SHELL), 0,
+                                                  OnAnyMenuClosed, this, nullptr);
 
     g_signal_connect(m_view, "load-changed", G_CALLBACK(OnLoadChanged), this);
     g_signal_connect(m_view, "load-failed", G_CALLBACK(OnLoadFailed), this);
@@ -96,6 +101,8 @@ WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea)
 }
 
 WebKitBrowser::~WebKitBrowser() {
+    g_signal_remove_emission_hook(g_signal_lookup("deactivate", GTK_TYPE_MENU_SHELL), m_menuClosedHook);
+    if (m_redrawTimer) g_source_remove(m_redrawTimer);
     if (m_homeIdle) g_source_remove(m_homeIdle);
     if (m_folderIdle) g_source_remove(m_folderIdle);
     g_cancellable_cancel(m_cancellable);
@@ -106,6 +113,22 @@ WebKitBrowser::~WebKitBrowser() {
         gtk_container_remove(GTK_CONTAINER(parent), GTK_WIDGET(m_view));
     }
     g_object_unref(m_view);
+}
+
+gboolean WebKitBrowser::OnAnyMenuClosed(GSignalInvocationHint*, guint, const GValue*, gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    // Every menu of the process: the menu bar's, the program's own, the
+    // engine's context menu and a page's list box. The menu's window is gone
+    // a moment after it deactivates; the page is drawn again once it has.
+    if (!self->m_redrawTimer) {
+        self->m_redrawTimer = g_timeout_add(kMenuGoneMs, [](gpointer browser) -> gboolean {
+            auto* me = static_cast<WebKitBrowser*>(browser);
+            me->m_redrawTimer = 0;
+            gtk_widget_queue_draw(GTK_WIDGET(me->m_view));
+            return G_SOURCE_REMOVE;
+        }, self);
+    }
+    return TRUE;  // stays hooked
 }
 
 std::string WebKitBrowser::ToCodePage(const char* utf8) const {

@@ -73,6 +73,7 @@ private:
     static void OnTitleAnswered(GObject* view, GAsyncResult* result, gpointer question);
     static void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                        gpointer self);
+    static gboolean OnAnyMenuClosed(GSignalInvocationHint* hint, guint count, const GValue* values, gpointer self);
     static void ServeInternalPage(WebKitURISchemeRequest* request, gpointer self);
 
     // Raises the completion held back for the page's title, if one is held.
@@ -118,6 +119,8 @@ private:
     std::string m_loadStatus;
     gulong m_downloadHandler = 0;
     guint m_homeIdle = 0;
+    gulong m_menuClosedHook = 0;
+    guint m_redrawTimer = 0;
     // A folder's address and name, as the completion reports them.
     struct FolderAnswer {
         std::string uri, name;
