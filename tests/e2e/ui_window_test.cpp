@@ -13,6 +13,7 @@
 
 // Last: Xlib's macros (None, Bool, ...) must not reach the headers above.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 namespace poremisu::e2e {
@@ -59,6 +60,22 @@ protected:
         EXPECT_EQ(program.WaitExit(15s), 0) << "the program did not end\n" << Logs();
         EXPECT_EQ(SettingsValue("win").value_or("").rfind("0:1:", 0), 0u) << Settings();
         EXPECT_EQ(History(), history);
+    }
+
+    // Whether the window manager lists `state` among the window's _NET_WM_STATE.
+    bool HasState(XWindow window, const char* state) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        bool found = false;
+        if (XGetWindowProperty(X(), window, XInternAtom(X(), "_NET_WM_STATE", False), 0, 64, False, XA_ATOM, &type,
+                               &format, &count, &after, &data) == Success && data && format == 32) {
+            const Atom wanted = XInternAtom(X(), state, False);
+            for (unsigned long i = 0; i < count; ++i) found |= reinterpret_cast<Atom*>(data)[i] == wanted;
+        }
+        if (data) XFree(data);
+        return found;
     }
 
     int HistoryLines() const { std::string h = History(); return int(std::count(h.begin(), h.end(), '\n')); }
@@ -163,7 +180,25 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndStateUnt
              HandOff(PageUrl("handed.htm"));
              // The title in its shorter form: the status bar is shown.
              ASSERT_TRUE(WaitForTitle(window, std::string("handed - ") + kProductWord));
+             // Still minimised, its task entry asking for attention.
+             EXPECT_TRUE(Iconic(X(), window));
+             EXPECT_TRUE(WaitUntil(5s, [&] { return HasState(window, "_NET_WM_STATE_DEMANDS_ATTENTION"); }));
              restore();
+         },
+         "mas"},
+        {"covered by another program's window, hand-off",
+         [&] {
+             // A window of another client, which the manager gives the focus.
+             XWindow other = XCreateSimpleWindow(X(), DefaultRootWindow(X()), 0, 0, 1200, 1000, 0, 0, 0x808080);
+             XMapRaised(X(), other);
+             XSync(X(), False);
+             ASSERT_TRUE(WaitUntil(10s, [&] {
+                 return Property32(X(), DefaultRootWindow(X()), "_NET_ACTIVE_WINDOW") == long(other);
+             }));
+             HandOff(PageUrl("framed.htm"));
+             EXPECT_TRUE(Focused(window)) << "the hand-off left the window behind another";
+             XDestroyWindow(X(), other);
+             XSync(X(), False);
          },
          "mas"},
         {"hide all", keys(kHideAllItem), ""},
