@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     state.statusBarVisible = barShown ? 1 : 0;
     state.lastLinkUrl = "http://earlier.example/";
     TitleComposer composer(state, texts, browser, host, host);
-    composer.ShowStatusText(status);
+    composer.ShowStatusText(status, StatusOrigin::Control);
 
     FUZZ_CHECK(state.lastLinkUrl.size() <= 59999);
     if (Contains(status, "http")) {
