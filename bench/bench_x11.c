@@ -20,8 +20,8 @@
 // so that files it keeps beside itself start afresh), --timeout-s N,
 // --keep (leave the run's folder), --round N (the round the samples belong
 // to, so that they pair with the baseline's of the same round), --exact (a
-// hand-off's title must be its marker exactly: a page without a title of its
-// own shows only the program's part).
+// hand-off's title must end with its marker: a page without a title of its
+// own is named by its address, and the status text must be empty).
 //
 // Samples go to stdout as TAB-separated lines: S, case, subject, metric, value.
 
@@ -428,7 +428,10 @@ typedef struct {
 
 static bool TitleMatches(const char* title, const TitleWanted* wanted) {
     if (!title || !strstr(title, wanted->marker)) return false;
-    if (wanted->exact && strcmp(title, wanted->marker) != 0) return false;
+    if (wanted->exact) {
+        size_t length = strlen(title), markerLength = strlen(wanted->marker);
+        if (length < markerLength || strcmp(title + length - markerLength, wanted->marker) != 0) return false;
+    }
     if (wanted->rejectPrefix && *wanted->rejectPrefix &&
         strncmp(title, wanted->rejectPrefix, strlen(wanted->rejectPrefix)) == 0) {
         return false;
