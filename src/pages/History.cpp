@@ -34,9 +34,50 @@ void History::AppendHistoryLine(std::string_view tag, std::string_view text) {
     Append(line);
 }
 
+namespace {
+
+// Whether a history line may link to the address.
+bool MayLinkTo(std::string_view url) {
+    // The scheme as a browser reads it: blanks and control bytes before it
+    // and tabs or line breaks inside it are dropped ("java\tscript:" runs).
+    std::string scheme;
+    std::size_t i = 0;
+    while (i < url.size() && static_cast<unsigned char>(url[i]) <= 0x20) ++i;
+    for (; i < url.size() && url[i] != ':'; ++i) {
+        char c = url[i];
+        if (c == '\t' || c == '\n' || c == '\r') continue;
+        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && (scheme.empty() || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'))) {
+            return true;  // no scheme at all: a relative name, read against the history page's folder
+        }
+        scheme += FoldAscii(c);
+    }
+    if (i == url.size()) return true;
+    // A drive letter names a local path; only these schemes show a page
+    // without running anything of the address's own.
+    for (std::string_view kept : {"http", "https", "ftp", "file"}) {
+        if (scheme == kept) return true;
+    }
+    if (scheme == "about") {
+        // "about:blank" and the start page; one engine shows whatever
+        // markup follows "about:" as a page.
+        std::string_view rest = url.substr(i + 1);
+        return !rest.empty() && std::all_of(rest.begin(), rest.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        });
+    }
+    return scheme.size() == 1;
+}
+
+}  // namespace
+
 void History::AppendHistoryLink(std::string_view url, std::string_view name) {
     if (StartsWith(url, "http:///")) return;
-    Append(LinkLine(url, name));
+    // An address that runs script or brings content of its own (a server's
+    // redirect to "javascript:" or "data:", the program's own scheme) would
+    // run in the history page, which is local: its line keeps the name but
+    // links nowhere.
+    Append(LinkLine(MayLinkTo(url) ? url : std::string_view("#"), name));
 }
 
 bool History::RotateHistoryFile() {

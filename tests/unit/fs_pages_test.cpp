@@ -30,6 +30,16 @@ TEST(HistoryLines, AreWrittenByteForByteWithTheirMarkupEscaped) {
         {true, "http://a/\r\nx", "N\n<a href=\"y\">\r",
          "<a href=\"http://a/&#13;&#10;x\">N&#10;&lt;a href=&quot;y&quot;&gt;&#13;</a><br>\r\n"},
         {false, "new\r\n", "T\nnew\thttp://forged/\r", "new&#13;&#10;\tT&#10;new\thttp://forged/&#13;\r\n"},
+        // An address that would run in the history page links nowhere, however its scheme is written.
+        {true, "javascript:void(new Image().src='x')", "J", "<a href=\"#\">J</a><br>\r\n"},
+        {true, " \x01Java\tScript:x", "J", "<a href=\"#\">J</a><br>\r\n"},
+        {true, "data:text/html,<script>", "D", "<a href=\"#\">D</a><br>\r\n"},
+        {true, "foo:x", "F", "<a href=\"#\">F</a><br>\r\n"},
+        {true, "poremisu:home", "P", "<a href=\"#\">P</a><br>\r\n"},
+        {true, "HTTPS://a/?j=javascript:", "H", "<a href=\"HTTPS://a/?j=javascript:\">H</a><br>\r\n"},
+        {true, "about:home", "S", "<a href=\"about:home\">S</a><br>\r\n"},
+        {true, "about:<script>x", "A", "<a href=\"#\">A</a><br>\r\n"},
+        {true, "C:\\x", "W", "<a href=\"C:\\x\">W</a><br>\r\n"},
     };
     Rig rig;
     History& history = rig.window.HistoryLog();
