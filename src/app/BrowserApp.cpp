@@ -61,6 +61,18 @@ bool BrowserApp::SetFileLocations(const std::string& modulePath) {
 }
 
 BrowserApp::HandOffResult BrowserApp::HandOff(const std::string& argumentText) {
+    // The settings file keeps one line per value: blanks and line breaks
+    // around the address go, as a first start drops them too, and one inside
+    // it would cut the address short, so the start says so rather than hand
+    // over a part.
+    std::string_view address = argumentText;
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!address.empty() && blank(address.front())) address.remove_prefix(1);
+    while (!address.empty() && blank(address.back())) address.remove_suffix(1);
+    if (address.find_first_of("\r\n") != std::string_view::npos) {
+        m_failureReason = "the address holds a line break, which cannot be handed over";
+        return HandOffResult::Failed;
+    }
     const std::string& name = m_state.instanceName;
     ProcessServices& process = m_services.process;
     // One later start at a time: the next one writes "newurl" only after the
@@ -75,7 +87,7 @@ BrowserApp::HandOffResult BrowserApp::HandOff(const std::string& argumentText) {
         return HandOffResult::Failed;
     }
     std::string reason;
-    if (!Settings(m_state, m_services.profiles).WriteNewUrl(argumentText, &reason)) {
+    if (!Settings(m_state, m_services.profiles).WriteNewUrl(std::string(address), &reason)) {
         m_failureReason = "cannot write the address to " + m_state.settingsPath + ": " + reason;
         return HandOffResult::Failed;
     }

@@ -55,7 +55,8 @@ TEST(BrowserAppStart, AFirstInstanceRunsTheWindowWithTheArgumentAsItCameUnlessIt
 // of the program took the address it wrote; when that instance has gone it
 // runs a window of its own.
 TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProductWord) {
-    enum Setup { Plain, SettingsUnwritable, HandOffLockStuck, InstanceEndsMeanwhile, ShownLate, NeverShown };
+    enum Setup { Plain, SettingsUnwritable, HandOffLockStuck, InstanceEndsMeanwhile, ShownLate, NeverShown,
+                 BreaksAround, BreakInside };
     using O = StartOutcome;
     const struct {
         std::string name;
@@ -79,6 +80,9 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
         {"settings not writable", {{11, kWord, true}}, {}, O::HandOffFailed, SettingsUnwritable,
          "poremisu.ini: "},  // and the system's reason
         {"another start stuck handing over", {{11, kWord, true}}, {}, O::HandOffFailed, HandOffLockStuck, "still"},
+        // The settings file keeps a value to its line's end.
+        {"line breaks around the address", {{11, kWord, true}}, {11}, O::HandedOff, BreaksAround},
+        {"a line break inside it", {{11, kWord, true}}, {}, O::HandOffFailed, BreakInside, "line break"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -88,8 +92,11 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
         if (c.setup == SettingsUnwritable) std::filesystem::create_directory(rig.state.settingsPath);
         rig.windows.unshownFor = c.setup == ShownLate ? kWindowLooks - 1 : c.setup == NeverShown ? kWindowLooks : 0;
         rig.windows.windows = c.windows;
-        const std::string argument = "\"/tmp/a b/page.htm\"";
-        const std::string written = "[setting]\r\nnewurl=" + argument + "\r\n";
+        const std::string address = "\"/tmp/a b/page.htm\"";
+        const std::string argument = c.setup == BreaksAround  ? "\n \r\n" + address + "\r\n"
+                                     : c.setup == BreakInside ? address + "\r\nb"
+                                                              : address;
+        const std::string written = "[setting]\r\nnewurl=" + address + "\r\n";
         std::pair<std::string, int> atHandOff;  // the file and the locks held
         // The rig's window stands for the running one: it loads what it is handed at once.
         rig.host.minimized = true;
@@ -101,7 +108,7 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
         LaterStart start(rig);
         StartOutcome outcome = start.Start(argument, rig.dir / "poremisu");
 
-        bool wrote = c.setup != SettingsUnwritable && c.setup != HandOffLockStuck;
+        bool wrote = c.setup != SettingsUnwritable && c.setup != HandOffLockStuck && c.setup != BreakInside;
         EXPECT_EQ(ReadFile(rig.state.settingsPath), wrote ? written : "");
         EXPECT_EQ(rig.windows.handOffs, c.handedTo);
         EXPECT_EQ(outcome, c.outcome);
