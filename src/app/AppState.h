@@ -53,6 +53,10 @@ struct AppState {
 
     std::int32_t recordNextPage = 1;
     std::int32_t newWindowPending = 0;
+    // The pop-ups taken since the last page completed or the user's last
+    // input, and the address the last one loaded.
+    std::int32_t popUpsTaken = 0;
+    std::string lastPopUpTarget;
 
     WindowId statusBarWindow = 0;
     WindowId mainWindow = 0;

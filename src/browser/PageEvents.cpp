@@ -64,6 +64,7 @@ bool MayOpenFrom(std::string_view opener, std::string_view target) {
 
 void PageEvents::OnDocumentComplete() {
     m_state.idleTicks = 0;
+    m_state.popUpsTaken = 0;
     m_window.SetAddressBarText(m_browser.GetLocationURL());
     m_window.ComposeTitle("");
     if (m_state.recordNextPage) m_history.AppendHistoryLink(m_browser.GetLocationURL(), PageName(m_browser));
@@ -85,6 +86,13 @@ void PageEvents::OnNewWindow2(const std::string& requested) {
     // The platform may still open a window of its own: the sweep looks for it either way.
     m_state.newWindowPending = 1;
     if (!MayOpenFrom(m_browser.GetLocationURL(), target)) return;
+    // A script that asks in a loop gets one line per address, and a few
+    // addresses, until its page completes or the user does something: no
+    // page fills the disk with pop-up lines.
+    if (m_state.popUpsTaken > 0 && target == m_state.lastPopUpTarget) return;
+    if (m_state.popUpsTaken >= kPopUpsPerPage) return;
+    ++m_state.popUpsTaken;
+    m_state.lastPopUpTarget = target;
     m_history.AppendHistoryLine("new", target);
     m_window.SetAddressBarText(target);
     m_window.NavigateToAddressBar();

@@ -28,6 +28,10 @@ std::optional<std::string> ListedFolderPath(std::string_view address);
 // program's own pages or another local scheme through the program.
 bool MayOpenFrom(std::string_view opener, std::string_view target);
 
+// The pop-ups a page may bring into the window before it completes or the
+// user does something: one each for a few addresses.
+inline constexpr std::int32_t kPopUpsPerPage = 4;
+
 // What the page events ask of the main window around the control: its
 // address bar, its title and status text, and its own listing page.
 class PageEventsSink {

@@ -168,6 +168,8 @@ void MainWindow::OnAddressBarActivate() { NavigateToAddressBar(); }
 
 void MainWindow::OnInput() {
     if (m_openBoxes == 0) m_state.idleTicks = 0;
+    // What the page opens next, the user may have asked for.
+    m_state.popUpsTaken = 0;
 }
 
 void MainWindow::OnDownloadActivity() { m_state.idleTicks = 0; }

@@ -206,6 +206,9 @@ TEST(PopUp, LoadsTheLastLinkThenClosesEachWindowTitledInternetExplorerAtTheNextD
         std::vector<FakeWindow> windows;
         std::vector<WindowId> closed;
         std::string opener = "", requested = "", lastLink = "", loaded = "";  // the last two: link by default
+        int times = 1;          // the request made so often in a row
+        bool numbered = false;  // each time with its number after the address
+        bool input = false;     // the user's input before each
     } cases[] = {
         {"the address asked for", {}, {}, web, "https://asked.example/a"},
         {"a blank window takes the last link", {}, {}, web, "about:blank"},
@@ -215,6 +218,10 @@ TEST(PopUp, LoadsTheLastLinkThenClosesEachWindowTitledInternetExplorerAtTheNextD
         {"nor a text that only names the web", {}, {}, web, "", "Go to http://x/", "-"},
         {"a local page opens what it likes", {}, {}, local, "", file},
         {"the start page too", {}, {}, "about:home", "about:home"},
+        // A page that asks again and again fills no disk: one line per address, a few addresses per page.
+        {"the same one again", {}, {}, web, "", "", "", 50},
+        {"ever new ones", {}, {}, web, "http://x.example/", "", "", 50, true},
+        {"each after the user's input", {}, {}, web, "", "", "", 6, false, true},
         {"several survivors", {{2, "A - " + ie}, {3, "notes"}, {4, ie + " B"}, {5, "C " + ie}}, {2, 4, 5}},
         {"destroyed window ends the walk", {{2, "A - " + ie, false, true}, {3, ie}}, {2}},
         {"case and blank matter", {{2, "internet explorer"}, {3, "InternetExplorer"}}, {}},
@@ -237,15 +244,22 @@ TEST(PopUp, LoadsTheLastLinkThenClosesEachWindowTitledInternetExplorerAtTheNextD
         std::vector<std::string> logAtRequest;
         rig.windows.onCloseRequest = [&](WindowId) { logAtRequest.push_back(rig.History()); };
         rig.window.Events().OnDownloadBegin();  // nothing pending
-        rig.window.Events().OnNewWindow2(c.requested);
-        EXPECT_EQ(rig.browser.navigations, loaded.empty() ? std::vector<std::string>{} : std::vector{loaded});
+        std::vector<std::string> navigations;
+        std::string expected;
+        for (int i = 0; i < c.times; ++i) {
+            if (c.input) rig.window.OnInput();
+            const std::string number = c.numbered ? std::to_string(i) : "";
+            rig.window.Events().OnNewWindow2(c.requested + number);
+            const bool kept = c.input || (c.numbered && i < kPopUpsPerPage) || i == 0;
+            if (kept && !loaded.empty()) navigations.push_back(loaded + number), expected += "new\t" + loaded + number + "\r\n";
+        }
+        EXPECT_EQ(rig.browser.navigations, navigations);
         auto started = std::chrono::steady_clock::now();
         rig.window.Events().OnDownloadBegin();
         rig.window.Events().OnDownloadBegin();
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2500));
         EXPECT_EQ(rig.windows.closeRequests, c.closed);
         rig.windows.windows = c.windows;  // destroyed ones too, for their titles
-        std::string expected = loaded.empty() ? "" : "new\t" + loaded + "\r\n";
         for (std::size_t i = 0; i < c.closed.size(); ++i) {
             expected += "(IE)\t" + rig.windows.Find(c.closed[i])->title.substr(0, 59998) + "\r\n";
             EXPECT_EQ(logAtRequest.at(i), expected) << "logged before its close request";
