@@ -121,10 +121,10 @@ std::string CheckFramedPage(Display* display, XWindow window, std::pair<int, int
 
 // The page fills exactly what the bars leave of the client area, after every change of the view, the
 // window's size or state and a hand-off, in one long session. Each step names the bars it leaves
-// shown: m(enu), a(ddress), s(tatus). The address dialog open at SIGTERM ends the session: the dialog
-// ends first, as cancelled; the window then closes as at any close request: the placement is saved
-// and the program ends, no box left behind.
-TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndStateUntilSigterm) {
+// shown: m(enu), a(ddress), s(tatus). The address dialog open at a hang-up (SIGHUP) ends the session:
+// the dialog ends first, as cancelled; the window then closes as at any close request: the placement
+// is saved and the program ends, no box left behind.
+TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndStateUntilAHangUp) {
     for (const std::string name : {"framed", "handed"}) {
         const char* frame = "<div style=\"position:fixed;inset:0;border:4px solid #f00\"></div>";
         WriteFile(PagePath(name + ".htm"), Page(name, frame, "#00c000"));
@@ -234,7 +234,8 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndStateUnt
         EXPECT_EQ(seen.emplace(bars, margins).first->second, margins);
     }
 
-    CloseWithABoxOpen(*program, kAddressDialog, kDialogTitle, [&] { ::kill(program->Pid(), SIGTERM); });
+    // The terminal the program was started from goes away.
+    CloseWithABoxOpen(*program, kAddressDialog, kDialogTitle, [&] { ::kill(program->Pid(), SIGHUP); });
 }
 
 // The history page, the address dialog and closing with a box open ----------------------

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <vector>
 
 #include "platform/gtk/GtkWindowHost.h"
 #include "platform/gtk/WebKitBrowser.h"
@@ -71,20 +72,24 @@ void GtkMainWindowRunner::RunMainWindow(ShowCommand startupShowState) {
     browser.SetCrashHandler([&window] { window.OnEngineCrashed(); });
     host.Attach(window, browser, browser.Widget());
 
-    // SIGTERM is a close request like the close box's: the placement is
-    // saved and the window ends.
-    guint terminate = g_unix_signal_add(
-        SIGTERM,
-        [](gpointer data) -> gboolean {
-            static_cast<GtkWindowHost*>(data)->SendClose();
-            return G_SOURCE_CONTINUE;
-        },
-        &host);
+    // SIGTERM, and Ctrl+C or the end of the terminal the program was started
+    // from, are close requests like the close box's: the placement is saved
+    // and the window ends.
+    std::vector<guint> closeSignals;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        closeSignals.push_back(g_unix_signal_add(
+            signal,
+            [](gpointer data) -> gboolean {
+                static_cast<GtkWindowHost*>(data)->SendClose();
+                return G_SOURCE_CONTINUE;
+            },
+            &host));
+    }
 
     window.OnInitDialog(startupShowState);
     host.ShowInitially();
     if (!host.Ended()) gtk_main();
-    g_source_remove(terminate);
+    for (guint source : closeSignals) g_source_remove(source);
     browser.SetEvents(nullptr);
     browser.SetDownloadActivity({});
     browser.SetCrashHandler({});
