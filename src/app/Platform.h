@@ -21,7 +21,8 @@ namespace poremisu {
 // Why a page or log file could not be opened or written.
 enum class FileError {
     Ok,
-    NotAFile,  // a link, pipe, device, folder or another user's file stands at the name: never written
+    NotAFile,  // a link, pipe, device or folder stands at the name: never written
+    Foreign,   // another user's file stands at the name: never written
     Denied,    // no permission, or a read-only medium
     Full,      // no space left, or over the size the system allows
     Other,

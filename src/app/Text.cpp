@@ -62,6 +62,9 @@ Texts Texts::Make(const Encoder& encode) {
     t.listingFailedNotAFile = encode(Utf8(
         u8"このフォルダの「Favorites.htm」はリンクなど、ふつうのファイルではありません。"
         u8"その先のファイルを書き換えないよう、一覧は書き込みませんでした。"));
+    t.listingFailedForeign = encode(Utf8(
+        u8"このフォルダの「Favorites.htm」はほかのユーザーのファイルです。"
+        u8"そのユーザーのファイルを書き換えないよう、一覧は書き込みませんでした。"));
     t.listingFailedDenied = encode(Utf8(u8"このフォルダに書き込む権限がありません（読み取り専用です）。"));
     t.listingFailedFull = encode(Utf8(u8"ディスクの空きが足りません。"));
     t.listingFailedOther = encode(Utf8(u8"ファイルに書き込めませんでした。"));

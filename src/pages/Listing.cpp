@@ -31,10 +31,11 @@ std::string ListingHref(std::string_view name, std::string_view separators) {
 }
 
 std::string ListingFailedPage(const Texts& texts, std::string_view folder, FileError why) {
-    const std::string& reason = why == FileError::NotAFile ? texts.listingFailedNotAFile
-                                : why == FileError::Denied ? texts.listingFailedDenied
-                                : why == FileError::Full   ? texts.listingFailedFull
-                                                           : texts.listingFailedOther;
+    const std::string& reason = why == FileError::NotAFile  ? texts.listingFailedNotAFile
+                                : why == FileError::Foreign ? texts.listingFailedForeign
+                                : why == FileError::Denied  ? texts.listingFailedDenied
+                                : why == FileError::Full    ? texts.listingFailedFull
+                                                            : texts.listingFailedOther;
     std::string title = EscapeHtml(texts.listingFailedTitle);
     return "<!DOCTYPE html>\n<html lang=\"ja\"><head><title>" + title + "</title></head><body><h1>" + title +
            "</h1><p><code>" + EscapeHtml(folder) + "</code></p><p>" + EscapeHtml(reason) + "</p></body></html>\n";

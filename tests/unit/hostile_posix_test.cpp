@@ -92,7 +92,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         {Page::Listing, LinkToFile, &Texts::listingFailedNotAFile, file_type::symlink},
         {Page::Listing, Fifo, &Texts::listingFailedNotAFile, file_type::fifo},
         {Page::Listing, HardLink, &Texts::listingFailedNotAFile, file_type::regular},
-        {Page::Listing, OthersFile, &Texts::listingFailedNotAFile, file_type::regular},
+        {Page::Listing, OthersFile, &Texts::listingFailedForeign, file_type::regular},
         {Page::Listing, ReadOnlyFolder, &Texts::listingFailedDenied, file_type::regular},
         {Page::Listing, FullDisk, &Texts::listingFailedFull, file_type::regular},
         {Page::History, LinkToFile, nullptr, file_type::symlink},

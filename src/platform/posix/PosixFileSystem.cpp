@@ -179,7 +179,7 @@ std::unique_ptr<TextFile> PosixFileSystem::Open(const std::string& path, OpenMod
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1 || !OursToWrite(path, info)) {
         // A hard link is another name's content as much as a symbolic one.
-        why = FileError::NotAFile;
+        why = S_ISREG(info.st_mode) && info.st_nlink <= 1 ? FileError::Foreign : FileError::NotAFile;
         ::close(fd);
         return nullptr;
     }
