@@ -72,6 +72,11 @@ TEST_F(HandOffTest, LaterStartsHandTheirArgumentsToAWindowStartedOnAPipeOrSayWhy
     // A host that refuses the connection (a port just freed) gets the program's error page.
     HandOff(SilentServer().Url("/"));
     EXPECT_TRUE(WaitForTitle(window, BareTitle("This page cannot be shown")));
+    // So does a port the engine refuses to reach.
+    HandOff(quoted);
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Beta")));
+    HandOff("http://127.0.0.1:6000/");
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("This page cannot be shown")));
 
     auto refused = [&](const std::string& says) {
         SCOPED_TRACE(says);

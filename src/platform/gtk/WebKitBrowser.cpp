@@ -18,6 +18,24 @@ namespace poremisu {
 
 namespace {
 
+std::string UriOf(WebKitWebView* view) {
+    const char* uri = webkit_web_view_get_uri(view);
+    return uri ? uri : "";
+}
+
+// Whether a web address names its port, as one the engine refuses to reach must.
+bool HasExplicitPort(std::string_view uri) {
+    std::size_t start = uri.find("://");
+    if (start == std::string_view::npos || !(uri.starts_with("http") || uri.starts_with("ws"))) return false;
+    std::string_view authority = uri.substr(start + 3);
+    authority = authority.substr(0, authority.find_first_of("/?#"));
+    authority = authority.substr(authority.rfind('@') == std::string_view::npos ? 0 : authority.rfind('@') + 1);
+    std::size_t colon = authority.rfind(':');
+    if (colon == std::string_view::npos || colon + 1 == authority.size()) return false;
+    if (authority.find(']', colon) != std::string_view::npos) return false;  // inside an IPv6 address
+    return authority.substr(colon + 1).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 // The start page is served by the program under its own scheme; the core and
 // the user know it as "about:home", which the engine will not load itself.
 constexpr const char* kInternalScheme = "poremisu";
@@ -255,6 +273,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
         self->m_errorPageUri.clear();
         self->m_loadingErrorPage = errorPage;
         if (!errorPage) self->m_loadsAskedAtStart = self->m_loadsAsked;
+        if (!errorPage) self->m_startedUri = UriOf(view);
         if (errorPage && self->m_ownPage) self->m_nextFinish = Finish::OwnPage;
         self->m_ownPage = false;
         // The error page belongs to the navigation that failed, which has
@@ -280,6 +299,13 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
                 self, nullptr);
         }
         if (finish != Finish::Complete) return;
+        // A port the engine will not reach ends as a blank page, with no
+        // failure told: the program says why instead.
+        if (!self->m_loadingErrorPage && UriOf(view) == "about:blank" && HasExplicitPort(self->m_startedUri)) {
+            self->m_nextFinish = Finish::ErrorPage;
+            self->ShowErrorPage(self->m_startedUri.c_str(), LoadFailure::RestrictedPort, "");
+            return;
+        }
         const char* title = webkit_web_view_get_title(view);
         if (title && *title) {
             self->RaiseComplete();
@@ -387,16 +413,19 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar
     // Any other failure shows an error page under the failed address; the
     // navigation completes once, when that page has finished.
     self->m_nextFinish = Finish::ErrorPage;
-    self->m_errorPageUri = uri ? uri : "";
-    // The engine shows nothing under an address whose path is no text here,
-    // not even a page of the program's own: its error page goes under a blank one.
-    bool unreadable = !IsShowableFileUri(uri);
-    if (unreadable) self->m_errorPageUri = "about:blank";
-    std::string html = ErrorPageHtml(CurrentPageLanguage(), uri ? uri : "",
-                                     unreadable ? LoadFailure::UnreadableName : FailureOf(error),
-                                     error && error->message ? error->message : "");
-    webkit_web_view_load_alternate_html(view, html.c_str(), unreadable ? "about:blank" : uri, nullptr);
+    self->ShowErrorPage(uri, IsShowableFileUri(uri) ? FailureOf(error) : LoadFailure::UnreadableName,
+                        error && error->message ? error->message : "");
     return TRUE;
+}
+
+void WebKitBrowser::ShowErrorPage(const char* uri, LoadFailure failure, const char* engineMessage) {
+    // The engine shows nothing under an address whose path is no text here,
+    // nor under one of a port it refuses, not even a page of the program's
+    // own: its error page goes under a blank one.
+    bool blank = failure == LoadFailure::UnreadableName || failure == LoadFailure::RestrictedPort;
+    m_errorPageUri = blank ? "about:blank" : uri ? uri : "";
+    std::string html = ErrorPageHtml(CurrentPageLanguage(), uri ? uri : "", failure, engineMessage);
+    webkit_web_view_load_alternate_html(m_view, html.c_str(), m_errorPageUri.c_str(), nullptr);
 }
 
 GtkWidget* WebKitBrowser::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {

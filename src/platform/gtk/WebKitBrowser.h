@@ -8,6 +8,7 @@
 #include <string>
 
 #include "browser/CWebBrowser2.h"
+#include "pages/ErrorPage.h"
 #include "platform/gtk/Downloads.h"
 #include "platform/posix/CodePage.h"
 
@@ -94,6 +95,7 @@ private:
     void Load(const char* uri);  // a load the window asked for: it replaces the one under way
     void Place();
     std::string ToCodePage(const char* utf8) const;
+    void ShowErrorPage(const char* uri, LoadFailure failure, const char* engineMessage);
 
     const CodePage& m_codePage;
     GtkWidget* m_clientArea;
@@ -106,6 +108,8 @@ private:
     std::string m_errorPageUri;
     // The load under way is an error page.
     bool m_loadingErrorPage = false;
+    // The address the load under way started at.
+    std::string m_startedUri;
     // Loads asked for by the window, and how many had been asked for when
     // the load under way started: a failure that arrives after a newer one
     // was asked for belongs to a load the newer one replaces.
