@@ -11,8 +11,11 @@
 // then what the page asks for after loading, by markers in its text:
 //   <meta name="test-status" content="TEXT">  StatusTextChange(TEXT), as a
 //                                             link under the pointer would
-//   <meta name="test-popup" content="ADDR">   NewWindow2; not cancelled, it
-//                                             opens "ADDR - Internet Explorer"
+//   <meta name="test-popup" content="ADDR">   NewWindow2, then NewWindow3 with
+//                                             ADDR; not cancelled, it opens
+//                                             "ADDR - Internet Explorer"
+//   <meta name="test-popup-unnamed" ...>      the same without NewWindow3, as
+//                                             a control that has none
 // Web and about: addresses complete as empty pages named by their address; a
 // missing file never completes. Texts travel as BSTRs; a page's bytes are
 // read as UTF-8. Each event has the real one's arguments but DocumentComplete,
@@ -62,6 +65,7 @@ HMODULE g_module = nullptr;
 // and what the page asks for once loaded.
 struct Page {
     std::wstring url, name, statusText, popup;  // no address: not found
+    bool popupNamed = true;
 };
 
 // The content of the page's <meta name="NAME" content="...">, or nothing.
@@ -98,6 +102,10 @@ Page Load(const std::wstring& address) {
     }
     page.statusText = Marker(html, L"test-status");
     page.popup = Marker(html, L"test-popup");
+    if (page.popup.empty()) {
+        page.popup = Marker(html, L"test-popup-unnamed");
+        page.popupNamed = false;
+    }
     return page;
 }
 
@@ -287,10 +295,23 @@ HRESULT Control::Navigate(const std::wstring& address) {
         Fire(DISPID_STATUSTEXTCHANGE, {value});
         VariantClear(&value);
     });
-    if (!page.popup.empty()) m_steps.push_back([this, popup = page.popup] {
+    if (!page.popup.empty()) m_steps.push_back([this, popup = page.popup, named = page.popupNamed] {
         VARIANT_BOOL cancel = VARIANT_FALSE;
         IDispatch* created = nullptr;
         Fire(DISPID_NEWWINDOW2, {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)});
+        if (named && !created && cancel == VARIANT_FALSE) {
+            // The arguments last first: the address, its page's, the flags, Cancel, the window.
+            VARIANT url = Var(VT_BSTR, SysAllocString(popup.c_str()));
+            VARIANT context = Var(VT_BSTR, SysAllocString(m_locationURL.c_str()));
+            VARIANT flags;
+            VariantInit(&flags);
+            flags.vt = VT_I4;
+            flags.lVal = 0;
+            Fire(DISPID_NEWWINDOW3, {url, context, flags, Var(VT_BYREF | VT_BOOL, &cancel),
+                                     Var(VT_BYREF | VT_DISPATCH, &created)});
+            VariantClear(&url);
+            VariantClear(&context);
+        }
         // Not cancelled and no window given: a browser window of its own.
         if (created) created->Release();
         if (created || cancel != VARIANT_FALSE) return;

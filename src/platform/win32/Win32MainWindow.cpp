@@ -216,6 +216,7 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         m_window->OnCommand(LOWORD(wParam));
         return TRUE;
     case kQueuedCommand: m_window->OnExternalCommand(LOWORD(wParam)); return TRUE;
+    case Win32WebBrowser::kPopUpMessage: m_browser.SettlePopUp(); return TRUE;
     case WM_MENUCOMMAND: {
         // An item of the window's own menu bar, by its place in its menu.
         auto menu = reinterpret_cast<HMENU>(lParam);

@@ -34,9 +34,6 @@ bool DispatchBrowserEvent(DISPID id, const DISPPARAMS* params, BrowserEvents& ev
     switch (id) {
     case dispid::kDownloadBegin: events.OnDownloadBegin(); return true;
     case dispid::kDocumentComplete: events.OnDocumentComplete(); return true;
-    // Its out-parameters stay as they came: the platform still opens its own
-    // window, which the sweep closes later.
-    case dispid::kNewWindow2: events.OnNewWindow2(std::string()); return true;
     case dispid::kStatusTextChange:
         events.OnStatusTextChange(
             params && params->cArgs >= 1 && params->rgvarg ? TextOf(params->rgvarg[0]) : std::string(),
@@ -164,7 +161,7 @@ private:
 // by dispatch id.
 class Win32WebBrowser::EventSink final : public IDispatch {
 public:
-    explicit EventSink(BrowserEvents& events) : m_events(&events) {}
+    EventSink(BrowserEvents& events, HWND parent) : m_events(&events), m_parent(parent) {}
 
     void Detach() { m_events = nullptr; }
 
@@ -204,10 +201,30 @@ public:
         }
         // Nothing may escape into the control.
         try {
-            DispatchBrowserEvent(id, params, *m_events);
+            if (id == dispid::kNewWindow2) {
+                // The address the page asked for comes with NewWindow3, which
+                // the control raises right after, where it has it; the posted
+                // message settles a request that came without.
+                m_popUpPending = true;
+                PostMessageA(m_parent, kPopUpMessage, 0, 0);
+            } else if (id == dispid::kNewWindow3) {
+                m_popUpPending = false;
+                // Its out-parameters stay as they came: the control still
+                // opens its own window, which the sweep closes later.
+                m_events->OnNewWindow2(params && params->cArgs >= 5 && params->rgvarg ? TextOf(params->rgvarg[0])
+                                                                                      : std::string());
+            } else {
+                DispatchBrowserEvent(id, params, *m_events);
+            }
         } catch (...) {
         }
         return S_OK;
+    }
+
+    void SettlePopUp() {
+        if (!m_events || !m_popUpPending) return;
+        m_popUpPending = false;
+        m_events->OnNewWindow2(std::string());
     }
 
     void SkipOwnPage(bool skip) { m_skipOwnPage = skip; }
@@ -217,7 +234,9 @@ private:
 
     ULONG m_refs = 1;
     bool m_skipOwnPage = false;
+    bool m_popUpPending = false;
     BrowserEvents* m_events;
+    HWND m_parent;
 };
 
 Win32WebBrowser::~Win32WebBrowser() { Destroy(); }
@@ -258,13 +277,17 @@ bool Win32WebBrowser::Create(HWND parent, const RECT& rect, int controlId, Brows
         container->Release();
     }
     if (m_connection) {
-        m_sink = new EventSink(events);
+        m_sink = new EventSink(events, parent);
         if (FAILED(m_connection->Advise(m_sink, &m_cookie))) {
             m_connection->Release();
             m_connection = nullptr;
         }
     }
     return true;
+}
+
+void Win32WebBrowser::SettlePopUp() {
+    if (m_sink) m_sink->SettlePopUp();
 }
 
 void Win32WebBrowser::Destroy() {

@@ -37,10 +37,12 @@ inline constexpr DISPID kNewWindow2 = 251;
 inline constexpr DISPID kNavigateComplete2 = 252;
 inline constexpr DISPID kDocumentComplete = 259;
 inline constexpr DISPID kNavigateError = 271;
+inline constexpr DISPID kNewWindow3 = 273;
 }  // namespace dispid
 
 // Routes one event of the control, by its dispatch id, to the sink. Returns
-// false for ids the program does not take.
+// false for ids the program does not take. A pop-up request is not among
+// them: the event sink holds it for its address (see SettlePopUp).
 bool DispatchBrowserEvent(DISPID id, const DISPPARAMS* params, BrowserEvents& events);
 
 // The system's web-browser control, hosted in place in a window of the
@@ -63,6 +65,12 @@ public:
     HWND Window() const { return m_window; }
     // Gives the control the first look at a keyboard message; true when it used it.
     bool PreTranslateMessage(MSG& message);
+    // Posted to the parent window after a pop-up request; its handler calls
+    // SettlePopUp.
+    static constexpr UINT kPopUpMessage = WM_APP + 2;
+    // Raises a pop-up request the control announced without its address
+    // (one that has no NewWindow3), as the sink's last word on it.
+    void SettlePopUp();
 
     void GoBack() override;
     void GoForward() override;
