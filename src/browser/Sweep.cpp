@@ -8,8 +8,11 @@ namespace poremisu {
 
 bool ExternalBrowserSweep::SweepExternalBrowsers() {
     // Windows still standing when the time is up are logged and asked all
-    // the same, once each, and asked again at the next sweep.
+    // the same, once each. A window that ignored an earlier request is asked
+    // again at each sweep, but neither logged nor waited for again, so a
+    // page that opens pop-ups over and over never freezes the window.
     auto deadline = std::chrono::steady_clock::now() + kSweepTimeout;
+    std::erase_if(m_asked, [&](const auto& asked) { return !m_windows.Exists(asked.first); });
     bool found = false;
     for (WindowId window : m_windows.TopLevelWindows()) {
         // The program's own window is never asked to close, whatever its
@@ -18,7 +21,14 @@ bool ExternalBrowserSweep::SweepExternalBrowsers() {
         std::string testTitle = m_windows.Title(window, kSweepTestTitleCount);
         if (!Contains(testTitle, kExternalBrowserMark)) continue;
         found = true;
-        CloseExternalBrowser(window, deadline);
+        m_state.scratchText = m_windows.Title(window, kWindowTextCount);
+        auto asked = std::find(m_asked.begin(), m_asked.end(), std::pair(window, m_state.scratchText));
+        if (asked != m_asked.end()) {
+            m_windows.RequestClose(window, std::chrono::milliseconds{0});
+        } else {
+            m_asked.emplace_back(window, m_state.scratchText);
+            CloseExternalBrowser(window, deadline);
+        }
         // The walk goes on from the window just handled; once that window is
         // gone there is nothing to go on from, and the rest waits for the
         // next sweep.

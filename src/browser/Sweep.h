@@ -1,6 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/Platform.h"
@@ -29,6 +32,9 @@ private:
     AppState& m_state;
     WindowSystem& m_windows;
     History& m_history;
+    // The windows asked before that were still standing, by their titles:
+    // asked again without a wait, and not logged again.
+    std::vector<std::pair<WindowId, std::string>> m_asked;
 };
 
 }  // namespace poremisu
