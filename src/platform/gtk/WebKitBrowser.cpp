@@ -388,7 +388,7 @@ void WebKitBrowser::ShowLoadStatus(const std::string& utf8) {
     if (m_events) m_events->OnStatusTextChange(ToCodePage(utf8.c_str()), StatusOrigin::LoadProgress);
 }
 
-gboolean WebKitBrowser::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* uri, GError* error,
+gboolean WebKitBrowser::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
                                      gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
     // The engine reports "finished" right after a failure. A load that a newer
