@@ -23,6 +23,7 @@ enum class FileError {
     Ok,
     NotAFile,  // a link, pipe, device or folder stands at the name: never written
     Foreign,   // another user's file stands at the name: never written
+    TooLong,   // the path is longer than the system or the program takes
     Denied,    // no permission, or a read-only medium
     Full,      // no space left, or over the size the system allows
     Other,
@@ -96,6 +97,8 @@ public:
     // Whether two paths that differ only in the case of their letters name
     // the same file.
     virtual bool NamesIgnoreCase() const { return false; }
+    // The bytes a path must stay under for the page engine to load the file.
+    virtual std::size_t PathLimit() const { return kPathSize; }
 };
 
 // Initialisation files: "[section]" lines and "key=value" lines.

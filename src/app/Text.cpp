@@ -65,6 +65,7 @@ Texts Texts::Make(const Encoder& encode) {
     t.listingFailedForeign = encode(Utf8(
         u8"このフォルダの「Favorites.htm」はほかのユーザーのファイルです。"
         u8"そのユーザーのファイルを書き換えないよう、一覧は書き込みませんでした。"));
+    t.listingFailedTooLong = encode(Utf8(u8"このフォルダのパスは長すぎて、一覧を表示できません。"));
     t.listingFailedDenied = encode(Utf8(u8"このフォルダに書き込む権限がありません（読み取り専用です）。"));
     t.listingFailedFull = encode(Utf8(u8"ディスクの空きが足りません。"));
     t.listingFailedOther = encode(Utf8(u8"ファイルに書き込めませんでした。"));

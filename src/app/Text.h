@@ -43,7 +43,7 @@ struct Texts {
     std::string sysMenuHelp;        // string 103
     // The page shown in place of a folder's listing that could not be written.
     std::string listingFailedTitle;
-    std::string listingFailedNotAFile, listingFailedForeign, listingFailedDenied, listingFailedFull, listingFailedOther;
+    std::string listingFailedNotAFile, listingFailedForeign, listingFailedTooLong, listingFailedDenied, listingFailedFull, listingFailedOther;
 
     static Texts Make(const Encoder& encode);
 };

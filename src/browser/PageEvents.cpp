@@ -73,7 +73,17 @@ void PageEvents::OnDocumentComplete() {
     // Only a folder that can be entered is listed: a local file of another
     // kind stays on screen, and no other folder's page is overwritten.
     auto folder = ListedFolderPath(m_state.scratchText);
-    if (!folder || !m_files.IsDirectory(*folder)) return;
+    if (!folder) {
+        // A folder past the listing's bound is neither entered nor listed;
+        // what the engine shows for it would pass for its listing.
+        auto deep = FolderPathFromFileUrl(m_state.scratchText);
+        if (deep && deep->size() >= kDirectoryArgSize && !HasExtension(m_state.scratchText, "htm") &&
+            m_files.IsDirectory(*deep)) {
+            m_window.ShowListingFailure(*deep, FileError::TooLong);
+        }
+        return;
+    }
+    if (!m_files.IsDirectory(*folder)) return;
     std::int32_t count = m_lister.WriteDirectoryPage(kListingPageName, *folder);
     m_window.ComposeTitleNumber(count);
     m_window.ShowListingPage();

@@ -44,6 +44,7 @@ public:
     virtual void ComposeTitleNumber(std::int32_t number) = 0;
     virtual void ShowStatusText(const std::string& text, StatusOrigin origin) = 0;
     virtual void ShowListingPage() = 0;
+    virtual void ShowListingFailure(const std::string& folder, FileError why) = 0;
 };
 
 // The main window's handler of the browser control's events.

@@ -33,6 +33,7 @@ std::string ListingHref(std::string_view name, std::string_view separators) {
 std::string ListingFailedPage(const Texts& texts, std::string_view folder, FileError why) {
     const std::string& reason = why == FileError::NotAFile  ? texts.listingFailedNotAFile
                                 : why == FileError::Foreign ? texts.listingFailedForeign
+                                : why == FileError::TooLong ? texts.listingFailedTooLong
                                 : why == FileError::Denied  ? texts.listingFailedDenied
                                 : why == FileError::Full    ? texts.listingFailedFull
                                                             : texts.listingFailedOther;

@@ -249,18 +249,26 @@ void MainWindow::ShowFavorites() {
     ShowListingPage();
 }
 
+void MainWindow::ShowListingFailure(const std::string& folder, FileError why) {
+    // Whatever page stood there before would pass for this folder's
+    // listing: the reason is shown instead, and nothing is logged.
+    LoadAsked();
+    m_browser.ShowPage(ListingFailedPage(m_texts, folder, why));
+}
+
 void MainWindow::ShowListingPage() {
     FileSystem& files = m_services.files;
     if (m_lister.Failure() != FileError::Ok) {
-        // Whatever page stood there before would pass for this folder's
-        // listing: the reason is shown instead, and nothing is logged.
-        LoadAsked();
-        m_browser.ShowPage(ListingFailedPage(m_texts, files.GetCurrentDirectory(), m_lister.Failure()));
+        ShowListingFailure(files.GetCurrentDirectory(), m_lister.Failure());
         return;
     }
     std::string page = files.FullPath(std::string(kListingPageName));
-    // A path cut at the bound would name another file: such a page is not shown.
-    if (page.size() >= kPathSize) return;
+    // A page the engine cannot load would leave the page before on screen,
+    // passing for this folder's listing: the reason is shown instead.
+    if (page.empty() || page.size() >= files.PathLimit()) {
+        ShowListingFailure(files.GetCurrentDirectory(), FileError::TooLong);
+        return;
+    }
     m_state.scratchText = page;
     SetAddressBarText(m_state.scratchText);
     NavigateToAddressBar();

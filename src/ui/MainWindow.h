@@ -72,6 +72,8 @@ public:
     // Shows the listing page just written into the current directory, or the
     // program's own page saying why it could not be written whole.
     void ShowListingPage() override;
+    // The program's own page saying why the folder is not listed.
+    void ShowListingFailure(const std::string& folder, FileError why) override;
     void ComposeTitle(std::string_view extra) override { m_title.ComposeTitle(extra); }
     void ComposeTitleNumber(std::int32_t number) override { m_title.ComposeTitleNumber(number); }
     void ShowStatusText(const std::string& text, StatusOrigin origin) override { m_title.ShowStatusText(text, origin); }

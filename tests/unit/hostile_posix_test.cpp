@@ -185,7 +185,7 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
 }
 
 // A folder path of the 999 bytes a listing takes, and one a byte longer: that one is neither listed
-// nor entered, and no other folder's page is written in its stead.
+// nor entered, and no other folder's page is written in its stead; the program's page says why.
 TEST(HostileListing, AFolderPathPastTheBoundIsRefused) {
     for (std::size_t bytes : {999u, 1000u}) {
         Rig rig;
@@ -200,7 +200,12 @@ TEST(HostileListing, AFolderPathPastTheBoundIsRefused) {
         rig.window.Events().OnDocumentComplete();
         const bool listed = bytes < 1000;
         EXPECT_EQ(test::FileExists(deep + "/Favorites.htm"), listed) << bytes;
-        EXPECT_TRUE(rig.browser.navigations.empty()) << bytes;  // the page's path is past 260 bytes
+        // Never the page before, nor the engine's own view of the folder.
+        EXPECT_EQ(rig.browser.navigations, std::vector<std::string>(listed, deep + "/Favorites.htm")) << bytes;
+        EXPECT_EQ(rig.browser.shownPages.size(), listed ? 0u : 1u) << bytes;
+        if (!listed) {
+            EXPECT_NE(rig.browser.shownPages.at(0).find(rig.texts.listingFailedTooLong), std::string::npos);
+        }
         if (!listed) { EXPECT_EQ(rig.window.Lister().WriteDirectoryPage("Favorites.htm", deep), 0) << bytes; }
         EXPECT_EQ(test::Cwd(), listed ? deep : rig.dir.Path()) << bytes;
     }

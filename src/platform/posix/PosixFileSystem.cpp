@@ -30,6 +30,7 @@ FileError ErrorOf(int error) {
     case ELOOP:   // the name is a symbolic link
     case ENXIO:   // a pipe without a reader, or a device without its driver
     case EISDIR: return FileError::NotAFile;
+    case ENAMETOOLONG: return FileError::TooLong;
     default: return FileError::Other;
     }
 }

@@ -33,6 +33,8 @@ public:
     std::string ProgramUserFolder(UserFolder kind, const std::string& programName) override;
 
     std::string_view Separators() const override { return "/"; }
+    // The engine loads a file of any path the system takes.
+    std::size_t PathLimit() const override { return 4096; }
 };
 
 }  // namespace poremisu
