@@ -69,7 +69,9 @@ private:
         {
             std::lock_guard lock(m_mutex);
             m_requests.push_back(path);
-            response = m_pages.count(path) ? m_pages[path] : "HTTP/1.1 404 Not Found\r\n\r\n";
+            // A query the pages do not name is the page's without it.
+            const std::string page = m_pages.count(path) ? path : path.substr(0, path.find('?'));
+            response = m_pages.count(page) ? m_pages[page] : "HTTP/1.1 404 Not Found\r\n\r\n";
         }
         // A page without its own status line and headers gets them here.
         if (response.rfind("HTTP/1.1 ", 0) != 0) {
@@ -337,6 +339,7 @@ struct DownloadCase {
     bool coded = false;     // sent deflate-coded, longer coded than plain as stored blocks are
     bool linked = false;    // the download folder holds a link under the name, to `existing` elsewhere
     int closedBy = 0;       // the signal that closes the window after the keys, if any
+    int count = 1;          // the attachment asked for so often at once, by the page's script
 };
 
 // The bytes as one stored deflate block in a zlib stream: the coding adds its frame and checksum and
@@ -371,9 +374,13 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
     if (c.linked) fs::create_symlink(usersFile, downloads / fileName);
     const std::string sent = c.coded ? Deflated(content) : content;
 
-    auto linkPage = [](const std::string& href) {
-        return Page("Downloads",
-                    "<a href=\"" + href + "\" style=\"display:block;width:500px;height:250px\">Get</a>");
+    auto linkPage = [&](const std::string& href) {
+        // Each in a frame of its own: the window's own loads would replace one another.
+        const std::string script = "for (let i = 0; i < " + std::to_string(c.count) +
+                                   "; ++i) { const f = document.createElement('iframe'); f.src = '" + href +
+                                   "?' + i; document.body.append(f); } return false";
+        return Page("Downloads", "<a href=\"" + href + "\"" + (c.count > 1 ? " onclick=\"" + script + "\"" : "") +
+                                     " style=\"display:block;width:500px;height:250px\">Get</a>");
     };
     HttpServer server(
         {{"/page.htm", linkPage("/report.zip")},
@@ -433,6 +440,9 @@ INSTANTIATE_TEST_SUITE_P(
         DownloadCase{"ClosedAtTheQuestion", false, "old", {{"Return", 3}}, false, "", 0, false, false, SIGINT},
         DownloadCase{"LinkReplaced", false, "notes", {{"Return", 3}, {"Return", 1}}, true, "ダウンロード完了: ", 0,
                      false, true, SIGTERM},
+        // Three asked at once by a script: one question at a time, and the last two refused at once.
+        DownloadCase{"ThreeByScript", false, nullptr, {{"Return", 2}, {"alt+a", 1}}, true, "ダウンロード完了: ", 0,
+                     false, false, 0, 3},
         // A fresh attachment, longer than the watchdog lets an untouched window live: the download keeps it.
         DownloadCase{"OutlastsTheIdleWatchdog", false, nullptr, {{"Return", 1}}, true, "ダウンロード完了: ", 8000}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -14,6 +14,8 @@ namespace {
 constexpr const char* kSaveCaption = "名前を付けて保存";
 constexpr const char* kCancelButton = "キャンセル(_C)";
 constexpr const char* kSaveButton = "保存(_S)";
+constexpr const char* kCancelRestButton = "残りもすべてキャンセル(_A)";
+constexpr gint kResponseCancelRest = 1;
 constexpr const char* kUnnamed = "download";
 // Progress reaches the title at most this often: every change would retitle
 // the window for each block received.
@@ -45,6 +47,7 @@ struct Downloads::Item {
     bool replace = false;  // the user agreed to replace the file (or link) at `path`
     bool created = false;  // the engine made `part`: what stands there is the transfer's
     bool failed = false;
+    bool waiting = false;  // for its save dialog, behind another one's
     std::string lastProgress;
     gint64 lastProgressTime = 0;
 };
@@ -97,15 +100,45 @@ void Downloads::Forget(Item* item) {
     if (item->dialog) gtk_widget_destroy(item->dialog);
     g_object_unref(item->download);
     m_items.erase(it);
+    if (m_asking == item) {
+        m_asking = nullptr;
+        AskNext();
+    }
 }
 
 gboolean Downloads::OnDecideDestination(WebKitDownload*, gchar* suggested, gpointer data) {
     auto* item = static_cast<Item*>(data);
     item->name = suggested && *suggested ? suggested : kUnnamed;
-    GtkWidget* top = gtk_widget_get_toplevel(item->owner->m_owner);
+    // One question at a time, in the order the downloads came: a page that
+    // starts many does not stack dialogs over the window.
+    item->waiting = true;
+    item->owner->AskNext();
+    // The download waits for the answer; the window's own loop runs meanwhile.
+    return TRUE;
+}
+
+void Downloads::AskNext() {
+    if (m_asking) {
+        // One more waits behind the open question.
+        GtkDialog* dialog = GTK_DIALOG(m_asking->dialog);
+        if (!gtk_dialog_get_widget_for_response(dialog, kResponseCancelRest)) {
+            gtk_dialog_add_button(dialog, kCancelRestButton, kResponseCancelRest);
+        }
+        return;
+    }
+    auto next = std::find_if(m_items.begin(), m_items.end(), [](const auto& i) { return i->waiting; });
+    if (next == m_items.end()) return;
+    Item* item = next->get();
+    item->waiting = false;
+    m_asking = item;
+    GtkWidget* top = gtk_widget_get_toplevel(m_owner);
     GtkWindow* parent = GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
     item->dialog = gtk_file_chooser_dialog_new(kSaveCaption, parent, GTK_FILE_CHOOSER_ACTION_SAVE, kCancelButton,
                                                GTK_RESPONSE_CANCEL, kSaveButton, GTK_RESPONSE_ACCEPT, nullptr);
+    // With more downloads waiting, the user can refuse them all at once.
+    if (std::any_of(m_items.begin(), m_items.end(), [](const auto& i) { return i->waiting; })) {
+        gtk_dialog_add_button(GTK_DIALOG(item->dialog), kCancelRestButton, kResponseCancelRest);
+    }
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(item->dialog);
     gtk_dialog_set_default_response(GTK_DIALOG(item->dialog), GTK_RESPONSE_ACCEPT);
     // An existing file is replaced only once the user has said so.
@@ -124,22 +157,27 @@ gboolean Downloads::OnDecideDestination(WebKitDownload*, gchar* suggested, gpoin
                          return FALSE;
                      }),
                      item);
-    gtk_widget_show(item->dialog);
-    // The download waits for the answer; the window's own loop runs meanwhile.
-    return TRUE;
+    // Shown in answer to the key or click that closed the question before,
+    // so that the window manager gives it the focus the user expects.
+    gtk_window_present_with_time(GTK_WINDOW(item->dialog), gtk_get_current_event_time());
 }
 
 void Downloads::OnResponse(GtkDialog* dialog, gint response, gpointer data) {
     auto* item = static_cast<Item*>(data);
+    Downloads* owner = item->owner;
     gchar* chosen = response == GTK_RESPONSE_ACCEPT ? gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))
                                                     : nullptr;
     item->dialog = nullptr;
+    owner->m_asking = nullptr;
     gtk_widget_destroy(GTK_WIDGET(dialog));
+    if (response == kResponseCancelRest) owner->CancelWaiting();
     gchar* uri = chosen ? g_filename_to_uri(chosen, nullptr, nullptr) : nullptr;
     if (!uri) {
         g_free(chosen);
-        // Reported as the failure the engine raises for it.
+        // Reported as the failure the engine raises for it; the item may be
+        // gone once that is told.
         webkit_download_cancel(item->download);
+        owner->AskNext();
         return;
     }
     item->path = chosen;
@@ -167,7 +205,22 @@ void Downloads::OnResponse(GtkDialog* dialog, gint response, gpointer data) {
     webkit_download_set_destination(item->download, uri);
     g_free(uri);
     g_free(chosen);
-    item->owner->Report("ダウンロード中: " + item->name);
+    owner->Report("ダウンロード中: " + item->name);
+    owner->AskNext();
+}
+
+void Downloads::CancelWaiting() {
+    // Taken out first: each cancel is told, and its item forgotten, at once.
+    std::vector<WebKitDownload*> waiting;
+    for (const std::unique_ptr<Item>& item : m_items) {
+        if (!item->waiting) continue;
+        item->waiting = false;
+        waiting.push_back(WEBKIT_DOWNLOAD(g_object_ref(item->download)));
+    }
+    for (WebKitDownload* download : waiting) {
+        webkit_download_cancel(download);
+        g_object_unref(download);
+    }
 }
 
 void Downloads::OnReceivedData(WebKitDownload* download, guint64, gpointer data) {

@@ -49,12 +49,17 @@ private:
         if (m_activity) m_activity();
     }
     void Forget(Item* item);
+    // Opens the save dialog of the first download waiting for one, unless
+    // one is open.
+    void AskNext();
+    void CancelWaiting();
     static bool Keep(const Item& item);
 
     GtkWidget* m_owner;
     StatusSink m_status;
     std::function<void()> m_activity;
     std::vector<std::unique_ptr<Item>> m_items;
+    Item* m_asking = nullptr;  // the download whose save dialog is open
 };
 
 }  // namespace poremisu
