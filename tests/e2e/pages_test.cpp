@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -399,6 +400,13 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
     Xdotool({"click", "1"});
 
     ASSERT_NE(WaitForTitled("名前を付けて保存"), 0u);
+    // Every download the script started has come, and waits behind the first question.
+    ASSERT_TRUE(WaitUntil(10s, [&] {
+        const std::vector<std::string> asked = server.Requests();
+        return std::count_if(asked.begin(), asked.end(), [](const std::string& path) {
+                   return path.starts_with("/report.zip");
+               }) >= (c.local ? 0 : c.count);
+    }));
     std::this_thread::sleep_for(500ms);  // the chooser fills its name field once shown
     for (const auto& [key, windows] : c.keys) {
         SCOPED_TRACE(key);
