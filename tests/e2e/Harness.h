@@ -3,10 +3,20 @@
 // What the end-to-end tests drive the built program with: on a private X server, a fresh folder with a
 // copy of the program, and the program's windows seen through Xlib.
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -36,6 +46,80 @@ public:
 protected:
     int m_listener = -1;  // listening; a server that answers takes its connections
     std::string m_base;
+};
+
+// Serves fixed pages on 127.0.0.1, one thread per connection: the engine
+// opens connections ahead of a click when the pointer rests on a link, and
+// holds them open without a request.
+class HttpServer : public SilentServer {
+public:
+    explicit HttpServer(std::map<std::string, std::string> pages) : m_pages(std::move(pages)) {
+        m_acceptor = std::thread([this] {
+            while (!m_stop) {
+                pollfd readable{m_listener, POLLIN, 0};
+                if (::poll(&readable, 1, 50) <= 0) continue;
+                int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+                if (client >= 0) m_connections.emplace_back([this, client] { Serve(client); });
+            }
+        });
+    }
+    ~HttpServer() {
+        m_stop = true;
+        if (m_acceptor.joinable()) m_acceptor.join();
+        for (std::thread& connection : m_connections) connection.join();
+    }
+
+    // The paths asked for, in order.
+    std::vector<std::string> Requests() {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+
+private:
+    void Serve(int client) {
+        std::string request;
+        char buffer[4096];
+        while (request.find("\r\n\r\n") == std::string::npos && !m_stop) {
+            pollfd readable{client, POLLIN, 0};
+            if (::poll(&readable, 1, 50) <= 0) continue;
+            ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            request.append(buffer, static_cast<std::size_t>(got));
+        }
+        // A connection closed without a request is answered too, to nobody.
+        std::string method, path;
+        std::istringstream(request) >> method >> path;
+        std::string response;
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back(path);
+            // A query the pages do not name is the page's without it.
+            const std::string page = m_pages.count(path) ? path : path.substr(0, path.find('?'));
+            response = m_pages.count(page) ? m_pages[page] : "HTTP/1.1 404 Not Found\r\n\r\n";
+        }
+        // A page without its own status line and headers gets them here.
+        if (response.rfind("HTTP/1.1 ", 0) != 0) {
+            response = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                       std::to_string(response.size()) + "\r\nConnection: close\r\n\r\n" + response;
+        }
+        // "X-Drip-Ms: n" spreads the body over n ms, in ten pieces; others go at once.
+        std::size_t drip = response.find("X-Drip-Ms: "), body = response.find("\r\n\r\n") + 4;
+        milliseconds pause(drip == std::string::npos ? 0 : std::stoi(response.substr(drip + 11)) / 10);
+        ::send(client, response.data(), body, MSG_NOSIGNAL);
+        const std::size_t piece = (response.size() - body + 9) / 10;
+        for (std::size_t at = body; at < response.size() && !m_stop; at += piece) {
+            std::this_thread::sleep_for(pause);
+            ::send(client, response.data() + at, std::min(piece, response.size() - at), MSG_NOSIGNAL);
+        }
+        ::close(client);
+    }
+
+    std::map<std::string, std::string> m_pages;
+    std::atomic<bool> m_stop = false;
+    std::thread m_acceptor;
+    std::vector<std::thread> m_connections;  // the acceptor's alone until it is joined
+    std::mutex m_mutex;
+    std::vector<std::string> m_requests;
 };
 
 struct Rect {
