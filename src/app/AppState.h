@@ -31,6 +31,11 @@ struct AppState {
     std::string settingsPath;
     std::string historyPath;
     std::string readmePath;
+    // Where the page engine keeps what sites store (cookies, local storage)
+    // and its cache, on a platform whose engine asks: folders of this copy's
+    // own, beside the history.
+    std::string siteDataDir;
+    std::string siteCacheDir;
     // Names this copy of the program: its lock, and the mark its window
     // carries for later starts of the same copy.
     std::string instanceName;

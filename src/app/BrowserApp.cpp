@@ -57,6 +57,8 @@ bool BrowserApp::SetFileLocations(const std::string& modulePath) {
     m_state.settingsPath = settings;
     m_state.historyPath = history;
     m_state.readmePath = readme;
+    m_state.siteDataDir = UserFileFolder(dir, modulePath, UserFolder::Data) + std::string(kSiteDataFolderName);
+    m_state.siteCacheDir = UserFileFolder(dir, modulePath, UserFolder::Cache) + std::string(kSiteCacheFolderName);
     return true;
 }
 

@@ -14,6 +14,9 @@ namespace poremisu {
 inline constexpr std::string_view kSettingsFileName = "poremisu.ini";
 inline constexpr std::string_view kReadmeFileName = "readme.txt";
 inline constexpr std::string_view kHistoryFileName = "WindowTitleHis.htm";
+// The page engine's folders, where it asks for them.
+inline constexpr std::string_view kSiteDataFolderName = "site-data/";
+inline constexpr std::string_view kSiteCacheFolderName = "site-cache/";
 // How long a later start waits for the running window to take its address.
 inline constexpr std::chrono::milliseconds kHandOffTimeout{5000};
 // How long a later start whose window did not answer waits for the running

@@ -48,7 +48,7 @@ enum class OpenMode {
 };
 
 // The user's own folders for a program's files, where the platform has them.
-enum class UserFolder { Settings, Data };
+enum class UserFolder { Settings, Data, Cache };
 
 struct DirectoryEntry {
     std::string name;

@@ -213,8 +213,8 @@ TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
         arguments.insert(arguments.begin(), as.begin(), as.end());
         return Spawn(arguments);
     };
-    const std::string first = WritePage("first.htm", "First"), second = WritePage("second.htm", "Second");
-    run({(prefix / "bin" / "poremisu").string(), first});
+    const std::string firstPage = WritePage("first.htm", "First"), second = WritePage("second.htm", "Second");
+    Process& first = run({(prefix / "bin" / "poremisu").string(), firstPage});
     XWindow window = WaitForWindow();
     ASSERT_TRUE(window && WaitForTitle(window, BareTitle("First")));
     EXPECT_EQ(run({"gio", "launch", desktop.string(), second}).WaitExit(30s), 0) << Logs();
@@ -228,6 +228,26 @@ TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
     // The desktop hands a local file over as its path.
     EXPECT_NE(ReadFile(settings / "poremisu.ini").find("newurl=" + PagePath("second.htm").string()), std::string::npos)
         << ReadFile(settings / "poremisu.ini");
+
+    // A login outlives the run; what sites store is the user's alone, beside the history.
+    HttpServer site({{"/login", "HTTP/1.1 200 OK\r\nSet-Cookie: session=kept; Max-Age=2592000; Path=/\r\n"
+                                "Content-Type: text/html\r\nConnection: close\r\n\r\n" + Page("Logged in")},
+                     {"/who", "<script>document.title = 'who ' + document.cookie</script>"}});
+    Process& running = run({(prefix / "bin" / "poremisu").string(), site.Url("/login")});
+    EXPECT_EQ(running.WaitExit(30s), 0) << Logs();
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Logged in")));
+    ::kill(first.Pid(), SIGTERM);
+    EXPECT_EQ(first.WaitExit(15s), 0) << Logs();
+    run({(prefix / "bin" / "poremisu").string(), site.Url("/who")});
+    window = WaitForWindow();
+    EXPECT_TRUE(window && WaitForTitle(window, BareTitle("who session=kept")));
+    const fs::path data = (readOnly ? home / ".local" / "share" / "poremisu" : folder) / "site-data";
+    const fs::path cache = (readOnly ? home / ".cache" / "poremisu" : folder) / "site-cache";
+    for (const auto& [path, mode] : {std::pair{data, 0700}, {data / "cookies.sqlite", 0600}, {cache, 0700}}) {
+        struct stat info {};
+        EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+        EXPECT_EQ(info.st_mode & 0777, static_cast<unsigned>(mode)) << path;
+    }
     fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
 }
 

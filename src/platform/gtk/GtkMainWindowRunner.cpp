@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gtk/GtkWindowHost.h"
+#include "platform/gtk/SiteData.h"
 #include "platform/gtk/WebKitBrowser.h"
 #include "ui/MainWindow.h"
 
@@ -63,7 +64,9 @@ void GtkMainWindowRunner::RunMainWindow(ShowCommand startupShowState) {
     }
     GtkWindowHost host(m_state, m_texts, m_codePage);
     host.SetTickOverride(m_options.tickPeriod);
-    WebKitBrowser browser(m_codePage, host.ClientArea());
+    WebKitWebContext* context = NewWebContext(m_state.siteDataDir, m_state.siteCacheDir);
+    WebKitBrowser browser(m_codePage, host.ClientArea(), context);
+    g_object_unref(context);
     MainWindow window(m_state, m_texts, host, browser, m_services);
     EventsTap tap(window.Events(), host.Window(), m_options.afterDocumentComplete);
     browser.SetEvents(&tap);

@@ -77,21 +77,17 @@ std::string CurrentDirectory() {
 
 }  // namespace
 
-WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea)
+WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, WebKitWebContext* context)
     : m_codePage(codePage),
       m_clientArea(clientArea),
       m_downloads(clientArea, [this](const std::string& utf8) {
           if (m_events) m_events->OnStatusTextChange(m_codePage.FromUtf8(utf8), StatusOrigin::LoadProgress);
       }) {
-    m_context = webkit_web_context_get_default();
+    m_context = WEBKIT_WEB_CONTEXT(g_object_ref(context));
     m_cancellable = g_cancellable_new();
-    static bool schemeRegistered = false;
-    if (!schemeRegistered) {
-        webkit_web_context_register_uri_scheme(m_context, kInternalScheme, ServeInternalPage, nullptr, nullptr);
-        schemeRegistered = true;
-    }
+    webkit_web_context_register_uri_scheme(m_context, kInternalScheme, ServeInternalPage, nullptr, nullptr);
 
-    m_view = WEBKIT_WEB_VIEW(webkit_web_view_new());
+    m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context, nullptr));
     g_object_ref_sink(m_view);
     WebKitSettings* settings = webkit_web_view_get_settings(m_view);
     // Pages that name no charset are read in the program's code page.
@@ -131,6 +127,7 @@ WebKitBrowser::~WebKitBrowser() {
         gtk_container_remove(GTK_CONTAINER(parent), GTK_WIDGET(m_view));
     }
     g_object_unref(m_view);
+    g_object_unref(m_context);
 }
 
 gboolean WebKitBrowser::OnAnyMenuClosed(GSignalInvocationHint*, guint, const GValue*, gpointer data) {

@@ -20,7 +20,8 @@ namespace poremisu {
 class WebKitBrowser : public CWebBrowser2 {
 public:
     // Adds the view to `clientArea`.
-    WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea);
+    // Pages open in `context`, which the browser keeps a reference to.
+    WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, WebKitWebContext* context);
     ~WebKitBrowser() override;
     WebKitBrowser(const WebKitBrowser&) = delete;
     WebKitBrowser& operator=(const WebKitBrowser&) = delete;

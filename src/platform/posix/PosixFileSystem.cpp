@@ -290,16 +290,21 @@ bool PosixFileSystem::IsReadOnlyFolder(const std::string& path) {
 }
 
 std::string PosixFileSystem::ProgramUserFolder(UserFolder kind, const std::string& programName) {
-    const bool settings = kind == UserFolder::Settings;
+    const char* variable = kind == UserFolder::Settings ? "XDG_CONFIG_HOME"
+                           : kind == UserFolder::Data   ? "XDG_DATA_HOME"
+                                                        : "XDG_CACHE_HOME";
+    const char* fallback = kind == UserFolder::Settings ? "/.config"
+                           : kind == UserFolder::Data   ? "/.local/share"
+                                                        : "/.cache";
     // A relative value is no base folder; the home folder's default stands instead.
-    const char* base = std::getenv(settings ? "XDG_CONFIG_HOME" : "XDG_DATA_HOME");
+    const char* base = std::getenv(variable);
     std::string folder;
     if (base && base[0] == '/') {
         folder = base;
     } else {
         const char* home = std::getenv("HOME");
         if (!home || home[0] != '/') return {};
-        folder = std::string(home) + (settings ? "/.config" : "/.local/share");
+        folder = std::string(home) + fallback;
     }
     if (programName.empty() || programName.find('/') != std::string::npos) return {};
     folder += "/" + programName;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <string>
+
+namespace poremisu {
+
+// The engine's context for the window: what sites store (cookies in SQLite,
+// local storage, IndexedDB, HSTS) kept in `dataDir` and the cache in
+// `cacheDir`, both private to the user, so that a login outlives the run;
+// third-party cookies refused, tracking prevention on. Returns a new
+// reference.
+WebKitWebContext* NewWebContext(const std::string& dataDir, const std::string& cacheDir);
+
+}  // namespace poremisu
