@@ -101,9 +101,8 @@ load_env_file() {
     done <"$1"
 }
 
-# The environment the program needs here: as root always, on a private display too.
+# The environment the program needs on a private display.
 load_program_env() {
-    [ "$(id -u)" != 0 ] || load_env_file "$POREMISU_LIB/root.env"
     [ "${1:-}" != headless ] || load_env_file "$POREMISU_LIB/headless.env"
 }
 

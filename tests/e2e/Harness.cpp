@@ -129,10 +129,9 @@ void ProgramTest::SetUp() {
                      "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
                      "XDG_DATA_HOME=" + home + "/.local/share",
                      "XDG_RUNTIME_DIR=" + (m_folder / "runtime").string(), "LANG=C.UTF-8"};
-    // KEY=VALUE lines of scripts/lib's environment files, root's only as root; a value the caller set wins.
+    // KEY=VALUE lines of scripts/lib's environment file; a value the caller set wins.
     const fs::path lib = fs::path(POREMISU_SOURCE_DIR) / "scripts" / "lib";
-    std::istringstream lines(ReadFile(lib / "headless.env") +
-                             (::getuid() == 0 ? ReadFile(lib / "root.env") : ""));
+    std::istringstream lines(ReadFile(lib / "headless.env"));
     for (std::string line; std::getline(lines, line);) {
         const std::string key = line.substr(0, line.find('='));
         if (key.empty() || key[0] == '#' || key == line) continue;

@@ -229,16 +229,25 @@ TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
     EXPECT_NE(ReadFile(settings / "poremisu.ini").find("newurl=" + PagePath("second.htm").string()), std::string::npos)
         << ReadFile(settings / "poremisu.ini");
 
-    // A login outlives the run; what sites store is the user's alone, beside the history.
+    // A login outlives the run; what sites store is the user's alone, beside the history. The page
+    // process runs in a sandbox: a mount namespace of its own.
     HttpServer site({{"/login", "HTTP/1.1 200 OK\r\nSet-Cookie: session=kept; Max-Age=2592000; Path=/\r\n"
                                 "Content-Type: text/html\r\nConnection: close\r\n\r\n" + Page("Logged in")},
                      {"/who", "<script>document.title = 'who ' + document.cookie</script>"}});
     Process& running = run({(prefix / "bin" / "poremisu").string(), site.Url("/login")});
     EXPECT_EQ(running.WaitExit(30s), 0) << Logs();
     EXPECT_TRUE(WaitForTitle(window, BareTitle("Logged in")));
+    std::vector<std::string> mounts;
+    for (pid_t pid : DescendantsOf(first.Pid())) {
+        if (ReadFile("/proc/" + std::to_string(pid) + "/comm").starts_with("WebKitWebProces")) {
+            mounts.push_back(fs::read_symlink("/proc/" + std::to_string(pid) + "/ns/mnt").string());
+        }
+    }
+    EXPECT_FALSE(mounts.empty());
+    for (const std::string& mount : mounts) EXPECT_NE(mount, fs::read_symlink("/proc/self/ns/mnt").string());
     ::kill(first.Pid(), SIGTERM);
     EXPECT_EQ(first.WaitExit(15s), 0) << Logs();
-    run({(prefix / "bin" / "poremisu").string(), site.Url("/who")});
+    Process& again = run({(prefix / "bin" / "poremisu").string(), site.Url("/who")});
     window = WaitForWindow();
     EXPECT_TRUE(window && WaitForTitle(window, BareTitle("who session=kept")));
     const fs::path data = (readOnly ? home / ".local" / "share" / "poremisu" : folder) / "site-data";
@@ -248,6 +257,17 @@ TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
         EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
         EXPECT_EQ(info.st_mode & 0777, static_cast<unsigned>(mode)) << path;
     }
+
+    // Where the sandbox cannot be made (no user namespace for it), no page runs unconfined: the
+    // program says why, in a box and on standard error, and ends with a failure.
+    ::kill(again.Pid(), SIGTERM);
+    EXPECT_EQ(again.WaitExit(15s), 0) << Logs();
+    Process& unconfined = run({"unshare", "--user", (prefix / "bin" / "poremisu").string(), firstPage});
+    XWindow box = WaitForTitled("poremisu");
+    ASSERT_NE(box, 0u) << Logs();
+    SendDeleteWindow(X(), box);
+    EXPECT_EQ(unconfined.WaitExit(15s), 1) << Logs();
+    EXPECT_NE(unconfined.Log().find("cannot be sandboxed"), std::string::npos) << unconfined.Log();
     fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gtk/GtkWindowHost.h"
+#include "platform/gtk/PageText.h"
 #include "platform/gtk/SiteData.h"
 #include "platform/gtk/WebKitBrowser.h"
 #include "ui/MainWindow.h"
@@ -59,6 +60,25 @@ bool OpenToolkit() {
 void GtkMainWindowRunner::RunMainWindow(ShowCommand startupShowState) {
     if (!OpenToolkit()) {
         std::fprintf(stderr, "poremisu: cannot open the X display (is DISPLAY set?)\n");
+        m_failed = true;
+        return;
+    }
+    // Pages never run unconfined without the user having said so.
+    if (std::string problem = SandboxProblem(); !problem.empty()) {
+        const std::string text = "The page process cannot be sandboxed: " + problem +
+                                 ".\nTo run without the sandbox anyway, set "
+                                 "WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS=1.";
+        std::fprintf(stderr, "poremisu: %s\n", text.c_str());
+        const std::string shown = CurrentPageLanguage() == PageLanguage::Japanese
+                                      ? "ページを安全に隔離して動かせないため、起動できません（" + problem +
+                                            "）。\n隔離せずに動かすには、環境変数 "
+                                            "WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS=1 を設定してください。"
+                                      : text;
+        GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s",
+                                                shown.c_str());
+        gtk_window_set_title(GTK_WINDOW(box), kProgramName);
+        gtk_dialog_run(GTK_DIALOG(box));
+        gtk_widget_destroy(box);
         m_failed = true;
         return;
     }

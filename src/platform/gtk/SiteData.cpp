@@ -1,8 +1,12 @@
 #include "platform/gtk/SiteData.h"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 namespace poremisu {
 
@@ -36,6 +40,28 @@ void MakePrivateFile(const std::string& path) {
 
 }  // namespace
 
+std::string SandboxProblem() {
+    if (const char* off = std::getenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS"); off && *off) return {};
+    // The engine confines its page process with bubblewrap in namespaces of
+    // its own; without them it would not start a page at all. The same
+    // namespaces are tried once here, where the user can still be told.
+    gchar* bwrap = g_find_program_in_path("bwrap");
+    if (!bwrap && g_file_test("/usr/bin/bwrap", G_FILE_TEST_IS_EXECUTABLE)) bwrap = g_strdup("/usr/bin/bwrap");
+    if (!bwrap) return "bubblewrap (bwrap) is not installed";
+    const char* argv[] = {bwrap, "--ro-bind", "/", "/", "--unshare-pid", "--unshare-ipc", "--unshare-net",
+                          "--unshare-uts", "--", "/bin/true", nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    int status = 0;
+    bool ran = posix_spawn(&pid, bwrap, &actions, nullptr, const_cast<char**>(argv), environ) == 0 &&
+               ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    g_free(bwrap);
+    return ran ? "" : "the system does not let bubblewrap make namespaces (user namespaces are off)";
+}
+
 WebKitWebContext* NewWebContext(const std::string& dataDir, const std::string& cacheDir) {
     // Without folders of its own the engine keeps nothing: a run like a
     // private window, rather than site data in a folder another could read.
@@ -55,6 +81,7 @@ WebKitWebContext* NewWebContext(const std::string& dataDir, const std::string& c
     webkit_cookie_manager_set_accept_policy(cookies, WEBKIT_COOKIE_POLICY_ACCEPT_NO_THIRD_PARTY);
     WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(manager);
     g_object_unref(manager);
+    webkit_web_context_set_sandbox_enabled(context, TRUE);
     return context;
 }
 
