@@ -52,7 +52,8 @@ bool MayLinkTo(std::string_view url) {
         }
         scheme += FoldAscii(c);
     }
-    if (i == url.size()) return true;
+    // A colon before any scheme letter starts a relative name too.
+    if (i == url.size() || scheme.empty()) return true;
     // A drive letter names a local path; only these schemes show a page
     // without running anything of the address's own.
     for (std::string_view kept : {"http", "https", "ftp", "file"}) {

@@ -40,6 +40,7 @@ TEST(HistoryLines, AreWrittenByteForByteWithTheirMarkupEscaped) {
         {true, "about:home", "S", "<a href=\"about:home\">S</a><br>\r\n"},
         {true, "about:<script>x", "A", "<a href=\"#\">A</a><br>\r\n"},
         {true, "C:\\x", "W", "<a href=\"C:\\x\">W</a><br>\r\n"},
+        {true, " :/x", "R", "<a href=\" :/x\">R</a><br>\r\n"},
     };
     Rig rig;
     History& history = rig.window.HistoryLog();
