@@ -174,6 +174,31 @@ void MainWindow::OnInput() {
 
 void MainWindow::OnDownloadActivity() { m_state.idleTicks = 0; }
 
+bool MainWindow::OnControlKey(ControlAction action) {
+    switch (action) {
+    case ControlAction::Back: OnCommand(cmd::kBack); return true;
+    case ControlAction::Forward: OnCommand(cmd::kForward); return true;
+    case ControlAction::Reload:
+    case ControlAction::ReloadBypassingCache:
+        // The page again is no new page: it is not logged again. The
+        // platform's control fetches it anew past its cache itself.
+        m_state.idleTicks = 0;
+        m_state.recordNextPage = 0;
+        LoadAsked();
+        if (action == ControlAction::ReloadBypassingCache) return false;
+        m_browser.Refresh();
+        return true;
+    case ControlAction::FocusAddress:
+        if (m_state.addressBarHeight > 0) {
+            m_host.FocusAddressBar();
+        } else {
+            RunBox([&] { m_host.RunUrlInputDialog(); });
+        }
+        return true;
+    default: return false;
+    }
+}
+
 bool MainWindow::OnEscape(bool inPage) {
     // The page keeps its own Escape.
     if (inPage) return false;

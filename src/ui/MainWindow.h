@@ -14,6 +14,7 @@
 #include "pages/StartPage.h"
 #include "pages/History.h"
 #include "pages/Listing.h"
+#include "ui/ControlKeys.h"
 #include "ui/Title.h"
 #include "ui/WindowHost.h"
 
@@ -59,6 +60,9 @@ public:
     // Escape pressed in the window, in the page or outside it: outside, it is
     // the window's Cancel. Returns whether the key was taken.
     bool OnEscape(bool inPage);
+    // A key of the control's that the platform's control does not answer by
+    // itself; false when the platform's own control is to carry it out.
+    bool OnControlKey(ControlAction action);
     // The engine lost the page with its process: shown again once, and not
     // again until the next navigation asked here, so that a page that takes
     // every new process down with it cannot loop.

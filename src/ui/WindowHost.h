@@ -42,6 +42,8 @@ public:
     virtual void SetAddressBarText(const std::string& text) = 0;
     virtual std::int32_t AddressBarCreatedHeight() = 0;
     virtual void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) = 0;
+    // Gives the bar the keyboard focus, its text selected.
+    virtual void FocusAddressBar() = 0;
 };
 
 // The status bar: a simple status window.

@@ -462,5 +462,112 @@ TEST_F(UiTest, InputInThePageKeepsTheWindowOpenUntilItStopsThenTheWatchdogMinimi
         << "the saved placement is not the minimised one: " << Settings();
 }
 
+// The control's keys and mouse buttons, in one session, each step's effect read back from the title,
+// the server's log or the window shown: Back and Forward as the window's own commands (never logged),
+// never from a text field, reloads, zoom, the address keys, print and Escape stopping a load.
+TEST_F(UiTest, TheControlsKeysDoWhatTheControlDoes) {
+    HttpServer site({{"/a", Page("PageA")},
+                     {"/b", Page("PageB", "<input id=f value=abc style='position:absolute;left:300px;top:0'>"
+                                          "<script>addEventListener('resize', () => fetch('/width?' + "
+                                          "innerWidth))</script>")}});
+    Process* program = nullptr;
+    XWindow window = StartOn(site.Url("/a"), "PageA", &program);
+    ASSERT_NE(window, 0u);
+    HandOff(site.Url("/b"));
+    ASSERT_TRUE(WaitForTitle(window, BareTitle("PageB")));
+    const std::string logged = History();
+    auto count = [&](const std::string& prefix) {
+        const std::vector<std::string> asked = site.Requests();
+        return std::count_if(asked.begin(), asked.end(), [&](const std::string& p) { return p.starts_with(prefix); });
+    };
+    auto widths = [&] {
+        std::vector<int> seen;
+        for (const std::string& p : site.Requests()) {
+            if (p.starts_with("/width?")) seen.push_back(std::atoi(p.c_str() + 7));
+        }
+        return seen;
+    };
+    PointAt(window, 100, 100);
+    Xdotool({"click", "1"});
+    const struct {
+        const char* keys;        // xdotool keys, or "button N" for a mouse button
+        const char* title;       // the page then shown
+        const char* reloaded;    // a page asked again of the server, if any
+    } steps[] = {
+        {"BackSpace", "PageA", nullptr},        {"alt+Right", "PageB", nullptr},
+        {"alt+Left", "PageA", nullptr},         {"button 9", "PageB", nullptr},
+        {"button 8", "PageA", nullptr},         {"shift+BackSpace", "PageB", nullptr},
+        {"F5", "PageB", "/b"},                  {"ctrl+r", "PageB", "/b"},
+        {"ctrl+shift+r", "PageB", "/b"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.keys);
+        const auto before = step.reloaded ? count(step.reloaded) : 0;
+        if (std::string(step.keys).starts_with("button ")) {
+            Xdotool({"click", std::string(step.keys).substr(7)});
+        } else {
+            Keys(step.keys);
+        }
+        EXPECT_TRUE(WaitForTitle(window, BareTitle(step.title), 10s));
+        if (step.reloaded) {
+            EXPECT_TRUE(WaitUntil(5s, [&] { return count(step.reloaded) > before; }));
+        }
+    }
+    // Neither going back and forth nor reloading logs a page again.
+    EXPECT_EQ(History(), logged);
+
+    // In a text field Backspace edits the field: the page stays.
+    PointAt(window, 320, 10);
+    Xdotool({"click", "1"});
+    Keys("End BackSpace");
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(WindowTitle(X(), window), BareTitle("PageB"));
+    PointAt(window, 100, 100);
+    Xdotool({"click", "1"});
+
+    // Zoom in steps and back: the page is laid out narrower, then as wide as at first.
+    const std::size_t resizes = widths().size();
+    Keys("ctrl+plus");
+    ASSERT_TRUE(WaitUntil(5s, [&] { return widths().size() > resizes; }));
+    const int zoomed = widths().back();
+    Keys("ctrl+0");
+    ASSERT_TRUE(WaitUntil(5s, [&] { return widths().size() > resizes + 1; }));
+    EXPECT_GT(widths().back(), zoomed);
+    Keys("ctrl+minus");
+    ASSERT_TRUE(WaitUntil(5s, [&] { return widths().size() > resizes + 2; }));
+    EXPECT_GT(widths().back(), widths()[widths().size() - 2]);
+    Keys("ctrl+0");
+
+    // The address keys open the address dialog while the bar is hidden.
+    Keys("ctrl+l");
+    XWindow dialog = WaitForTitled(kDialogTitle);
+    ASSERT_TRUE(dialog && Focused(dialog));
+    Keys("Escape Tab Tab Return");  // the menu bar back, then cancel
+    ASSERT_TRUE(WaitUntil(10s, [&] { return !Viewable(X(), dialog); }));
+
+    // Ctrl+P asks how to print.
+    Keys("ctrl+p");
+    XWindow print = WaitForTitled("Print");
+    ASSERT_NE(print, 0u);
+    SendDeleteWindow(X(), print);
+    ASSERT_TRUE(WaitUntil(5s, [&] { return ProgramWindows(X()).size() == 1; })) << [&] {
+        std::string t;
+        for (XWindow w : ProgramWindows(X())) t += WindowTitle(X(), w) + "|";
+        return t;
+    }();
+    EXPECT_TRUE(program->Running());
+
+    // Escape in the page stops a load that never ends; the window stays.
+    SilentServer silent;
+    HandOff(silent.Url("/slow"));
+    ASSERT_TRUE(WaitUntil(10s, [&] { return WindowTitle(X(), window).find("/slow") != std::string::npos; }));
+    PointAt(window, 100, 100);
+    Xdotool({"click", "1"});
+    Keys("Escape");
+    EXPECT_TRUE(WaitUntil(5s, [&] { return WindowTitle(X(), window).find("/slow") == std::string::npos; }))
+        << WindowTitle(X(), window);
+    EXPECT_TRUE(program->Running());
+}
+
 }  // namespace
 }  // namespace poremisu::e2e

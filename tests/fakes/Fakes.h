@@ -82,6 +82,7 @@ public:
     void SetAddressBarText(const std::string& text) override { addressBar = text; }
     std::int32_t AddressBarCreatedHeight() override { return 21; }
     void MoveAddressBar(I x, I y, I w, I h) override { Log("MoveAddressBar(", {x, y, w, h}); }
+    void FocusAddressBar() override { Log("FocusAddressBar"); }
     void CreateStatusBar() override { Log("CreateStatusBar"); }
     std::int32_t StatusBarHeight() override { return 19; }
     void ShowStatusBar(bool visible) override { Log("ShowStatusBar(", {statusBarShown = visible}); }

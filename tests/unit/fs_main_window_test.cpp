@@ -94,7 +94,7 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
         snapshot[key] = std::to_string(n);
     }
     for (const char* call : {"GoBack", "GoForward", "GoSearch", "Quit", "Refresh", "DestroyMenu", "AttachBrowserMenu",
-                             "Show", "RunUrlInputDialog", "EndBoxes", "EndWindow", "Relayout"}) {
+                             "Show", "RunUrlInputDialog", "EndBoxes", "EndWindow", "Relayout", "FocusAddressBar"}) {
         snapshot[call] = std::to_string(rig.Calls(call));
     }
     for (auto& [key, value] : snapshot) {
@@ -112,7 +112,7 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
 // leaving the address bar and the user typing into it; kOutside marks a
 // command sent by another process.
 constexpr int kEscapeOutside = -1, kEscapeInPage = -2, kCrash = -3, kClose = -4, kMaximise = -5, kForget = -6,
-              kCloseInBox = -7, kLink = -8, kLeaveBar = -9, kTypeInBar = -10, kOutside = 1 << 20;
+              kCloseInBox = -7, kLink = -8, kLeaveBar = -9, kTypeInBar = -10, kOutside = 1 << 20, kKey = 1 << 21;
 TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
     const std::string full = "Page - " + kWord, bare = full + " > ", path = "box=C:/x|" + U8(u8"パス");
     const std::string saved = "ini=[setting]\r\nwin=", placement = ":1:-1:-1:-8:-8:10:20:330:440\r\n";
@@ -171,6 +171,14 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         {false, {cmd::kNavigate, kLeaveBar}, "nav=about:home|http://go.example/ ticks=0"},
         {true, {kOutside | cmd::kHandOff, kLeaveBar}, "nav=about:home| text= ticks=0"},
         {false, {kLeaveBar, kTypeInBar, kLeaveBar}, "nav=about:home|http://go.example/|typed text=typed ticks=0"},
+        // The control's keys: Back and Forward as the commands; a reload logs nothing; the
+        // address keys go to the bar when it is shown, else to the dialog; the rest is the control's.
+        {false, {kKey | int(ControlAction::Back)}, "GoBack=1 record=0 ticks=0"},
+        {false, {kKey | int(ControlAction::Reload)}, "Refresh=1 record=0 ticks=0"},
+        {false, {kKey | int(ControlAction::FocusAddress)}, "RunUrlInputDialog=1"},
+        {false, {cmd::kToggleAddressBar, kKey | int(ControlAction::FocusAddress)},
+         "FocusAddressBar=1 Relayout=1 height=21 page=21,579 ticks=0"},
+        {true, {kKey | int(ControlAction::ZoomIn)}, ""},
         {false, {kCloseInBox, cmd::kPath}, "EndBoxes=1 EndWindow=1 " + path + " " + saved + "1" + placement},
     };
     for (const auto& c : cases) {
@@ -199,6 +207,7 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
             else if (id == kTypeInBar) rig.host.addressBar = "typed";
             else if (id < 0) handled = rig.window.OnEscape(id == kEscapeInPage);
             else if (id & kOutside) handled = rig.window.OnExternalCommand(id & ~kOutside);
+            else if (id & kKey) handled = rig.window.OnControlKey(ControlAction(id & ~kKey));
             else c.system ? handled = rig.window.OnSysCommand(id) : (rig.window.OnCommand(id), 1);
         }
         std::string changes;

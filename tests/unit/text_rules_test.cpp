@@ -16,6 +16,7 @@
 #include "fakes/Fakes.h"
 #include "pages/ErrorPage.h"
 #include "pages/Shortcut.h"
+#include "ui/ControlKeys.h"
 #include "ui/Title.h"
 
 namespace poremisu::test {
@@ -190,6 +191,49 @@ TEST(ErrorPage, SaysWhyInTheLocalesLanguageAndEscapesTheEnginesTexts) {
 }
 
 enum class Bar { Hidden, Shown };
+// Each key of the control by its exact modifiers; the keys a text field or a
+// page may keep wait for it. The zoom goes in steps and stops at its ends.
+TEST(ControlKeys, EachKeyHasItsActionByItsExactModifiersAndTheZoomGoesInSteps) {
+    using K = ControlKey;
+    using A = ControlAction;
+    using namespace modifier;
+    const struct {
+        K key;
+        unsigned modifiers;
+        std::optional<A> action;
+        PageFirst pageFirst = PageFirst::No;
+    } keys[] = {
+        {K::F5, kNone, A::Reload},
+        {K::F5, kShift, A::ReloadBypassingCache},
+        {K::R, kCtrl | kShift, A::ReloadBypassingCache},
+        {K::R, kCtrl | kAlt, std::nullopt},
+        {K::R, kNone, std::nullopt},  // a letter typed
+        {K::Backspace, kNone, A::Back, PageFirst::Yes},
+        {K::Backspace, kShift, A::Forward, PageFirst::Yes},
+        {K::Left, kNone, std::nullopt},
+        {K::Left, kAlt, A::Back},
+        {K::MouseForward, kNone, A::Forward},
+        {K::Plus, kCtrl | kShift, A::ZoomIn},
+        {K::Escape, kNone, A::Stop, PageFirst::Yes},
+        {K::F6, kNone, A::FocusAddress},
+        {K::D, kAlt, A::FocusAddress},
+    };
+    for (const auto& k : keys) {
+        SCOPED_TRACE(static_cast<int>(k.key) * 8 + static_cast<int>(k.modifiers));
+        auto row = FindControlKey(k.key, k.modifiers);
+        ASSERT_EQ(row.has_value(), k.action.has_value());
+        if (row) {
+            EXPECT_EQ(row->action, *k.action);
+            EXPECT_EQ(row->pageFirst, k.pageFirst);
+        }
+    }
+    const std::tuple<double, A, double> zooms[] = {
+        {1.0, A::ZoomIn, 1.1}, {1.0, A::ZoomOut, 0.9}, {1.05, A::ZoomOut, 1.0}, {3.0, A::ZoomIn, 3.0},
+        {0.3, A::ZoomOut, 0.3}, {2.2, A::ZoomReset, 1.0},
+    };
+    for (const auto& [from, action, to] : zooms) EXPECT_DOUBLE_EQ(NextZoom(from, action), to) << from;
+}
+
 TEST(FormatTitle, HasOneFormForEachStateOfTheStatusBarAndPageNameAndNeverExceeds1023Bytes) {
     const std::string name18 = "123456789012345678", longName = "A very long page title here";
     const std::string huge(10 << 20, 'n');

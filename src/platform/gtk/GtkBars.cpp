@@ -89,4 +89,9 @@ gboolean GtkBars::OnAddressFocusOut(GtkWidget*, GdkEvent*, gpointer data) {
     return FALSE;
 }
 
+void GtkBars::FocusAddressBar() {
+    gtk_widget_grab_focus(m_addressBar);
+    gtk_editable_select_region(GTK_EDITABLE(m_addressBar), 0, -1);
+}
+
 }  // namespace poremisu

@@ -24,6 +24,7 @@ public:
     void SetAddressBarText(const std::string& text) override;
     std::int32_t AddressBarCreatedHeight() override;
     void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
+    void FocusAddressBar() override;
 
     void CreateStatusBar() override;
     std::int32_t StatusBarHeight() override;

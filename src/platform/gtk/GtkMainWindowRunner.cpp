@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/gtk/GtkControlKeys.h"
 #include "platform/gtk/GtkWindowHost.h"
 #include "platform/gtk/PageText.h"
 #include "platform/gtk/SiteData.h"
@@ -94,6 +95,7 @@ void GtkMainWindowRunner::RunMainWindow(ShowCommand startupShowState) {
     browser.SetDownloadActivity([&window] { window.OnDownloadActivity(); });
     browser.SetCrashHandler([&window] { window.OnEngineCrashed(); });
     host.Attach(window, browser, browser.Widget());
+    GtkControlKeys keys(host.Window(), browser.Widget(), browser, window);
 
     // SIGTERM, and Ctrl+C or the end of the terminal the program was started
     // from, are close requests like the close box's: the placement is saved

@@ -63,6 +63,7 @@ public:
     std::string GetAddressBarText(std::size_t count) override { return m_bars.GetAddressBarText(count); }
     void SetAddressBarText(const std::string& text) override { m_bars.SetAddressBarText(text); }
     std::int32_t AddressBarCreatedHeight() override { return m_bars.AddressBarCreatedHeight(); }
+    void FocusAddressBar() override { m_bars.FocusAddressBar(); }
     void MoveAddressBar(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override {
         m_bars.MoveAddressBar(x, y, w, h);
     }

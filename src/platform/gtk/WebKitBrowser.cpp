@@ -282,8 +282,8 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
     } else if (event == WEBKIT_LOAD_FINISHED) {
         Finish finish = self->m_nextFinish;
         self->m_nextFinish = Finish::Complete;
-        // A cancelled load opens nothing any more.
-        if (finish == Finish::Silent) self->m_loadStatus.clear();
+        // A cancelled or stopped load opens nothing any more, and says so.
+        if (finish == Finish::Silent) self->ShowLoadStatus("");
         if (self->m_pendingFolder && !self->m_folderIdle) {
             self->m_folderIdle = g_idle_add_full(
                 G_PRIORITY_HIGH_IDLE,
@@ -549,6 +549,15 @@ void WebKitBrowser::ServeInternalPage(WebKitURISchemeRequest* request, gpointer)
     GError* error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "no such page");
     webkit_uri_scheme_request_finish_error(request, error);
     g_error_free(error);
+}
+
+void WebKitBrowser::ReloadBypassingCache() { webkit_web_view_reload_bypass_cache(m_view); }
+
+void WebKitBrowser::Print() {
+    WebKitPrintOperation* operation = webkit_print_operation_new(m_view);
+    GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(m_view));
+    webkit_print_operation_run_dialog(operation, GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr);
+    g_object_unref(operation);
 }
 
 }  // namespace poremisu

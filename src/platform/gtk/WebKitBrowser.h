@@ -20,6 +20,14 @@ namespace poremisu {
 class WebKitBrowser : public CWebBrowser2 {
 public:
     // Adds the view to `clientArea`.
+    // What the control does itself for its keys.
+    bool IsLoading() const { return webkit_web_view_is_loading(m_view); }
+    void Stop() { webkit_web_view_stop_loading(m_view); }
+    void ReloadBypassingCache();
+    double Zoom() const { return webkit_web_view_get_zoom_level(m_view); }
+    void SetZoom(double zoom) { webkit_web_view_set_zoom_level(m_view, zoom); }
+    void Print();
+
     // Pages open in `context`, which the browser keeps a reference to.
     WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, WebKitWebContext* context);
     ~WebKitBrowser() override;

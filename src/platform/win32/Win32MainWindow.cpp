@@ -467,4 +467,10 @@ void Win32MainWindow::RunUrlInputDialog() {
     dialog.Run(m_instance, m_hwnd);
 }
 
+void Win32MainWindow::FocusAddressBar() {
+    if (!m_addressBar) return;
+    SetFocus(m_addressBar);
+    SendMessageA(m_addressBar, EM_SETSEL, 0, -1);
+}
+
 }  // namespace poremisu
