@@ -9,7 +9,7 @@ namespace poremisu {
 // control does not answer by itself: one table, which a platform layer asks
 // about each key the window gets.
 enum class ControlKey {
-    F5, F6, Escape, Left, Right, Backspace, Plus, Minus, Zero, D, L, P, R,
+    F5, F6, F11, Escape, Left, Right, Backspace, Plus, Minus, Zero, D, L, P, R,
     MouseBack,     // the mouse's back button (8)
     MouseForward,  // and its forward button (9)
 };
@@ -32,6 +32,7 @@ enum class ControlAction {
     Print,
     Stop,          // a load under way; else the key is the page's
     FocusAddress,  // the address bar when it is shown, else the address dialog
+    FullScreen,    // on, the bars hidden; off, the bars as they were
 };
 
 // Whether the page may keep the key for itself (a text field's Backspace,

@@ -174,6 +174,22 @@ void MainWindow::OnInput() {
 
 void MainWindow::OnDownloadActivity() { m_state.idleTicks = 0; }
 
+void MainWindow::SetFullScreen(bool fullScreen) {
+    if (fullScreen == m_fullScreen) return;
+    m_fullScreen = fullScreen;
+    if (fullScreen) {
+        m_barsBeforeFullScreen = {m_host.HasMainMenu(), m_state.addressBarHeight > 0, m_state.statusBarVisible != 0};
+        HideAll();
+        return;
+    }
+    // The bars come back as they were.
+    if (m_barsBeforeFullScreen.menu) m_host.AttachMainMenu();
+    m_state.addressBarHeight = m_barsBeforeFullScreen.address ? m_state.rowHeight : 0;
+    m_state.statusBarVisible = m_barsBeforeFullScreen.status ? 1 : 0;
+    m_host.ShowStatusBar(m_barsBeforeFullScreen.status);
+    RelayoutMainWindow();
+}
+
 bool MainWindow::OnControlKey(ControlAction action) {
     switch (action) {
     case ControlAction::Back: OnCommand(cmd::kBack); return true;
@@ -187,6 +203,10 @@ bool MainWindow::OnControlKey(ControlAction action) {
         LoadAsked();
         if (action == ControlAction::ReloadBypassingCache) return false;
         m_browser.Refresh();
+        return true;
+    case ControlAction::FullScreen:
+        SetFullScreen(!m_fullScreen);
+        m_host.SetFullScreen(m_fullScreen);
         return true;
     case ControlAction::FocusAddress:
         if (m_state.addressBarHeight > 0) {

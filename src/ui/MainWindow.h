@@ -63,6 +63,9 @@ public:
     // A key of the control's that the platform's control does not answer by
     // itself; false when the platform's own control is to carry it out.
     bool OnControlKey(ControlAction action);
+    // The page's own full screen (a video's), or the window's at F11: the
+    // bars hidden meanwhile, then back as they were.
+    void SetFullScreen(bool fullScreen);
     // The engine lost the page with its process: shown again once, and not
     // again until the next navigation asked here, so that a page that takes
     // every new process down with it cannot loop.
@@ -126,6 +129,10 @@ private:
     bool m_closePending = false;
     std::optional<std::string> m_reloadedAfterCrash;  // the address shown again when the engine died
     // What the program last put into the address bar or went to from it.
+    bool m_fullScreen = false;
+    struct {
+        bool menu = false, address = false, status = false;
+    } m_barsBeforeFullScreen;
     std::string m_addressBarKnown;
 };
 

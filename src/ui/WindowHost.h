@@ -19,6 +19,8 @@ public:
     virtual void SetIcon() = 0;
     virtual void Show(ShowCommand command) = 0;
     virtual bool IsMaximized() = 0;
+    // The window over the whole screen, without its frame, or back.
+    virtual void SetFullScreen(bool fullScreen) = 0;
     virtual bool GetPlacement(WindowPlacement& placement) = 0;
     virtual void SetPlacement(const WindowPlacement& placement) = 0;
     // The screens' areas in the placement's coordinates.
@@ -65,6 +67,7 @@ public:
     virtual ~Menus() = default;
     virtual void AttachMainMenu() = 0;
     virtual void DestroyMenu() = 0;
+    virtual bool HasMainMenu() = 0;
     virtual void AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
                                        const std::string& help) = 0;
 };

@@ -468,8 +468,10 @@ TEST_F(UiTest, InputInThePageKeepsTheWindowOpenUntilItStopsThenTheWatchdogMinimi
 TEST_F(UiTest, TheControlsKeysDoWhatTheControlDoes) {
     HttpServer site({{"/a", Page("PageA")},
                      {"/b", Page("PageB", "<input id=f value=abc style='position:absolute;left:300px;top:0'>"
+                                          "<button onclick='document.documentElement.requestFullscreen()' "
+                                          "style='position:absolute;left:300px;top:60px;width:200px;height:100px'>full</button>"
                                           "<script>addEventListener('resize', () => fetch('/width?' + "
-                                          "innerWidth))</script>")}});
+                                          "innerWidth + '&' + innerHeight))</script>")}});
     Process* program = nullptr;
     XWindow window = StartOn(site.Url("/a"), "PageA", &program);
     ASSERT_NE(window, 0u);
@@ -544,6 +546,37 @@ TEST_F(UiTest, TheControlsKeysDoWhatTheControlDoes) {
     ASSERT_TRUE(dialog && Focused(dialog));
     Keys("Escape Tab Tab Return");  // the menu bar back, then cancel
     ASSERT_TRUE(WaitUntil(10s, [&] { return !Viewable(X(), dialog); }));
+
+    // F11 fills the screen with the page alone; again, the window and its menu bar are back.
+    auto lastHeight = [&] {
+        std::string last;
+        for (const std::string& p : site.Requests()) {
+            if (p.starts_with("/width?")) last = p;
+        }
+        return std::atoi(last.c_str() + last.find('&') + 1);
+    };
+    Keys("F11");
+    EXPECT_TRUE(WaitUntil(5s, [&] { return HasState(window, "_NET_WM_STATE_FULLSCREEN"); }));
+    EXPECT_TRUE(WaitUntil(5s, [&] { return lastHeight() == 1024; })) << lastHeight();
+    Keys("F11");
+    EXPECT_TRUE(WaitUntil(5s, [&] { return !HasState(window, "_NET_WM_STATE_FULLSCREEN"); }));
+    EXPECT_TRUE(WaitUntil(5s, [&] {
+        const int height = lastHeight();
+        return height > 0 && height < ClientRect(X(), window).height;
+    })) << lastHeight() << " of " << ClientRect(X(), window).height;
+
+    // So does the page's own request for the whole screen, until Escape.
+    PointAt(window, 400, 130);
+    Xdotool({"click", "1"});
+    EXPECT_TRUE(WaitUntil(5s, [&] { return HasState(window, "_NET_WM_STATE_FULLSCREEN"); }));
+    EXPECT_TRUE(WaitUntil(5s, [&] { return lastHeight() == 1024; })) << lastHeight();
+    Keys("Escape");
+    EXPECT_TRUE(WaitUntil(5s, [&] { return !HasState(window, "_NET_WM_STATE_FULLSCREEN"); }));
+    EXPECT_TRUE(WaitUntil(5s, [&] {
+        const int height = lastHeight();
+        return height > 0 && height < ClientRect(X(), window).height;
+    })) << lastHeight() << " of " << ClientRect(X(), window).height;
+    EXPECT_TRUE(program->Running());
 
     // Ctrl+P asks how to print.
     Keys("ctrl+p");

@@ -69,7 +69,7 @@ public:
     std::vector<std::string> titles, statusTexts, systemMenuItems, boxes;  // boxes: "text|caption"
     std::string addressBar;
     bool statusBarShown = true;  // the status window is created visible
-    bool hasMenu = false, minimized = false, maximized = false;
+    bool hasMenu = false, minimized = false, maximized = false, fullScreen = false;
     std::function<void()> whileBoxOpen;  // runs inside each box's loop
     std::optional<WindowPlacement> placement;  // what GetPlacement reads; none fails
     std::vector<WindowPlacement> appliedPlacements;
@@ -90,6 +90,8 @@ public:
     void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
     void AttachMainMenu() override { hasMenu = true; }
     void DestroyMenu() override { hasMenu = false, Log("DestroyMenu"); }
+    bool HasMainMenu() override { return hasMenu; }
+    void SetFullScreen(bool on) override { fullScreen = on; }
     void AttachBrowserMenu() override { Log("AttachBrowserMenu"); }
     void AppendSystemMenuItems(const std::string& a, const std::string& b, const std::string& c) override {
         systemMenuItems = {a, b, c};

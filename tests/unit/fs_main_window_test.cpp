@@ -89,7 +89,7 @@ std::map<std::string, std::string> Snapshot(Rig& rig) {
         {"page", std::to_string(b.top) + "," + std::to_string(b.height)}};
     for (const auto& [key, n] : std::map<std::string, int>{
              {"record", s.recordNextPage}, {"ticks", s.idleTicks}, {"menu", h.hasMenu}, {"status", s.statusBarVisible},
-             {"shown", h.statusBarShown}, {"height", s.addressBarHeight},
+             {"shown", h.statusBarShown}, {"height", s.addressBarHeight}, {"full", h.fullScreen},
              {"closed", int(rig.windows.closeRequests.size())}}) {
         snapshot[key] = std::to_string(n);
     }
@@ -179,6 +179,12 @@ TEST(MainWindowCommands, EachCommandHasItsOwnEffect) {
         {false, {cmd::kToggleAddressBar, kKey | int(ControlAction::FocusAddress)},
          "FocusAddressBar=1 Relayout=1 height=21 page=21,579 ticks=0"},
         {true, {kKey | int(ControlAction::ZoomIn)}, ""},
+        // Full screen hides the bars; leaving it brings back those that were shown.
+        {false, {cmd::kShowAll, kKey | int(ControlAction::FullScreen)}, "DestroyMenu=1 Relayout=2 full=1 page=0,600 ticks=0"},
+        {false, {cmd::kShowAll, kKey | int(ControlAction::FullScreen), kKey | int(ControlAction::FullScreen)},
+         "DestroyMenu=1 Relayout=3 height=21 menu=1 page=21,560 shown=1 status=1 ticks=0"},
+        {false, {cmd::kToggleStatusBar, kKey | int(ControlAction::FullScreen), kKey | int(ControlAction::FullScreen)},
+         "DestroyMenu=1 Relayout=3 page=0,581 shown=1 status=1 ticks=0 title=" + full},
         {false, {kCloseInBox, cmd::kPath}, "EndBoxes=1 EndWindow=1 " + path + " " + saved + "1" + placement},
     };
     for (const auto& c : cases) {

@@ -217,6 +217,7 @@ TEST(ControlKeys, EachKeyHasItsActionByItsExactModifiersAndTheZoomGoesInSteps) {
         {K::Escape, kNone, A::Stop, PageFirst::Yes},
         {K::F6, kNone, A::FocusAddress},
         {K::D, kAlt, A::FocusAddress},
+        {K::F11, kNone, A::FullScreen},
     };
     for (const auto& k : keys) {
         SCOPED_TRACE(static_cast<int>(k.key) * 8 + static_cast<int>(k.modifiers));

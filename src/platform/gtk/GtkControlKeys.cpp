@@ -13,6 +13,7 @@ std::optional<ControlKey> KeyOf(guint keyval) {
     switch (gdk_keyval_to_lower(keyval)) {
     case GDK_KEY_F5: return ControlKey::F5;
     case GDK_KEY_F6: return ControlKey::F6;
+    case GDK_KEY_F11: return ControlKey::F11;
     case GDK_KEY_Escape: return ControlKey::Escape;
     case GDK_KEY_Left: return ControlKey::Left;
     case GDK_KEY_Right: return ControlKey::Right;
@@ -48,6 +49,18 @@ GtkControlKeys::GtkControlKeys(GtkWidget* window, GtkWidget* view, WebKitBrowser
     gtk_widget_add_events(m_view, GDK_BUTTON_PRESS_MASK | GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
     g_signal_connect(m_view, "button-press-event", G_CALLBACK(OnButtonPress), this);
     g_signal_connect(m_view, "scroll-event", G_CALLBACK(OnScroll), this);
+    // A page's own full screen (a video's): the engine fills the screen with
+    // the window, and the bars give way meanwhile.
+    g_signal_connect(m_view, "enter-fullscreen", G_CALLBACK(+[](WebKitWebView*, gpointer data) -> gboolean {
+                         static_cast<GtkControlKeys*>(data)->m_core.SetFullScreen(true);
+                         return FALSE;
+                     }),
+                     this);
+    g_signal_connect(m_view, "leave-fullscreen", G_CALLBACK(+[](WebKitWebView*, gpointer data) -> gboolean {
+                         static_cast<GtkControlKeys*>(data)->m_core.SetFullScreen(false);
+                         return FALSE;
+                     }),
+                     this);
 }
 
 GtkControlKeys::~GtkControlKeys() {

@@ -115,6 +115,8 @@ void GtkMenus::AttachMainMenu() { ClientAreaSetBar(m_area, BuildMenuBar()); }
 
 void GtkMenus::DestroyMenu() { ClientAreaSetBar(m_area, nullptr); }
 
+bool GtkMenus::HasMainMenu() { return ClientAreaBar(m_area) != nullptr; }
+
 void GtkMenus::AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
                                           const std::string& help) {
     m_systemItems = {{syscmd::kUrlInput, GtkMnemonic(m_codePage.ToUtf8(urlInput))},

@@ -29,6 +29,7 @@ public:
 
     void AttachMainMenu() override;
     void DestroyMenu() override;
+    bool HasMainMenu() override;
     void AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
                                const std::string& help) override;
 

@@ -52,6 +52,9 @@ public:
     void SetIcon() override { m_frame.SetIcon(); }
     void Show(ShowCommand command) override { m_frame.Show(command); }
     bool IsMaximized() override { return m_frame.IsMaximized(); }
+    void SetFullScreen(bool fullScreen) override {
+        fullScreen ? gtk_window_fullscreen(GTK_WINDOW(m_window.widget)) : gtk_window_unfullscreen(GTK_WINDOW(m_window.widget));
+    }
     bool GetPlacement(WindowPlacement& placement) override { return m_frame.GetPlacement(placement); }
     void SetPlacement(const WindowPlacement& placement) override { m_frame.SetPlacement(placement); }
     std::vector<PixelRect> ScreenAreas() override { return m_frame.ScreenAreas(); }
@@ -77,6 +80,7 @@ public:
 
     void AttachMainMenu() override { m_menus.AttachMainMenu(); }
     void DestroyMenu() override { m_menus.DestroyMenu(); }
+    bool HasMainMenu() override { return m_menus.HasMainMenu(); }
     void AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
                                const std::string& help) override {
         m_menus.AppendSystemMenuItems(urlInput, menuSet, help);

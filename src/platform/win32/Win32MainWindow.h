@@ -41,12 +41,15 @@ public:
     void SetStatusText(const std::string& text) override;
     void AttachMainMenu() override;
     void DestroyMenu() override;
+    bool HasMainMenu() override { return GetMenu(m_hwnd) != nullptr; }
     void AttachBrowserMenu() override;
     void AppendSystemMenuItems(const std::string& urlInput, const std::string& menuSet,
                                const std::string& help) override;
     void SetIcon() override;
     void Show(ShowCommand command) override;
     bool IsMaximized() override;
+    // The system control keeps its own keys; its window is never asked to fill the screen here.
+    void SetFullScreen(bool) override {}
     bool GetPlacement(WindowPlacement& placement) override;
     void SetPlacement(const WindowPlacement& placement) override;
     std::vector<PixelRect> ScreenAreas() override;
