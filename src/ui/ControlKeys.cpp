@@ -35,6 +35,9 @@ constexpr ControlKeyRow kRows[] = {
     {K::D, kAlt, A::FocusAddress, PageFirst::No},
     {K::F6, kNone, A::FocusAddress, PageFirst::No},
     {K::F11, kNone, A::FullScreen, PageFirst::No},
+    {K::F, kCtrl, A::Find, PageFirst::No},
+    {K::F3, kNone, A::FindNext, PageFirst::No},
+    {K::F3, kShift, A::FindPrevious, PageFirst::No},
 };
 
 constexpr std::array kZooms = {0.3, 0.5, 0.67, 0.8, 0.9, 1.0, 1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0};

@@ -9,7 +9,7 @@ namespace poremisu {
 // control does not answer by itself: one table, which a platform layer asks
 // about each key the window gets.
 enum class ControlKey {
-    F5, F6, F11, Escape, Left, Right, Backspace, Plus, Minus, Zero, D, L, P, R,
+    F3, F5, F6, F11, Escape, F, Left, Right, Backspace, Plus, Minus, Zero, D, L, P, R,
     MouseBack,     // the mouse's back button (8)
     MouseForward,  // and its forward button (9)
 };
@@ -33,6 +33,9 @@ enum class ControlAction {
     Stop,          // a load under way; else the key is the page's
     FocusAddress,  // the address bar when it is shown, else the address dialog
     FullScreen,    // on, the bars hidden; off, the bars as they were
+    Find,          // the find bar, open and its text selected
+    FindNext,
+    FindPrevious,
 };
 
 // Whether the page may keep the key for itself (a text field's Backspace,

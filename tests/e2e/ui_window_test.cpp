@@ -470,6 +470,9 @@ TEST_F(UiTest, TheControlsKeysDoWhatTheControlDoes) {
                      {"/b", Page("PageB", "<input id=f value=abc style='position:absolute;left:300px;top:0'>"
                                           "<button onclick='document.documentElement.requestFullscreen()' "
                                           "style='position:absolute;left:300px;top:60px;width:200px;height:100px'>full</button>"
+                                          "<p style='margin-top:200px'>a needle here, a needle there</p><script>"
+                                          "document.addEventListener('selectionchange', () => fetch('/sel?' + "
+                                          "getSelection().toString().length))</script>"
                                           "<script>addEventListener('resize', () => fetch('/width?' + "
                                           "innerWidth + '&' + innerHeight))</script>")}});
     Process* program = nullptr;
@@ -539,6 +542,17 @@ TEST_F(UiTest, TheControlsKeysDoWhatTheControlDoes) {
     ASSERT_TRUE(WaitUntil(5s, [&] { return widths().size() > resizes + 2; }));
     EXPECT_GT(widths().back(), widths()[widths().size() - 2]);
     Keys("ctrl+0");
+
+    // Ctrl+F finds as the user types, F3 the next match; Escape closes the find bar, never the window.
+    const auto selections = count("/sel?6");
+    Keys("ctrl+f n e e d l e");
+    EXPECT_TRUE(WaitUntil(5s, [&] { return count("/sel?6") > selections; }));
+    Keys("F3");
+    EXPECT_TRUE(WaitUntil(5s, [&] { return count("/sel?6") > selections + 1; }));
+    Keys("Escape");
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(program->Running());
+    EXPECT_EQ(History(), logged);
 
     // The address keys open the address dialog while the bar is hidden.
     Keys("ctrl+l");

@@ -218,6 +218,8 @@ TEST(ControlKeys, EachKeyHasItsActionByItsExactModifiersAndTheZoomGoesInSteps) {
         {K::F6, kNone, A::FocusAddress},
         {K::D, kAlt, A::FocusAddress},
         {K::F11, kNone, A::FullScreen},
+        {K::F, kCtrl, A::Find},
+        {K::F3, kShift, A::FindPrevious},
     };
     for (const auto& k : keys) {
         SCOPED_TRACE(static_cast<int>(k.key) * 8 + static_cast<int>(k.modifiers));

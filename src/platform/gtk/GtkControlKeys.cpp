@@ -11,6 +11,7 @@ namespace {
 
 std::optional<ControlKey> KeyOf(guint keyval) {
     switch (gdk_keyval_to_lower(keyval)) {
+    case GDK_KEY_F3: return ControlKey::F3;
     case GDK_KEY_F5: return ControlKey::F5;
     case GDK_KEY_F6: return ControlKey::F6;
     case GDK_KEY_F11: return ControlKey::F11;
@@ -26,6 +27,7 @@ std::optional<ControlKey> KeyOf(guint keyval) {
     case GDK_KEY_0:
     case GDK_KEY_KP_0: return ControlKey::Zero;
     case GDK_KEY_d: return ControlKey::D;
+    case GDK_KEY_f: return ControlKey::F;
     case GDK_KEY_l: return ControlKey::L;
     case GDK_KEY_p: return ControlKey::P;
     case GDK_KEY_r: return ControlKey::R;
@@ -81,6 +83,9 @@ bool GtkControlKeys::Act(ControlAction action) {
     case ControlAction::ZoomOut:
     case ControlAction::ZoomReset: m_browser.SetZoom(NextZoom(m_browser.Zoom(), action)); return true;
     case ControlAction::Print: m_browser.Print(); return true;
+    case ControlAction::Find: m_browser.Find().Open(); return true;
+    case ControlAction::FindNext:
+    case ControlAction::FindPrevious: m_browser.Find().Next(action == ControlAction::FindPrevious); return true;
     case ControlAction::Stop:
         if (!m_browser.IsLoading()) return false;
         m_browser.Stop();

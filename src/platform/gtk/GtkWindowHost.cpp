@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/gtk/ClientArea.h"
+#include "platform/gtk/FindBar.h"
 #include "ui/MainWindow.h"
 
 namespace poremisu {
@@ -169,6 +170,8 @@ gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data
     }
     if (event->keyval == GDK_KEY_Escape && modifiers == 0) {
         GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->m_window.widget));
+        // The find bar closes at its Escape; the window stays.
+        if (FindBar::Contains(focus)) return FALSE;
         bool inPage = focus && self->m_link.browserView &&
                       (focus == self->m_link.browserView || gtk_widget_is_ancestor(focus, self->m_link.browserView));
         return self->m_link.core->OnEscape(inPage) ? TRUE : FALSE;

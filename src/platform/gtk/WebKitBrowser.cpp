@@ -112,6 +112,8 @@ WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, We
     m_downloadHandler = g_signal_connect(m_context, "download-started", G_CALLBACK(OnDownloadStarted), this);
 
     ClientAreaAdd(m_clientArea, GTK_WIDGET(m_view));
+    // Added after the page, so that it lies over it.
+    m_findBar = std::make_unique<FindBar>(m_clientArea, m_view);
 }
 
 WebKitBrowser::~WebKitBrowser() {
@@ -122,6 +124,7 @@ WebKitBrowser::~WebKitBrowser() {
     g_cancellable_cancel(m_cancellable);
     g_object_unref(m_cancellable);
     g_signal_handler_disconnect(m_context, m_downloadHandler);
+    m_findBar.reset();
     g_signal_handlers_disconnect_by_data(m_view, this);
     if (GtkWidget* parent = gtk_widget_get_parent(GTK_WIDGET(m_view))) {
         gtk_container_remove(GTK_CONTAINER(parent), GTK_WIDGET(m_view));
@@ -210,6 +213,7 @@ void WebKitBrowser::Place() {
     rect.height = std::max(rect.height, 0);
     rect.width = std::max(rect.width, 0);
     ClientAreaPlace(m_clientArea, GTK_WIDGET(m_view), rect);
+    if (m_findBar) m_findBar->Place(rect);
 }
 
 void WebKitBrowser::SetLeft(std::int32_t value) {

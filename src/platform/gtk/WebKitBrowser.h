@@ -4,12 +4,14 @@
 #include <webkit2/webkit2.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "browser/CWebBrowser2.h"
 #include "pages/ErrorPage.h"
 #include "platform/gtk/Downloads.h"
+#include "platform/gtk/FindBar.h"
 #include "platform/posix/CodePage.h"
 
 namespace poremisu {
@@ -27,6 +29,7 @@ public:
     double Zoom() const { return webkit_web_view_get_zoom_level(m_view); }
     void SetZoom(double zoom) { webkit_web_view_set_zoom_level(m_view, zoom); }
     void Print();
+    FindBar& Find() { return *m_findBar; }
 
     // Pages open in `context`, which the browser keeps a reference to.
     WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, WebKitWebContext* context);
@@ -109,6 +112,7 @@ private:
     const CodePage& m_codePage;
     GtkWidget* m_clientArea;
     WebKitWebView* m_view;
+    std::unique_ptr<FindBar> m_findBar;
     WebKitWebContext* m_context;
     BrowserEvents* m_events = nullptr;
     GdkRectangle m_rect{0, 0, 0, 0};
