@@ -616,5 +616,72 @@ TEST_F(UiTest, TheControlsKeysDoWhatTheControlDoes) {
     EXPECT_TRUE(program->Running());
 }
 
+// What a page asks of the user comes in the user's language, under the page's host: alert, confirm
+// and prompt answer the page as the user chose; a page that opens dialog after dialog can be stopped
+// from the third on; a server's question for a password is asked; a permission is refused, and the
+// status text says so.
+TEST_F(UiTest, APagesDialogsSpeakTheUsersLanguageAndNoneTrapsTheUser) {
+    SetEnvironment("LANG=ja_JP.UTF-8");
+    auto button = [](int top, const std::string& script) {
+        return "<button style='position:absolute;left:0;top:" + std::to_string(top) +
+               "px;width:300px;height:40px' onclick=\"" + script + "\">b</button>";
+    };
+    HttpServer site({{"/d", Page("Dialogs", button(0, "alert('hello')") +
+                                                button(50, "fetch('/c?' + confirm('sure?'))") +
+                                                button(100, "fetch('/p?' + prompt('name?', 'def'))") +
+                                                button(150, "for (let i = 0; i < 50; ++i) alert(i); fetch('/done')") +
+                                                button(200, "navigator.geolocation.getCurrentPosition(() => "
+                                                            "fetch('/geo?ok'), e => fetch('/geo?' + e.code))"))},
+                     {"/secret", "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"vault\"\r\n"
+                                 "Content-Type: text/html\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"}});
+    Process* program = nullptr;
+    XWindow window = StartOn(site.Url("/d"), "Dialogs", &program);
+    ASSERT_NE(window, 0u);
+    auto asked = [&](const std::string& path) {
+        const std::vector<std::string> all = site.Requests();
+        return std::find(all.begin(), all.end(), path) != all.end();
+    };
+    const std::string pageTitle = "127.0.0.1 のページ";
+    auto press = [&](int top, const std::string& keys) {
+        PointAt(window, 150, top + 20);
+        Xdotool({"click", "1"});
+        XWindow box = WaitForTitled(pageTitle);
+        ASSERT_NE(box, 0u) << "no dialog titled " << pageTitle;
+        std::this_thread::sleep_for(300ms);
+        Keys(keys);
+        ASSERT_TRUE(WaitUntil(5s, [&] { return ProgramWindows(X()).size() == 1; }));
+    };
+    press(0, "Return");
+    press(50, "Escape");
+    EXPECT_TRUE(WaitUntil(5s, [&] { return asked("/c?false"); }));
+    press(100, "Return");
+    EXPECT_TRUE(WaitUntil(5s, [&] { return asked("/p?def"); }));
+    // Fifty alerts in a row: two answered, the third stops the rest.
+    PointAt(window, 150, 170);
+    Xdotool({"click", "1"});
+    for (const char* keys : {"Return", "Return", "alt+d Return"}) {
+        SCOPED_TRACE(keys);
+        ASSERT_NE(WaitForTitled(pageTitle), 0u);
+        std::this_thread::sleep_for(300ms);
+        Keys(keys);
+        std::this_thread::sleep_for(300ms);
+    }
+    EXPECT_TRUE(WaitUntil(5s, [&] { return asked("/done"); }));
+    EXPECT_EQ(ProgramWindows(X()).size(), 1u);
+    // Where the user is: refused, and said so.
+    PointAt(window, 150, 220);
+    Xdotool({"click", "1"});
+    EXPECT_TRUE(WaitUntil(5s, [&] { return asked("/geo?1"); }));
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Dialogs") + "127.0.0.1 からの現在地の求めを断りました", 5s))
+        << WindowTitle(X(), window);
+    // The server's question for a password, cancelled.
+    HandOff(site.Url("/secret"));
+    XWindow login = WaitForTitled("127.0.0.1 へのログイン");
+    ASSERT_NE(login, 0u);
+    Keys("Escape");
+    EXPECT_TRUE(WaitUntil(5s, [&] { return ProgramWindows(X()).size() == 1; }));
+    EXPECT_TRUE(program->Running());
+}
+
 }  // namespace
 }  // namespace poremisu::e2e

@@ -114,6 +114,9 @@ WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, We
     ClientAreaAdd(m_clientArea, GTK_WIDGET(m_view));
     // Added after the page, so that it lies over it.
     m_findBar = std::make_unique<FindBar>(m_clientArea, m_view);
+    m_dialogs = std::make_unique<PageDialogs>(m_view, [this](const std::string& utf8) {
+        if (m_events) m_events->OnStatusTextChange(m_codePage.FromUtf8(utf8), StatusOrigin::LoadProgress);
+    });
 }
 
 WebKitBrowser::~WebKitBrowser() {
@@ -125,6 +128,7 @@ WebKitBrowser::~WebKitBrowser() {
     g_object_unref(m_cancellable);
     g_signal_handler_disconnect(m_context, m_downloadHandler);
     m_findBar.reset();
+    m_dialogs.reset();
     g_signal_handlers_disconnect_by_data(m_view, this);
     if (GtkWidget* parent = gtk_widget_get_parent(GTK_WIDGET(m_view))) {
         gtk_container_remove(GTK_CONTAINER(parent), GTK_WIDGET(m_view));

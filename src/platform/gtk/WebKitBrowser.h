@@ -12,6 +12,7 @@
 #include "pages/ErrorPage.h"
 #include "platform/gtk/Downloads.h"
 #include "platform/gtk/FindBar.h"
+#include "platform/gtk/PageDialogs.h"
 #include "platform/posix/CodePage.h"
 
 namespace poremisu {
@@ -113,6 +114,7 @@ private:
     GtkWidget* m_clientArea;
     WebKitWebView* m_view;
     std::unique_ptr<FindBar> m_findBar;
+    std::unique_ptr<PageDialogs> m_dialogs;
     WebKitWebContext* m_context;
     BrowserEvents* m_events = nullptr;
     GdkRectangle m_rect{0, 0, 0, 0};
