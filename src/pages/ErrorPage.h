@@ -38,6 +38,29 @@ enum class LoadFailure {
 std::string ErrorPageHtml(PageLanguage language, std::string_view address, LoadFailure failure,
                           std::string_view engineMessage);
 
+// Why a server's certificate was not trusted, any of them at once.
+namespace certificate {
+inline constexpr unsigned kUnknownIssuer = 1;
+inline constexpr unsigned kWrongHost = 2;
+inline constexpr unsigned kNotYetValid = 4;
+inline constexpr unsigned kExpired = 8;
+inline constexpr unsigned kRevoked = 16;
+inline constexpr unsigned kInsecure = 32;
+inline constexpr unsigned kOther = 64;
+}  // namespace certificate
+
+// What the user is shown of a certificate: UTF-8 texts as the engine gives them.
+struct CertificateFacts {
+    std::string host, subject, issuer, validFrom, validUntil, sha256;
+    unsigned reasons = 0;
+};
+
+// The page shown in place of a site whose certificate was not trusted: the
+// host, every reason, the certificate's facts, and a link to `goOnHref`,
+// marked as unsafe, that goes on to the site with this certificate.
+std::string CertificatePageHtml(PageLanguage language, std::string_view address, const CertificateFacts& facts,
+                                std::string_view goOnHref);
+
 // The status texts of a load, in UTF-8: the address being opened, then done.
 std::string OpeningStatusText(PageLanguage language, std::string_view address);
 std::string DoneStatusText(PageLanguage language);

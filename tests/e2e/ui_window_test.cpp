@@ -619,8 +619,8 @@ TEST_F(UiTest, TheControlsKeysDoWhatTheControlDoes) {
 // What a page asks of the user comes in the user's language, under the page's host: alert, confirm
 // and prompt answer the page as the user chose; a page that opens dialog after dialog can be stopped
 // from the third on; a server's question for a password is asked; a permission is refused, and the
-// status text says so.
-TEST_F(UiTest, APagesDialogsSpeakTheUsersLanguageAndNoneTrapsTheUser) {
+// status text says so. A certificate that is not trusted is explained, and the user may go on.
+TEST_F(UiTest, APagesDialogsAndUntrustedCertificatesSpeakTheUsersLanguageAndNoneTrapsTheUser) {
     SetEnvironment("LANG=ja_JP.UTF-8");
     auto button = [](int top, const std::string& script) {
         return "<button style='position:absolute;left:0;top:" + std::to_string(top) +
@@ -681,6 +681,35 @@ TEST_F(UiTest, APagesDialogsSpeakTheUsersLanguageAndNoneTrapsTheUser) {
     Keys("Escape");
     EXPECT_TRUE(WaitUntil(5s, [&] { return ProgramWindows(X()).size() == 1; }));
     EXPECT_TRUE(program->Running());
+
+    // A certificate the engine does not trust: the program's page says why, nothing of the site is
+    // logged; the user goes on by its link, for this run, and the page is logged as it loads.
+    const std::filesystem::path tls = Folder() / "tls";
+    std::filesystem::create_directories(tls);
+    WriteFile(tls / "page.htm", Page("Secret"));
+    Process keys({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", (tls / "k.pem").string(),
+                  "-out", (tls / "c.pem").string(), "-days", "2", "-subj", "/CN=example.test"},
+                 {}, tls, tls / "req.log");
+    ASSERT_EQ(keys.WaitExit(30s), 0) << ReadFile(tls / "req.log");
+    std::string base;
+    {
+        SilentServer probe;  // a free port, let go again for the TLS server
+        base = probe.Url("");
+    }
+    Process server({"openssl", "s_server", "-quiet", "-accept", base.substr(base.rfind(':') + 1), "-cert",
+                    (tls / "c.pem").string(), "-key", (tls / "k.pem").string(), "-WWW"},
+                   {}, tls, tls / "server.log");
+    std::this_thread::sleep_for(1s);
+    const std::string secure = "https" + base.substr(4) + "/page.htm";
+    const std::string before = History();
+    HandOff(secure);
+    std::this_thread::sleep_for(3s);
+    EXPECT_EQ(History(), before) << "the site was logged before the user chose";
+    PointAt(window, 150, 300);
+    Xdotool({"click", "1"});
+    Keys("Tab Return");
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Secret"), 10s)) << WindowTitle(X(), window);
+    EXPECT_NE(History().find("<a href=\"" + secure + "\">Secret</a>"), std::string::npos) << History();
 }
 
 }  // namespace

@@ -188,6 +188,15 @@ TEST(ErrorPage, SaysWhyInTheLocalesLanguageAndEscapesTheEnginesTexts) {
         EXPECT_TRUE(Contains(page, "<h1>" + head + "</h1>" + body + "</p>")) << page;
         EXPECT_EQ(DoneStatusText(c.language), japanese ? std::string(Utf8(u8"完了")) : "Done");
     }
+    // A certificate's page names each reason given, and only those; the server's texts are escaped.
+    CertificateFacts facts{"h", "CN=<script>", "CN=i", "2026", "2027", "ab12",
+                           certificate::kExpired | certificate::kWrongHost};
+    const std::string page = CertificatePageHtml(PageLanguage::English, "https://h/", facts, "poremisu:certificate?t");
+    for (const char* part : {"<li>It has expired.</li>", "<li>It is not for this site's name.</li>",
+                             "CN=&lt;script&gt;", "ab12", "href=\"poremisu:certificate?t\""}) {
+        EXPECT_TRUE(Contains(page, part)) << part;
+    }
+    EXPECT_FALSE(Contains(page, "self-signed")) << page;
 }
 
 enum class Bar { Hidden, Shown };

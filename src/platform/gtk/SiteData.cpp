@@ -72,6 +72,9 @@ WebKitWebContext* NewWebContext(const std::string& dataDir, const std::string& c
                                                cacheDir.c_str(), nullptr)
              : webkit_website_data_manager_new_ephemeral();
     webkit_website_data_manager_set_itp_enabled(manager, TRUE);
+    // A certificate that is not trusted stops the load and is shown to the
+    // user, who may choose to go on.
+    webkit_website_data_manager_set_tls_errors_policy(manager, WEBKIT_TLS_ERRORS_POLICY_FAIL);
     WebKitCookieManager* cookies = webkit_website_data_manager_get_cookie_manager(manager);
     if (keep) {
         std::string file = dataDir + kCookieFile;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -104,6 +105,7 @@ WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, We
 
     g_signal_connect(m_view, "load-changed", G_CALLBACK(OnLoadChanged), this);
     g_signal_connect(m_view, "load-failed", G_CALLBACK(OnLoadFailed), this);
+    g_signal_connect(m_view, "load-failed-with-tls-errors", G_CALLBACK(OnTlsErrors), this);
     g_signal_connect(m_view, "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(m_view, "mouse-target-changed", G_CALLBACK(OnMouseTargetChanged), this);
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
@@ -135,6 +137,7 @@ WebKitBrowser::~WebKitBrowser() {
     }
     g_object_unref(m_view);
     g_object_unref(m_context);
+    for (CertificateOffer& offer : m_certificateOffers) g_object_unref(offer.certificate);
 }
 
 gboolean WebKitBrowser::OnAnyMenuClosed(GSignalInvocationHint*, guint, const GValue*, gpointer data) {
@@ -303,6 +306,8 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
                 },
                 self, nullptr);
         }
+        // The program's own page is all there is to load.
+        if (finish == Finish::OwnPage) self->ShowLoadStatus("");
         if (finish != Finish::Complete) return;
         // A port the engine will not reach ends as a blank page, with no
         // failure told: the program says why instead.
@@ -396,6 +401,11 @@ void WebKitBrowser::ShowLoadStatus(const std::string& utf8) {
 gboolean WebKitBrowser::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
                                      gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
+    // A certificate the engine did not trust has its own page on the way.
+    if (uri && self->m_tlsFailedUri == uri) {
+        self->m_tlsFailedUri.clear();
+        return TRUE;
+    }
     // The engine reports "finished" right after a failure. A load that a newer
     // one replaced, or that became a download, completes nothing.
     if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
@@ -481,6 +491,10 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    if (self->TakeCertificateOffer(webkit_uri_request_get_uri(request))) {
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+    }
     if (g_strcmp0(webkit_uri_request_get_uri(request), kStartPage.data()) != 0) return FALSE;
     // A link to "about:home" (the history page has them) opens the start page in the window. Nothing
     // here tells a frame's navigation from the window's, so only one the user asked for goes: a frame
@@ -566,6 +580,86 @@ void WebKitBrowser::Print() {
     GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(m_view));
     webkit_print_operation_run_dialog(operation, GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr);
     g_object_unref(operation);
+}
+
+namespace {
+
+constexpr const char* kCertificateOfferPrefix = "poremisu:certificate?";
+
+std::string DateOf(GDateTime* time) {
+    if (!time) return {};
+    gchar* text = g_date_time_format(time, "%Y-%m-%d %H:%M:%S UTC");
+    std::string result = text ? text : "";
+    g_free(text);
+    g_date_time_unref(time);
+    return result;
+}
+
+std::string Owned(gchar* text) {
+    std::string result = text ? text : "";
+    g_free(text);
+    return result;
+}
+
+}  // namespace
+
+gboolean WebKitBrowser::OnTlsErrors(WebKitWebView*, gchar* uri, GTlsCertificate* certificate,
+                                    GTlsCertificateFlags errors, gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    CertificateFacts facts;
+    if (GUri* parsed = uri ? g_uri_parse(uri, G_URI_FLAGS_NONE, nullptr) : nullptr) {
+        facts.host = g_uri_get_host(parsed) ? g_uri_get_host(parsed) : "";
+        g_uri_unref(parsed);
+    }
+    facts.subject = Owned(g_tls_certificate_get_subject_name(certificate));
+    facts.issuer = Owned(g_tls_certificate_get_issuer_name(certificate));
+    facts.validFrom = DateOf(g_tls_certificate_get_not_valid_before(certificate));
+    facts.validUntil = DateOf(g_tls_certificate_get_not_valid_after(certificate));
+    GByteArray* der = nullptr;
+    g_object_get(certificate, "certificate", &der, nullptr);
+    if (der) {
+        facts.sha256 = Owned(g_compute_checksum_for_data(G_CHECKSUM_SHA256, der->data, der->len));
+        g_byte_array_unref(der);
+    }
+    const std::pair<GTlsCertificateFlags, unsigned> reasons[] = {
+        {G_TLS_CERTIFICATE_UNKNOWN_CA, certificate::kUnknownIssuer},
+        {G_TLS_CERTIFICATE_BAD_IDENTITY, certificate::kWrongHost},
+        {G_TLS_CERTIFICATE_NOT_ACTIVATED, certificate::kNotYetValid},
+        {G_TLS_CERTIFICATE_EXPIRED, certificate::kExpired},
+        {G_TLS_CERTIFICATE_REVOKED, certificate::kRevoked},
+        {G_TLS_CERTIFICATE_INSECURE, certificate::kInsecure},
+        {G_TLS_CERTIFICATE_GENERIC_ERROR, certificate::kOther},
+    };
+    for (const auto& [flag, reason] : reasons) {
+        if (errors & flag) facts.reasons |= reason;
+    }
+    // The way on is a link the page alone knows: no other page can take it.
+    CertificateOffer offer{Owned(g_uuid_string_random()), facts.host, uri ? uri : "",
+                           G_TLS_CERTIFICATE(g_object_ref(certificate))};
+    const std::string html = CertificatePageHtml(CurrentPageLanguage(), offer.uri, facts,
+                                                 kCertificateOfferPrefix + offer.token);
+    self->m_certificateOffers.push_back(std::move(offer));
+    // Shown as the program's own page: nothing of the site is logged before
+    // the user chose.
+    self->m_tlsFailedUri = uri ? uri : "";
+    self->m_nextFinish = Finish::ErrorPage;
+    self->m_errorPageUri = self->m_tlsFailedUri;
+    self->m_ownPage = true;
+    webkit_web_view_load_alternate_html(self->m_view, html.c_str(), self->m_errorPageUri.c_str(), nullptr);
+    return TRUE;
+}
+
+bool WebKitBrowser::TakeCertificateOffer(const char* uri) {
+    if (!uri || !g_str_has_prefix(uri, kCertificateOfferPrefix)) return false;
+    const std::string token = uri + std::strlen(kCertificateOfferPrefix);
+    for (const CertificateOffer& offer : m_certificateOffers) {
+        if (offer.token != token) continue;
+        // Kept in memory for this run only, never on disk.
+        webkit_web_context_allow_tls_certificate_for_host(m_context, offer.certificate, offer.host.c_str());
+        Load(offer.uri.c_str());
+        break;
+    }
+    return true;
 }
 
 }  // namespace poremisu

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "browser/CWebBrowser2.h"
 #include "pages/ErrorPage.h"
@@ -75,6 +76,11 @@ private:
     };
 
     static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+    static gboolean OnTlsErrors(WebKitWebView* view, gchar* uri, GTlsCertificate* certificate,
+                                GTlsCertificateFlags errors, gpointer self);
+    // Goes on to the site an offer on the certificate page names; false when
+    // `uri` is no such offer's.
+    bool TakeCertificateOffer(const char* uri);
     static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri, GError* error,
                                  gpointer self);
     static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
@@ -138,6 +144,14 @@ private:
     std::string m_loadStatus;
     gulong m_downloadHandler = 0;
     guint m_homeIdle = 0;
+    // The certificates the user may choose to go on with, this run only,
+    // each behind a link of the page that showed it.
+    struct CertificateOffer {
+        std::string token, host, uri;
+        GTlsCertificate* certificate;
+    };
+    std::vector<CertificateOffer> m_certificateOffers;
+    std::string m_tlsFailedUri;  // its failure is told by the certificate page
     gulong m_menuClosedHook = 0;
     guint m_redrawTimer = 0;
     // A folder's address and name, as the completion reports them.
