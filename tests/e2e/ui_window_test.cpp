@@ -542,6 +542,12 @@ TEST_F(UiTest, TheControlsKeysDoWhatTheControlDoes) {
     ASSERT_TRUE(WaitUntil(5s, [&] { return widths().size() > resizes + 2; }));
     EXPECT_GT(widths().back(), widths()[widths().size() - 2]);
     Keys("ctrl+0");
+    ASSERT_TRUE(WaitUntil(5s, [&] { return widths().size() > resizes + 3; }));
+    // Ctrl+wheel up zooms in as Ctrl+plus does.
+    Xdotool({"keydown", "ctrl", "click", "4", "keyup", "ctrl"});
+    ASSERT_TRUE(WaitUntil(5s, [&] { return widths().size() > resizes + 4; }));
+    EXPECT_EQ(widths().back(), zoomed);
+    Keys("ctrl+0");
 
     // Ctrl+F finds as the user types, F3 the next match; Escape closes the find bar, never the window.
     const auto selections = count("/sel?6");
