@@ -78,6 +78,11 @@ install(CODE "
   file(CREATE_LINK \"${POREMISU_LINK_TARGET}\" \"\${bin}/poremisu\" SYMBOLIC)
   message(STATUS \"Installing: \${bin}/poremisu\")
   set(POREMISU_EXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/poremisu\")
+  # Quoted only where the path needs it: some openers (xdg-open of xdg-utils
+  # 1.1.3) cannot run a quoted Exec.
+  if(NOT POREMISU_EXEC MATCHES \"^[A-Za-z0-9/._+-]+$\")
+    set(POREMISU_EXEC \"\\\"\${POREMISU_EXEC}\\\"\")
+  endif()
   configure_file(\"${CMAKE_SOURCE_DIR}/resources/poremisu.desktop.in\"
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/poremisu.desktop\" @ONLY)
   message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/poremisu.desktop\")

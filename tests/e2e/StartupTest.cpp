@@ -190,7 +190,7 @@ TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
         EXPECT_TRUE(fs::is_regular_file(file)) << file;
     }
     const std::string entry = ReadFile(desktop);
-    for (const std::string& line : {"Exec=\"" + (prefix / "bin" / "poremisu").string() + "\" %u\n",
+    for (const std::string& line : {"Exec=" + (prefix / "bin" / "poremisu").string() + " %u\n",
                                    std::string("Categories=Network;WebBrowser;\n"),
                                    std::string("MimeType=text/html;application/xhtml+xml;x-scheme-handler/http;"
                                                "x-scheme-handler/https;\n")}) {
@@ -250,6 +250,11 @@ TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
     Process& again = run({(prefix / "bin" / "poremisu").string(), site.Url("/who")});
     window = WaitForWindow();
     EXPECT_TRUE(window && WaitForTitle(window, BareTitle("who session=kept")));
+    // Chosen as the browser, it takes the links every opener hands it, xdg-open's too.
+    SetEnvironment("XDG_DATA_DIRS=" + (prefix / "share").string() + ":/usr/local/share:/usr/share");
+    EXPECT_EQ(run({"xdg-mime", "default", "poremisu.desktop", "x-scheme-handler/http"}).WaitExit(30s), 0) << Logs();
+    EXPECT_EQ(run({"xdg-open", site.Url("/login")}).WaitExit(30s), 0) << Logs();
+    EXPECT_TRUE(window && WaitForTitle(window, BareTitle("Logged in")));
     const fs::path data = (readOnly ? home / ".local" / "share" / "poremisu" : folder) / "site-data";
     const fs::path cache = (readOnly ? home / ".cache" / "poremisu" : folder) / "site-cache";
     for (const auto& [path, mode] : {std::pair{data, 0700}, {data / "cookies.sqlite", 0600}, {cache, 0700}}) {
