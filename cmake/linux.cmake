@@ -65,9 +65,7 @@ set(POREMISU_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/poremisu)
 install(TARGETS poremisu RUNTIME DESTINATION ${POREMISU_INSTALL_DIR})
 install(TARGETS poremisu_window LIBRARY DESTINATION ${POREMISU_INSTALL_DIR})
 install(FILES resources/readme.txt DESTINATION ${POREMISU_INSTALL_DIR})
-# The manual in English and in Japanese, and what software centres read.
-install(FILES resources/man/poremisu.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES resources/man/poremisu.ja.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/ja/man1 RENAME poremisu.1)
+# What software centres read (the manual pages go with the package's files).
 string(TIMESTAMP POREMISU_RELEASE_DATE "%Y-%m-%d" UTC)
 configure_file(resources/poremisu.metainfo.xml.in ${CMAKE_BINARY_DIR}/org.poremisu.poremisu.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/org.poremisu.poremisu.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

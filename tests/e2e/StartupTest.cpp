@@ -276,6 +276,46 @@ TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
     fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
 }
 
+// The Debian package (scripts/package, named by POREMISU_DEB), unpacked into a root of its own: its
+// program, run as a user who may not write its folder, shows a page, takes a later start's address
+// and keeps its files in the user's folders.
+class PackageTest : public ProgramTest {};
+
+TEST_F(PackageTest, TheUnpackedProgramShowsAPageAndTakesAHandOff) {
+    namespace fs = std::filesystem;
+    const char* deb = std::getenv("POREMISU_DEB");
+    if (!deb || !*deb) GTEST_SKIP() << "POREMISU_DEB names no package (scripts/package makes one)";
+    const fs::path root = Folder() / "root";
+    Process unpack({"dpkg-deb", "-x", deb, root.string()}, {}, Folder(), Folder() / "unpack.log");
+    ASSERT_EQ(unpack.WaitExit(60s), 0) << unpack.Log();
+    const fs::path program = root / "usr" / "bin" / "poremisu";
+    for (const fs::path& file : {root / "usr/share/man/man1/poremisu.1.gz", root / "usr/share/man/ja/man1/poremisu.1.gz",
+                                 root / "usr/share/metainfo/org.poremisu.poremisu.metainfo.xml",
+                                 root / "usr/share/doc/poremisu/copyright"}) {
+        EXPECT_TRUE(fs::is_regular_file(file)) << file;
+    }
+    std::vector<std::string> as;
+    if (::getuid() == 0) {
+        as = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+        fs::permissions(Folder(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+        for (const char* sub : {"home", "runtime", "work", "pages"}) {
+            EXPECT_EQ(::chown((Folder() / sub).c_str(), 65534, 65534), 0) << sub;
+        }
+    }
+    auto run = [&](std::vector<std::string> arguments) -> Process& {
+        arguments.insert(arguments.begin(), as.begin(), as.end());
+        return Spawn(arguments);
+    };
+    run({program.string(), WritePage("first.htm", "First")});
+    XWindow window = WaitForWindow();
+    ASSERT_TRUE(window && WaitForTitle(window, BareTitle("First")));
+    EXPECT_EQ(run({program.string(), WritePage("second.htm", "Second")}).WaitExit(30s), 0) << Logs();
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Second")));
+    const fs::path history = Folder() / "home" / ".local" / "share" / "poremisu" / "WindowTitleHis.htm";
+    EXPECT_TRUE(WaitUntil(10s, [&] { return ReadFile(history).find("Second</a>") != std::string::npos; }))
+        << ReadFile(history);
+}
+
 INSTANTIATE_TEST_SUITE_P(Folders, InstallTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "ReadOnly" : "Writable"; });
 
