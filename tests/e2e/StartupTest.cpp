@@ -273,6 +273,13 @@ TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
     SendDeleteWindow(X(), box);
     EXPECT_EQ(unconfined.WaitExit(15s), 1) << Logs();
     EXPECT_NE(unconfined.Log().find("cannot be sandboxed"), std::string::npos) << unconfined.Log();
+
+    // With no window running, xdg-open starts one; gio open hands the next link to it.
+    run({"xdg-open", site.Url("/who")});
+    window = WaitForWindow();
+    EXPECT_TRUE(window && WaitForTitle(window, BareTitle("who session=kept")));
+    EXPECT_EQ(run({"gio", "open", site.Url("/login")}).WaitExit(30s), 0) << Logs();
+    EXPECT_TRUE(window && WaitForTitle(window, BareTitle("Logged in")));
     fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
 }
 
