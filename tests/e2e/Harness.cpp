@@ -145,6 +145,8 @@ void ProgramTest::SetUp() {
     m_display = XOpenDisplay(DisplayName().c_str());
     ASSERT_NE(m_display, nullptr) << "cannot open display " << DisplayName();
     m_environment.push_back("DISPLAY=" + DisplayName());
+    // On a Wayland desktop the program is told of it, as a session tells its programs.
+    if (!m_x->WaylandSocket().empty()) m_environment.push_back("WAYLAND_DISPLAY=" + m_x->WaylandSocket());
 }
 
 void ProgramTest::TearDown() {

@@ -182,6 +182,30 @@ std::string Process::Log() const { return ReadFile(m_log); }
 // XServer ------------------------------------------------------------------------
 
 XServer::XServer(const fs::path& folder, const std::vector<std::string>& environment, WindowManager manager) {
+    if (manager == WindowManager::Weston) {
+        // Weston names the display its XWayland listens on in its log; XWayland itself starts at the
+        // first X client. Its socket lies in a runtime folder of its own, for it alone.
+        const fs::path runtime = folder / "wayland";
+        fs::create_directories(runtime);
+        fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+        std::vector<std::string> env = environment;
+        std::erase_if(env, [](const std::string& e) { return e.rfind("XDG_RUNTIME_DIR=", 0) == 0; });
+        env.push_back("XDG_RUNTIME_DIR=" + runtime.string());
+        m_server = std::make_unique<Process>(
+            std::vector<std::string>{"weston", "--backend=headless-backend.so", "--xwayland", "--socket=wayland-0",
+                                     "--width=1280", "--height=1024", "--idle-time=0"},
+            env, folder, folder / "weston.log");
+        const std::string mark = "xserver listening on display :";
+        std::string log;
+        if (!WaitUntil(15s, [&] { return (log = m_server->Log()).find(mark) != std::string::npos; })) {
+            ADD_FAILURE() << "weston gave no X display: " << log;
+            return;
+        }
+        const std::size_t at = log.find(mark) + mark.size();
+        m_name = ":" + log.substr(at, log.find_first_not_of("0123456789", at) - at);
+        m_wayland = (runtime / "wayland-0").string();
+        return;
+    }
     // Xvfb chooses a free display number and writes it to the descriptor it is given, a file's here,
     // above the descriptors its start sets up and not closed as it starts.
     const fs::path numberFile = folder / "display";

@@ -58,7 +58,8 @@ private:
 };
 
 // Openbox keeps the desktop conventions' lists; twm keeps none of them, and frames each window.
-enum class WindowManager { Off, Openbox, Twm };
+// Weston is a Wayland desktop, headless, whose XWayland serves X11 clients instead of Xvfb.
+enum class WindowManager { Off, Openbox, Twm, Weston };
 
 // Xvfb on a free display number, and the window manager asked for once it has taken the screen over;
 // their files and logs in `folder`. Both end with the object, the window manager first.
@@ -67,10 +68,12 @@ public:
     XServer(const std::filesystem::path& folder, const std::vector<std::string>& environment,
             WindowManager manager);
     std::string Name() const { return m_name; }  // ":<number>", empty when the server did not start
+    // The Wayland socket's path under Weston, else empty.
+    std::string WaylandSocket() const { return m_wayland; }
 
 private:
     std::unique_ptr<Process> m_server, m_manager;
-    std::string m_name;
+    std::string m_name, m_wayland;
 };
 
 unsigned long Intern(Display* display, const char* name);  // the atom

@@ -283,6 +283,21 @@ TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
     fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
 }
 
+// On a Wayland desktop (Weston, headless) the window runs through XWayland: shown with its title,
+// it takes a later start's address within the usual bound.
+struct WaylandTest : ProgramTest {
+    WaylandTest() : ProgramTest(WindowManager::Weston) {}
+};
+
+TEST_F(WaylandTest, TheWindowRunsThroughXWaylandAndTakesAHandOff) {
+    XWindow window = StartOn(WritePage("first.htm", "First"), "First");
+    ASSERT_NE(window, 0u) << Logs();
+    auto started = Clock::now();
+    HandOff(WritePage("second.htm", "Second"));
+    EXPECT_LT(Clock::now() - started, 10s);
+    EXPECT_TRUE(WaitForTitle(window, BareTitle("Second")));
+}
+
 // The Debian package (scripts/package, named by POREMISU_DEB), unpacked into a root of its own: its
 // program, run as a user who may not write its folder, shows a page, takes a later start's address
 // and keeps its files in the user's folders.
