@@ -171,6 +171,18 @@ INSTANTIATE_TEST_SUITE_P(WindowManagers, PlacementTest,
 
 // Installed ----------------------------------------------------------------------------
 
+// The words that run a command as nobody, when the tests run as root, so that the program's folder is
+// one its user may not write; the test's folders are made nobody's for it.
+std::vector<std::string> AsNobody(const std::filesystem::path& folder) {
+    if (::getuid() != 0) return {};
+    namespace fs = std::filesystem;
+    fs::permissions(folder, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    for (const char* sub : {"home", "runtime", "work", "pages"}) {
+        EXPECT_EQ(::chown((folder / sub).c_str(), 65534, 65534), 0) << sub;
+    }
+    return {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+}
+
 // Installed into a fresh prefix, the program runs from there and takes the
 // links the desktop hands it through its .desktop file. Its files stay beside
 // it in a folder it may write; otherwise they go to the user's own folders.
@@ -201,13 +213,7 @@ TEST_P(InstallTest, RunsFromThePrefixAndTakesTheDesktopsLinks) {
     std::vector<std::string> as;
     if (readOnly) {
         fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
-        if (::getuid() == 0) {
-            as = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-            fs::permissions(Folder(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
-            for (const char* sub : {"home", "runtime", "work", "pages"}) {
-                EXPECT_EQ(::chown((Folder() / sub).c_str(), 65534, 65534), 0) << sub;
-            }
-        }
+        as = AsNobody(Folder());
     }
     auto run = [&](std::vector<std::string> arguments) -> Process& {
         arguments.insert(arguments.begin(), as.begin(), as.end());
@@ -316,14 +322,7 @@ TEST_F(PackageTest, TheUnpackedProgramShowsAPageAndTakesAHandOff) {
                                  root / "usr/share/doc/poremisu/copyright"}) {
         EXPECT_TRUE(fs::is_regular_file(file)) << file;
     }
-    std::vector<std::string> as;
-    if (::getuid() == 0) {
-        as = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-        fs::permissions(Folder(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
-        for (const char* sub : {"home", "runtime", "work", "pages"}) {
-            EXPECT_EQ(::chown((Folder() / sub).c_str(), 65534, 65534), 0) << sub;
-        }
-    }
+    const std::vector<std::string> as = AsNobody(Folder());
     auto run = [&](std::vector<std::string> arguments) -> Process& {
         arguments.insert(arguments.begin(), as.begin(), as.end());
         return Spawn(arguments);

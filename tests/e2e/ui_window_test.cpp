@@ -575,27 +575,25 @@ TEST_F(UiTest, TheControlsKeysDoWhatTheControlDoes) {
         }
         return std::atoi(last.c_str() + last.find('&') + 1);
     };
+    // The page laid out over the whole screen, or below the bars again.
+    auto fullScreen = [&](bool on) {
+        EXPECT_TRUE(WaitUntil(5s, [&] { return HasState(window, "_NET_WM_STATE_FULLSCREEN") == on; }));
+        EXPECT_TRUE(WaitUntil(5s, [&] {
+            const int height = lastHeight();
+            return on ? height == 1024 : height > 0 && height < ClientRect(X(), window).height;
+        })) << lastHeight() << " of " << ClientRect(X(), window).height;
+    };
     Keys("F11");
-    EXPECT_TRUE(WaitUntil(5s, [&] { return HasState(window, "_NET_WM_STATE_FULLSCREEN"); }));
-    EXPECT_TRUE(WaitUntil(5s, [&] { return lastHeight() == 1024; })) << lastHeight();
+    fullScreen(true);
     Keys("F11");
-    EXPECT_TRUE(WaitUntil(5s, [&] { return !HasState(window, "_NET_WM_STATE_FULLSCREEN"); }));
-    EXPECT_TRUE(WaitUntil(5s, [&] {
-        const int height = lastHeight();
-        return height > 0 && height < ClientRect(X(), window).height;
-    })) << lastHeight() << " of " << ClientRect(X(), window).height;
+    fullScreen(false);
 
     // So does the page's own request for the whole screen, until Escape.
     PointAt(window, 400, 130);
     Xdotool({"click", "1"});
-    EXPECT_TRUE(WaitUntil(5s, [&] { return HasState(window, "_NET_WM_STATE_FULLSCREEN"); }));
-    EXPECT_TRUE(WaitUntil(5s, [&] { return lastHeight() == 1024; })) << lastHeight();
+    fullScreen(true);
     Keys("Escape");
-    EXPECT_TRUE(WaitUntil(5s, [&] { return !HasState(window, "_NET_WM_STATE_FULLSCREEN"); }));
-    EXPECT_TRUE(WaitUntil(5s, [&] {
-        const int height = lastHeight();
-        return height > 0 && height < ClientRect(X(), window).height;
-    })) << lastHeight() << " of " << ClientRect(X(), window).height;
+    fullScreen(false);
     EXPECT_TRUE(program->Running());
 
     // Ctrl+P asks how to print.
