@@ -48,7 +48,7 @@ bool EqualsFoldAscii(std::string_view a, std::string_view b) {
 
 Texts Texts::Make(const Encoder& encode) {
     Texts t;
-    t.productWord = encode(Utf8(u8"ぽれみす"));
+    t.productWord = encode(Utf8(u8"" POREMISU_TEXT_PRODUCT_WORD));
     t.folderMark = encode(Utf8(u8"○"));
     t.historyHeader = encode(Utf8(u8"<html><head><title>URL履歴</title></head><body>"));
     t.resetQuestion = encode(Utf8(u8"履歴を初期化する"));
