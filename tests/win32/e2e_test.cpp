@@ -399,6 +399,10 @@ TEST_F(E2E, TheOtherCallsReachTheControlAndTheMenuSweepsStrayWindows) {
         if (id) MenuCommand(main, id);
         EXPECT_TRUE(WaitUntil([&] { return Events().find(call) != std::string::npos; }, 3000)) << call << Events();
     }
+    // A key in the page's window reaches the control first, as the control's own keys must.
+    PostMessageA(GetDlgItem(main, 1000), WM_KEYDOWN, VK_F5, 0x003F0001);
+    EXPECT_TRUE(WaitUntil([&] { return Events().find("TranslateAccelerator\t116\n") != std::string::npos; }, 3000))
+        << Events();
 }
 
 }  // namespace

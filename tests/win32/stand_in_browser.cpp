@@ -123,6 +123,7 @@ VARIANT Var(VARTYPE type, void* pointer) {
 class Control final : public IDispatch,
                       public IOleObject,
                       public IOleInPlaceObject,
+                      public IOleInPlaceActiveObject,
                       public IConnectionPointContainer,
                       public IConnectionPoint {
 public:
@@ -139,6 +140,7 @@ public:
             {&IID_IUnknown, automation}, {&IID_IDispatch, automation}, {&IID_IWebBrowser2, automation},
             {&IID_IOleObject, static_cast<IOleObject*>(this)},
             {&IID_IOleInPlaceObject, static_cast<IOleInPlaceObject*>(this)},
+            {&IID_IOleInPlaceActiveObject, static_cast<IOleInPlaceActiveObject*>(this)},
             {&IID_IConnectionPointContainer, static_cast<IConnectionPointContainer*>(this)}};
         *out = nullptr;
         for (const auto& [known, answer] : answers) {
@@ -187,6 +189,19 @@ public:
     // IOleWindow, IOleInPlaceObject
     STDMETHODIMP GetWindow(HWND* window) override { return (*window = m_window) ? S_OK : E_FAIL; }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+    // IOleInPlaceActiveObject: the host hands it each key of the page's window
+    // first; it takes F5, as the real control does, and leaves the rest.
+    STDMETHODIMP TranslateAccelerator(LPMSG message) override {
+        if (!message || message->message != WM_KEYDOWN) return S_FALSE;
+        std::ofstream(std::filesystem::path(m_trace), std::ios::app | std::ios::binary)
+            << "TranslateAccelerator\t" << message->wParam << "\n";
+        return message->wParam == VK_F5 ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
     // Its window goes with the control, its host's window with the host.
     STDMETHODIMP InPlaceDeactivate() override { return S_OK; }
     STDMETHODIMP UIDeactivate() override { return S_OK; }
