@@ -67,10 +67,7 @@ BrowserApp::HandOffResult BrowserApp::HandOff(const std::string& argumentText) {
     // around the address go, as a first start drops them too, and one inside
     // it would cut the address short, so the start says so rather than hand
     // over a part.
-    std::string_view address = argumentText;
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!address.empty() && blank(address.front())) address.remove_prefix(1);
-    while (!address.empty() && blank(address.back())) address.remove_suffix(1);
+    std::string_view address = TrimAddressBlanks(argumentText);
     if (address.find_first_of("\r\n") != std::string_view::npos) {
         m_failureReason = "the address holds a line break, which cannot be handed over";
         return HandOffResult::Failed;

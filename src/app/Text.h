@@ -25,6 +25,10 @@ char FoldAscii(char c);
 // run to the next, for names that must tell long texts apart.
 std::string DigestHex(std::string_view bytes);
 bool EqualsFoldAscii(std::string_view a, std::string_view b);
+bool IsAsciiLetter(char c);
+// The text without the blanks and line breaks (space, tab, CR, LF) around
+// it, as an address is read from what a user typed or gave.
+std::string_view TrimAddressBlanks(std::string_view text);
 
 // Converts UTF-8 into the program's code page; supplied by the platform.
 using Encoder = std::function<std::string(std::string_view utf8)>;

@@ -18,8 +18,6 @@ int HexValue(char c) {
     return -1;
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 }  // namespace
 
 std::optional<std::string> FolderPathFromFileUrl(std::string_view address) {

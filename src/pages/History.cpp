@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "app/Text.h"
 #include "pages/Html.h"
 
 namespace poremisu {
@@ -46,8 +47,7 @@ bool MayLinkTo(std::string_view url) {
     for (; i < url.size() && url[i] != ':'; ++i) {
         char c = url[i];
         if (c == '\t' || c == '\n' || c == '\r') continue;
-        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!letter && (scheme.empty() || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'))) {
+        if (!IsAsciiLetter(c) && (scheme.empty() || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'))) {
             return true;  // no scheme at all: a relative name, read against the history page's folder
         }
         scheme += FoldAscii(c);
@@ -63,9 +63,7 @@ bool MayLinkTo(std::string_view url) {
         // "about:blank" and the start page; one engine shows whatever
         // markup follows "about:" as a page.
         std::string_view rest = url.substr(i + 1);
-        return !rest.empty() && std::all_of(rest.begin(), rest.end(), [](char c) {
-            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        });
+        return !rest.empty() && std::all_of(rest.begin(), rest.end(), IsAsciiLetter);
     }
     return scheme.size() == 1;
 }

@@ -1,20 +1,13 @@
 #include "ui/Address.h"
 
+#include "app/Text.h"
 #include "ui/MainWindow.h"
 
 namespace poremisu {
 
 namespace {
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 }  // namespace
 
@@ -35,7 +28,7 @@ bool HasScheme(std::string_view text) {
 ResolvedAddress ResolveAddress(std::string_view text, const std::function<bool(const std::string&)>& exists,
                                const std::function<std::string()>& currentDirectory) {
     using Kind = ResolvedAddress::Kind;
-    std::string_view trimmed = Trim(text);
+    std::string_view trimmed = TrimAddressBlanks(text);
     if (trimmed.empty()) return {Kind::Nothing, {}};
     if (trimmed == kStartPage) return {Kind::Home, {}};
     if (trimmed.front() == '/') return {Kind::File, std::string(trimmed)};
