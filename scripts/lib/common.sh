@@ -40,6 +40,40 @@ install_missing_packages() {
     fi
 }
 
+# Packages of another architecture: 32-bit Wine, which runs the 32-bit Windows program's tests.
+# They are optional: where they cannot be had, those tests are reported as not run.
+POREMISU_FOREIGN_PACKAGES="wine32:i386"
+
+# Adds the i386 architecture and installs what of POREMISU_FOREIGN_PACKAGES is missing, as root;
+# says why when it cannot. Fails when something is still missing.
+install_foreign_packages() {
+    local package missing=""
+    command -v dpkg-query >/dev/null 2>&1 || return 1
+    for package in $POREMISU_FOREIGN_PACKAGES; do
+        dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q '^install ok installed$' \
+            || missing+=" $package"
+    done
+    [ -n "$missing" ] || return 0
+    if [ "$(id -u)" != 0 ]; then
+        say "missing:$missing (as root: dpkg --add-architecture i386; apt-get update; apt-get install$missing)"
+        return 1
+    fi
+    say "installing$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386 || { say "dpkg refused the i386 architecture"; return 1; }
+    fi
+    # The lists of the new architecture come with the next update.
+    if ! compgen -G '/var/lib/apt/lists/*binary-i386_Packages*' >/dev/null; then
+        apt-get update -q || { say "the package lists for i386 could not be fetched"; return 1; }
+    fi
+    # shellcheck disable=SC2086 # one word per package
+    if ! apt-get install -y -q --no-install-recommends $missing; then
+        apt-get update -q && apt-get install -y -q --no-install-recommends $missing \
+            || { say "the registry refused:$missing"; return 1; }
+    fi
+}
+
 # The program's text is in the locale's charset: make that UTF-8 when nothing chose one.
 ensure_utf8_locale() {
     local name
