@@ -111,6 +111,7 @@ WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, We
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(m_view, "notify::title", G_CALLBACK(OnTitleChanged), this);
     g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
+    g_signal_connect(m_view, "notify::is-web-process-responsive", G_CALLBACK(OnResponsiveChanged), this);
     m_downloadHandler = g_signal_connect(m_context, "download-started", G_CALLBACK(OnDownloadStarted), this);
 
     ClientAreaAdd(m_clientArea, GTK_WIDGET(m_view));
@@ -165,12 +166,14 @@ std::string WebKitBrowser::ToCodePage(const char* utf8) const {
 void WebKitBrowser::GoBack() {
     if (!webkit_web_view_can_go_back(m_view)) return;
     ++m_loadsAsked;
+    m_newestUri.reset();
     webkit_web_view_go_back(m_view);
 }
 
 void WebKitBrowser::GoForward() {
     if (!webkit_web_view_can_go_forward(m_view)) return;
     ++m_loadsAsked;
+    m_newestUri.reset();
     webkit_web_view_go_forward(m_view);
 }
 
@@ -184,7 +187,23 @@ void WebKitBrowser::LoadHome() { Load(kInternalHome); }
 
 void WebKitBrowser::Load(const char* uri) {
     ++m_loadsAsked;
+    m_newestUri = uri;
+    // A page process that no longer answers would keep the new page waiting
+    // behind whatever holds it: it is ended, and the load starts a new one.
+    if (!webkit_web_view_get_is_web_process_responsive(m_view)) webkit_web_view_terminate_web_process(m_view);
     webkit_web_view_load_uri(m_view, uri);
+}
+
+void WebKitBrowser::OnResponsiveChanged(GObject*, GParamSpec*, gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    // A page can take the page process for minutes (a listing of 100,000
+    // lines, laid out again as it grows), and a load asked for meanwhile
+    // waits behind it. The newer load wins: the process is ended and the
+    // load asked for again, in a fresh one.
+    if (webkit_web_view_get_is_web_process_responsive(self->m_view)) return;
+    if (!self->m_newestUri || self->m_loadsAsked == self->m_loadsAskedAtStart) return;
+    webkit_web_view_terminate_web_process(self->m_view);
+    webkit_web_view_load_uri(self->m_view, self->m_newestUri->c_str());
 }
 
 void WebKitBrowser::Navigate2(const std::string& address) {

@@ -93,6 +93,7 @@ private:
     static void OnTitleAnswered(GObject* view, GAsyncResult* result, gpointer question);
     static void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                        gpointer self);
+    static void OnResponsiveChanged(GObject* view, GParamSpec* property, gpointer self);
     static gboolean OnAnyMenuClosed(GSignalInvocationHint* hint, guint count, const GValue* values, gpointer self);
     static void ServeInternalPage(WebKitURISchemeRequest* request, gpointer self);
 
@@ -136,6 +137,9 @@ private:
     // was asked for belongs to a load the newer one replaces.
     unsigned m_loadsAsked = 0;
     unsigned m_loadsAskedAtStart = 0;
+    // The address of the newest load asked for, unless a step back or forth
+    // came after it: what to load again in a fresh page process.
+    std::optional<std::string> m_newestUri;
     // The error page on its way is the program's own, which completes nothing.
     bool m_ownPage = false;
     // The link address last reported as status text ("" when none).
