@@ -40,13 +40,6 @@ inline constexpr int kMenuSet = 32;
 inline constexpr int kHelp = 48;
 }  // namespace syscmd
 
-// The string table.
-namespace strings {
-inline constexpr int kUrlInput = 101;
-inline constexpr int kMenuSet = 102;
-inline constexpr int kHelp = 103;
-}  // namespace strings
-
 enum class MenuRowKind { Popup, Item, Separator };
 
 // One row of the menu bar "MAINMENU", in menu order. A popup holds the rows

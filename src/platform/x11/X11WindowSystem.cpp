@@ -302,8 +302,6 @@ X11WindowSystem::X11WindowSystem(const CodePage& codePage, const std::string& di
 
 X11WindowSystem::~X11WindowSystem() = default;
 
-bool X11WindowSystem::Connected() const { return m_x != nullptr; }
-
 std::vector<WindowId> X11WindowSystem::TopLevelWindows() {
     std::vector<WindowId> windows;
     if (!m_x) return windows;

@@ -24,8 +24,6 @@ public:
     X11WindowSystem(const X11WindowSystem&) = delete;
     X11WindowSystem& operator=(const X11WindowSystem&) = delete;
 
-    bool Connected() const;
-
     std::vector<WindowId> TopLevelWindows() override;
     bool Exists(WindowId window) override;
     std::string Title(WindowId window, std::size_t count) override;
