@@ -30,13 +30,8 @@ inline constexpr DISPID kResizable = 556;
 
 inline constexpr DISPID kStatusTextChange = 102;
 inline constexpr DISPID kDownloadBegin = 106;
-inline constexpr DISPID kTitleChange = 113;
-inline constexpr DISPID kUpdatePageStatus = 227;
-inline constexpr DISPID kBeforeNavigate2 = 250;
 inline constexpr DISPID kNewWindow2 = 251;
-inline constexpr DISPID kNavigateComplete2 = 252;
 inline constexpr DISPID kDocumentComplete = 259;
-inline constexpr DISPID kNavigateError = 271;
 inline constexpr DISPID kNewWindow3 = 273;
 }  // namespace dispid
 
