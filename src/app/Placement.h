@@ -14,6 +14,7 @@ enum class ShowCommand : std::int32_t {
     ShowMinimized = 2,  // minimise and activate
     Maximized = 3,
     Minimize = 6,
+    ShowMinNoActive = 7,  // minimise, leave the active window be
 };
 
 // The show state a size notification reports along with the client size.

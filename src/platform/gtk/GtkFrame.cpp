@@ -188,14 +188,14 @@ void GtkFrame::SetPlacement(const WindowPlacement& placement) {
         RequestFrameExtents();
     }
     m_normalRect = frame;
-    switch (placement.showCommand) {
-    case 2:
-    case 6:
-    case 7:
+    switch (static_cast<ShowCommand>(placement.showCommand)) {
+    case ShowCommand::ShowMinimized:
+    case ShowCommand::Minimize:
+    case ShowCommand::ShowMinNoActive:
         m_iconifyRequested = true;
         gtk_window_iconify(window);
         break;
-    case 3: gtk_window_maximize(window); break;
+    case ShowCommand::Maximized: gtk_window_maximize(window); break;
     default:
         if (m_maximized) gtk_window_unmaximize(window);
         if (m_iconified) gtk_window_deiconify(window);
