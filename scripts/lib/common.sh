@@ -8,15 +8,26 @@ POREMISU_BUILD="$POREMISU_ROOT/build"
 
 say() { printf 'poremisu: %s\n' "$*" >&2; }
 
-# The packages of packages.txt that dpkg does not list as installed.
-missing_packages() {
+# Those of the given packages that dpkg does not list as installed, one a line.
+uninstalled_packages() {
     local package
     command -v dpkg-query >/dev/null 2>&1 || return 0
-    while read -r package; do
-        case "$package" in ''|'#'*) continue ;; esac
+    for package in "$@"; do
         dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q '^install ok installed$' \
             || printf '%s\n' "$package"
-    done <"$POREMISU_LIB/packages.txt"
+    done
+}
+
+# The packages of packages.txt that dpkg does not list as installed.
+missing_packages() {
+    # shellcheck disable=SC2046 # one word per package
+    uninstalled_packages $(grep -v '^#' "$POREMISU_LIB/packages.txt")
+}
+
+# Installs the given packages; stale package lists fail the install: update and retry once.
+apt_install() {
+    apt-get install -y -q --no-install-recommends "$@" \
+        || { apt-get update -q && apt-get install -y -q --no-install-recommends "$@"; }
 }
 
 # Installs only what is missing, and only as root; others get the list to install.
@@ -35,9 +46,7 @@ install_missing_packages() {
         apt-get update -q || return 1
     fi
     # shellcheck disable=SC2086 # one word per package
-    if ! apt-get install -y -q --no-install-recommends $missing; then
-        apt-get update -q && apt-get install -y -q --no-install-recommends $missing
-    fi
+    apt_install $missing
 }
 
 # Packages of another architecture: 32-bit Wine, which runs the 32-bit Windows program's tests.
@@ -47,18 +56,15 @@ POREMISU_FOREIGN_PACKAGES="wine32:i386"
 # Adds the i386 architecture and installs what of POREMISU_FOREIGN_PACKAGES is missing, as root;
 # says why when it cannot. Fails when something is still missing.
 install_foreign_packages() {
-    local package missing=""
-    command -v dpkg-query >/dev/null 2>&1 || return 1
-    for package in $POREMISU_FOREIGN_PACKAGES; do
-        dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q '^install ok installed$' \
-            || missing+=" $package"
-    done
-    [ -n "$missing" ] || return 0
+    local missing
+    # shellcheck disable=SC2086 # one word per package
+    missing=$(uninstalled_packages $POREMISU_FOREIGN_PACKAGES | tr '\n' ' ')
+    [ -n "${missing// /}" ] || return 0
     if [ "$(id -u)" != 0 ]; then
-        say "missing:$missing (as root: dpkg --add-architecture i386; apt-get update; apt-get install$missing)"
+        say "missing: $missing(as root: dpkg --add-architecture i386; apt-get update; apt-get install $missing)"
         return 1
     fi
-    say "installing$missing"
+    say "installing $missing"
     export DEBIAN_FRONTEND=noninteractive
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         dpkg --add-architecture i386 || { say "dpkg refused the i386 architecture"; return 1; }
@@ -68,10 +74,7 @@ install_foreign_packages() {
         apt-get update -q || { say "the package lists for i386 could not be fetched"; return 1; }
     fi
     # shellcheck disable=SC2086 # one word per package
-    if ! apt-get install -y -q --no-install-recommends $missing; then
-        apt-get update -q && apt-get install -y -q --no-install-recommends $missing \
-            || { say "the registry refused:$missing"; return 1; }
-    fi
+    apt_install $missing || { say "the registry refused: $missing"; return 1; }
 }
 
 # The program's text is in the locale's charset: make that UTF-8 when nothing chose one.
