@@ -24,19 +24,6 @@ std::string UriOf(WebKitWebView* view) {
     return uri ? uri : "";
 }
 
-// Whether a web address names its port, as one the engine refuses to reach must.
-bool HasExplicitPort(std::string_view uri) {
-    std::size_t start = uri.find("://");
-    if (start == std::string_view::npos || !(uri.starts_with("http") || uri.starts_with("ws"))) return false;
-    std::string_view authority = uri.substr(start + 3);
-    authority = authority.substr(0, authority.find_first_of("/?#"));
-    authority = authority.substr(authority.rfind('@') == std::string_view::npos ? 0 : authority.rfind('@') + 1);
-    std::size_t colon = authority.rfind(':');
-    if (colon == std::string_view::npos || colon + 1 == authority.size()) return false;
-    if (authority.find(']', colon) != std::string_view::npos) return false;  // inside an IPv6 address
-    return authority.substr(colon + 1).find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 // The start page is served by the program under its own scheme; the core and
 // the user know it as "about:home", which the engine will not load itself.
 constexpr const char* kInternalScheme = "poremisu";
@@ -81,6 +68,7 @@ std::string CurrentDirectory() {
 WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, WebKitWebContext* context)
     : m_codePage(codePage),
       m_clientArea(clientArea),
+      m_load(CurrentPageLanguage(), [this](std::string_view utf8) { return m_codePage.FromUtf8(utf8); }),
       m_downloads(clientArea, [this](const std::string& utf8) {
           if (m_events) m_events->OnStatusTextChange(m_codePage.FromUtf8(utf8), StatusOrigin::LoadProgress);
       }) {
@@ -165,15 +153,13 @@ std::string WebKitBrowser::ToCodePage(const char* utf8) const {
 // names nothing, leaves that load's failure to be shown.
 void WebKitBrowser::GoBack() {
     if (!webkit_web_view_can_go_back(m_view)) return;
-    ++m_loadsAsked;
-    m_newestUri.reset();
+    m_load.Asked(std::nullopt);
     webkit_web_view_go_back(m_view);
 }
 
 void WebKitBrowser::GoForward() {
     if (!webkit_web_view_can_go_forward(m_view)) return;
-    ++m_loadsAsked;
-    m_newestUri.reset();
+    m_load.Asked(std::nullopt);
     webkit_web_view_go_forward(m_view);
 }
 
@@ -186,8 +172,7 @@ void WebKitBrowser::Quit() {}
 void WebKitBrowser::LoadHome() { Load(kInternalHome); }
 
 void WebKitBrowser::Load(const char* uri) {
-    ++m_loadsAsked;
-    m_newestUri = uri;
+    m_load.Asked(uri);
     // A page process that no longer answers would keep the new page waiting
     // behind whatever holds it: it is ended, and the load starts a new one.
     if (!webkit_web_view_get_is_web_process_responsive(m_view)) webkit_web_view_terminate_web_process(m_view);
@@ -201,9 +186,10 @@ void WebKitBrowser::OnResponsiveChanged(GObject*, GParamSpec*, gpointer data) {
     // waits behind it. The newer load wins: the process is ended and the
     // load asked for again, in a fresh one.
     if (webkit_web_view_get_is_web_process_responsive(self->m_view)) return;
-    if (!self->m_newestUri || self->m_loadsAsked == self->m_loadsAskedAtStart) return;
+    std::optional<std::string> again = self->m_load.ReloadAfterHang();
+    if (!again) return;
     webkit_web_view_terminate_web_process(self->m_view);
-    webkit_web_view_load_uri(self->m_view, self->m_newestUri->c_str());
+    webkit_web_view_load_uri(self->m_view, again->c_str());
 }
 
 void WebKitBrowser::Navigate2(const std::string& address) {
@@ -226,11 +212,9 @@ void WebKitBrowser::Navigate2(const std::string& address) {
 }
 
 void WebKitBrowser::ShowPage(const std::string& html) {
-    const char* uri = webkit_web_view_get_uri(m_view);
     // Shown the way an error page is, under the current address.
-    m_errorPageUri = uri ? uri : "";
-    m_ownPage = true;
-    webkit_web_view_load_alternate_html(m_view, m_codePage.ToUtf8(html).c_str(), m_errorPageUri.c_str(), nullptr);
+    m_load.OwnPageAsked(DisplayedUri());
+    webkit_web_view_load_alternate_html(m_view, m_codePage.ToUtf8(html).c_str(), UriOf(m_view).c_str(), nullptr);
 }
 
 void WebKitBrowser::Place() {
@@ -263,20 +247,11 @@ void WebKitBrowser::SetHeight(std::int32_t value) {
 }
 
 std::string WebKitBrowser::GetLocationName() {
-    if (m_folder) return m_folder->name;
     const char* title = webkit_web_view_get_title(m_view);
-    // The page's answer stands in for a title the engine has not passed on yet.
-    if ((!title || !*title) && !m_answeredTitle.empty()) return ToCodePage(m_answeredTitle.c_str());
-    return ToCodePage(title);
+    return m_load.LocationName(title ? title : "");
 }
 
-std::string WebKitBrowser::GetLocationURL() {
-    if (m_folder) return m_folder->uri;
-    if (m_heldUri) return *m_heldUri;
-    const char* uri = webkit_web_view_get_uri(m_view);
-    if (uri && g_strcmp0(uri, kInternalHome) == 0) return std::string(kStartPage);
-    return ToCodePage(uri);
-}
+std::string WebKitBrowser::GetLocationURL() { return m_load.LocationUrl(DisplayedUri()); }
 
 std::string WebKitBrowser::GetPath() {
     Dl_info info{};
@@ -290,61 +265,26 @@ std::string WebKitBrowser::GetPath() {
 void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
     if (event == WEBKIT_LOAD_STARTED) {
-        // The page before completed, even if its title never came; a folder
-        // not completed yet is replaced.
-        self->FlushPendingComplete();
-        self->m_pendingFolder.reset();
-        self->m_nextFinish = Finish::Complete;
-        bool errorPage = !self->m_errorPageUri.empty() &&
-                         g_strcmp0(webkit_web_view_get_uri(view), self->m_errorPageUri.c_str()) == 0;
-        self->m_errorPageUri.clear();
-        self->m_loadingErrorPage = errorPage;
-        if (!errorPage) self->m_loadsAskedAtStart = self->m_loadsAsked;
-        if (!errorPage) self->m_startedUri = UriOf(view);
-        if (errorPage && self->m_ownPage) self->m_nextFinish = Finish::OwnPage;
-        self->m_ownPage = false;
-        // The error page belongs to the navigation that failed, which has
-        // already reported its start.
-        if (!errorPage && self->m_events) self->m_events->OnDownloadBegin();
-        if (!errorPage) self->ShowLoadStatus(OpeningStatusText(CurrentPageLanguage(), self->DisplayedUri()));
+        self->m_load.Started(self->DisplayedUri());
     } else if (event == WEBKIT_LOAD_REDIRECTED) {
-        self->ShowLoadStatus(OpeningStatusText(CurrentPageLanguage(), self->DisplayedUri()));
+        self->m_load.Redirected(self->DisplayedUri());
     } else if (event == WEBKIT_LOAD_FINISHED) {
-        Finish finish = self->m_nextFinish;
-        self->m_nextFinish = Finish::Complete;
-        // A cancelled or stopped load opens nothing any more, and says so.
-        if (finish == Finish::Silent) self->ShowLoadStatus("");
-        if (self->m_pendingFolder && !self->m_folderIdle) {
+        const char* title = webkit_web_view_get_title(view);
+        PageLoad::AfterFinish after = self->m_load.Finished(self->DisplayedUri(), title && *title);
+        if (after.completeFolderSoon && !self->m_folderIdle) {
             self->m_folderIdle = g_idle_add_full(
                 G_PRIORITY_HIGH_IDLE,
                 [](gpointer browser) -> gboolean {
                     auto* me = static_cast<WebKitBrowser*>(browser);
                     me->m_folderIdle = 0;
-                    me->CompleteFolder();
+                    me->m_load.FolderDue();
                     return G_SOURCE_REMOVE;
                 },
                 self, nullptr);
         }
-        // The program's own page is all there is to load.
-        if (finish == Finish::OwnPage) self->ShowLoadStatus("");
-        if (finish != Finish::Complete) return;
-        // A port the engine will not reach ends as a blank page, with no
-        // failure told: the program says why instead.
-        if (!self->m_loadingErrorPage && UriOf(view) == "about:blank" && HasExplicitPort(self->m_startedUri)) {
-            self->m_nextFinish = Finish::ErrorPage;
-            self->ShowErrorPage(self->m_startedUri.c_str(), LoadFailure::RestrictedPort, "");
-            return;
-        }
-        const char* title = webkit_web_view_get_title(view);
-        if (title && *title) {
-            self->RaiseComplete();
-        } else if (!self->m_pendingComplete) {
-            // The page passes its title on a moment after it has finished,
-            // if it has one: the page itself is asked, and the completion
-            // runs on its answer, with the title or, when it has none, at once.
-            self->m_pendingComplete = ++self->m_completeCount;
-            self->m_heldUri = self->GetLocationURL();
-            auto* question = new TitleQuestion{self, self->m_pendingComplete};
+        if (after.errorPage) self->ShowErrorPage(*after.errorPage);
+        if (after.askTitle) {
+            auto* question = new TitleQuestion{self, after.askTitle};
             webkit_web_view_evaluate_javascript(view, "document.title", -1, nullptr, nullptr, self->m_cancellable,
                                                 OnTitleAnswered, question);
         }
@@ -354,7 +294,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
 void WebKitBrowser::OnTitleChanged(GObject*, GParamSpec*, gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
     const char* title = webkit_web_view_get_title(self->m_view);
-    if (self->m_pendingComplete && title && *title) self->FlushPendingComplete();
+    if (title && *title) self->m_load.TitleKnown();
 }
 
 void WebKitBrowser::OnTitleAnswered(GObject* view, GAsyncResult* result, gpointer data) {
@@ -364,26 +304,16 @@ void WebKitBrowser::OnTitleAnswered(GObject* view, GAsyncResult* result, gpointe
     // Cancelled: the browser has gone, and nothing of it may be touched.
     bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
     if (error) g_error_free(error);
-    WebKitBrowser* self = question->browser;
-    if (!cancelled && self->m_pendingComplete == question->count) {
+    if (!cancelled) {
+        std::optional<std::string> title;
         if (value && jsc_value_is_string(value)) {
-            gchar* title = jsc_value_to_string(value);
-            self->m_answeredTitle = title ? title : "";
-            g_free(title);
+            gchar* text = jsc_value_to_string(value);
+            title = text ? text : "";
+            g_free(text);
         }
-        self->m_pendingComplete = 0;
-        self->RaiseComplete();
-        self->m_answeredTitle.clear();
-        self->m_heldUri.reset();
+        question->browser->m_load.TitleAnswered(question->number, std::move(title));
     }
     if (value) g_object_unref(value);
-}
-
-void WebKitBrowser::FlushPendingComplete() {
-    if (!m_pendingComplete) return;
-    m_pendingComplete = 0;
-    RaiseComplete();
-    m_heldUri.reset();
 }
 
 void WebKitBrowser::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
@@ -397,69 +327,31 @@ void WebKitBrowser::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTermi
 
 void WebKitBrowser::Refresh() { webkit_web_view_reload(m_view); }
 
-void WebKitBrowser::RaiseComplete() {
-    // Done is said before the completion, which then titles the page plainly.
-    ShowLoadStatus(DoneStatusText(CurrentPageLanguage()));
-    m_loadStatus.clear();
-    if (m_events) m_events->OnDocumentComplete();
-}
-
 std::string WebKitBrowser::DisplayedUri() const {
     const char* uri = webkit_web_view_get_uri(m_view);
     if (uri && g_strcmp0(uri, kInternalHome) == 0) return std::string(kStartPage);
     return uri ? uri : "";
 }
 
-void WebKitBrowser::ShowLoadStatus(const std::string& utf8) {
-    m_loadStatus = utf8;
-    // A link under the pointer keeps its place; the load's text shows once the pointer leaves it.
-    if (!m_statusLink.empty()) return;
-    if (m_events) m_events->OnStatusTextChange(ToCodePage(utf8.c_str()), StatusOrigin::LoadProgress);
-}
-
 gboolean WebKitBrowser::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
                                      gpointer data) {
     auto* self = static_cast<WebKitBrowser*>(data);
-    // A certificate the engine did not trust has its own page on the way.
-    if (uri && self->m_tlsFailedUri == uri) {
-        self->m_tlsFailedUri.clear();
-        return TRUE;
-    }
-    // The engine reports "finished" right after a failure. A load that a newer
-    // one replaced, or that became a download, completes nothing.
-    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+    // Replaced by a newer load, or become a download: no failure to tell.
+    const bool cancelled =
+        g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
         g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
-        g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD)) {
-        self->m_nextFinish = Finish::Silent;
-        return TRUE;
-    }
-    // The failure of a load that a newer one replaces shows nothing either:
-    // an error page now would take the newer page's place.
-    if (!self->m_loadingErrorPage && self->m_loadsAsked != self->m_loadsAskedAtStart) {
-        self->m_nextFinish = Finish::Silent;
-        return TRUE;
-    }
-    // An error page that fails itself completes as it is: no page for it.
-    if (self->m_loadingErrorPage) {
-        if (self->m_nextFinish != Finish::OwnPage) self->m_nextFinish = Finish::Complete;
-        return TRUE;
-    }
-    // Any other failure shows an error page under the failed address; the
-    // navigation completes once, when that page has finished.
-    self->m_nextFinish = Finish::ErrorPage;
-    self->ShowErrorPage(uri, IsShowableFileUri(uri) ? FailureOf(error) : LoadFailure::UnreadableName,
-                        error && error->message ? error->message : "");
+        g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD);
+    std::optional<LoadFailure> failure;
+    if (!cancelled) failure = IsShowableFileUri(uri) ? FailureOf(error) : LoadFailure::UnreadableName;
+    std::optional<PageLoad::ErrorPage> page =
+        self->m_load.Failed(uri ? uri : "", failure, error && error->message ? error->message : "");
+    if (page) self->ShowErrorPage(*page);
     return TRUE;
 }
 
-void WebKitBrowser::ShowErrorPage(const char* uri, LoadFailure failure, const char* engineMessage) {
-    // The engine shows nothing under an address whose path is no text here,
-    // nor under one of a port it refuses, not even a page of the program's
-    // own: its error page goes under a blank one.
-    bool blank = failure == LoadFailure::UnreadableName || failure == LoadFailure::RestrictedPort;
-    m_errorPageUri = blank ? "about:blank" : uri ? uri : "";
-    std::string html = ErrorPageHtml(CurrentPageLanguage(), uri ? uri : "", failure, engineMessage);
-    webkit_web_view_load_alternate_html(m_view, html.c_str(), m_errorPageUri.c_str(), nullptr);
+void WebKitBrowser::ShowErrorPage(const PageLoad::ErrorPage& page) {
+    std::string html = ErrorPageHtml(CurrentPageLanguage(), page.uri, page.failure, page.engineMessage);
+    webkit_web_view_load_alternate_html(m_view, html.c_str(), page.underUri.c_str(), nullptr);
 }
 
 GtkWidget* WebKitBrowser::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
@@ -476,16 +368,7 @@ void WebKitBrowser::OnMouseTargetChanged(WebKitWebView*, WebKitHitTestResult* hi
     auto* self = static_cast<WebKitBrowser*>(data);
     const char* link = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit)
                                                                      : nullptr;
-    std::string text = link ? link : "";
-    if (text == self->m_statusLink) return;
-    self->m_statusLink = text;
-    if (!self->m_events) return;
-    // Off a link, the status is the load's again: the address being opened, or nothing.
-    if (text.empty()) {
-        self->m_events->OnStatusTextChange(self->ToCodePage(self->m_loadStatus.c_str()), StatusOrigin::LoadProgress);
-    } else {
-        self->m_events->OnStatusTextChange(self->ToCodePage(text.c_str()), StatusOrigin::Control);
-    }
+    self->m_load.LinkHovered(link ? link : "");
 }
 
 gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -551,27 +434,11 @@ bool WebKitBrowser::AnswerFolder(const char* uri, bool window) {
         // under the folder's address and named by its path; the listing is
         // loaded from that completion.
         gchar* name = g_filename_display_name(path);
-        m_pendingFolder = FolderAnswer{ToCodePage(uri), ToCodePage(name), m_loadsAsked};
+        m_load.FolderAnswered(ToCodePage(uri), ToCodePage(name));
         g_free(name);
     }
     g_free(path);
     return folder;
-}
-
-void WebKitBrowser::CompleteFolder() {
-    // A load the window asked for since replaces the folder.
-    if (!m_pendingFolder || m_pendingFolder->asked != m_loadsAsked) {
-        m_pendingFolder.reset();
-        return;
-    }
-    // The page before completes first, under its own address.
-    FlushPendingComplete();
-    m_folder = std::move(m_pendingFolder);
-    m_pendingFolder.reset();
-    // As for a page: its start, then its completion.
-    if (m_events) m_events->OnDownloadBegin();
-    if (m_events) m_events->OnDocumentComplete();
-    m_folder.reset();
 }
 
 void WebKitBrowser::OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer data) {
@@ -660,11 +527,8 @@ gboolean WebKitBrowser::OnTlsErrors(WebKitWebView*, gchar* uri, GTlsCertificate*
     self->m_certificateOffers.push_back(std::move(offer));
     // Shown as the program's own page: nothing of the site is logged before
     // the user chose.
-    self->m_tlsFailedUri = uri ? uri : "";
-    self->m_nextFinish = Finish::ErrorPage;
-    self->m_errorPageUri = self->m_tlsFailedUri;
-    self->m_ownPage = true;
-    webkit_web_view_load_alternate_html(self->m_view, html.c_str(), self->m_errorPageUri.c_str(), nullptr);
+    self->m_load.CertificateFailed(uri ? uri : "");
+    webkit_web_view_load_alternate_html(self->m_view, html.c_str(), uri ? uri : "", nullptr);
     return TRUE;
 }
 

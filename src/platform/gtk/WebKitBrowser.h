@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "browser/CWebBrowser2.h"
+#include "browser/PageLoad.h"
 #include "pages/ErrorPage.h"
 #include "platform/gtk/Downloads.h"
 #include "platform/gtk/FindBar.h"
@@ -39,7 +40,10 @@ public:
     WebKitBrowser(const WebKitBrowser&) = delete;
     WebKitBrowser& operator=(const WebKitBrowser&) = delete;
 
-    void SetEvents(BrowserEvents* events) { m_events = events; }
+    void SetEvents(BrowserEvents* events) {
+        m_events = events;
+        m_load.SetEvents(events);
+    }
     // What a running download or its save dialog reports as the user's activity.
     void SetDownloadActivity(std::function<void()> activity) { m_downloads.SetActivity(std::move(activity)); }
     // Called when the engine's process died under the page.
@@ -67,14 +71,6 @@ public:
     void SetResizable(bool value) override { m_resizable = value; }
 
 private:
-    // What the next WEBKIT_LOAD_FINISHED stands for.
-    enum class Finish {
-        Complete,     // a page arrived: one DocumentComplete
-        Silent,       // cancelled or turned into a download: nothing
-        ErrorPage,    // failed: the error page's own finish reports it
-        OwnPage,      // a page of the program's own: nothing
-    };
-
     static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
     static gboolean OnTlsErrors(WebKitWebView* view, gchar* uri, GTlsCertificate* certificate,
                                 GTlsCertificateFlags errors, gpointer self);
@@ -97,17 +93,11 @@ private:
     static gboolean OnAnyMenuClosed(GSignalInvocationHint* hint, guint count, const GValue* values, gpointer self);
     static void ServeInternalPage(WebKitURISchemeRequest* request, gpointer self);
 
-    // Raises the completion held back for the page's title, if one is held.
-    void FlushPendingComplete();
-    void RaiseComplete();
     // Takes a load of a local folder away from the engine, and in the window
     // (not a frame) completes it once the load has ended; false for any other
     // address.
     bool AnswerFolder(const char* uri, bool window);
-    void CompleteFolder();
 
-    // The status text of the load under way (UTF-8), unless a link holds the status.
-    void ShowLoadStatus(const std::string& utf8);
     // The address being loaded, the start page by the name the user knows.
     std::string DisplayedUri() const;
 
@@ -115,7 +105,7 @@ private:
     void Load(const char* uri);  // a load the window asked for: it replaces the one under way
     void Place();
     std::string ToCodePage(const char* utf8) const;
-    void ShowErrorPage(const char* uri, LoadFailure failure, const char* engineMessage);
+    void ShowErrorPage(const PageLoad::ErrorPage& page);
 
     const CodePage& m_codePage;
     GtkWidget* m_clientArea;
@@ -125,27 +115,7 @@ private:
     WebKitWebContext* m_context;
     BrowserEvents* m_events = nullptr;
     GdkRectangle m_rect{0, 0, 0, 0};
-    Finish m_nextFinish = Finish::Complete;
-    // The address whose error page is on its way; its start is no download.
-    std::string m_errorPageUri;
-    // The load under way is an error page.
-    bool m_loadingErrorPage = false;
-    // The address the load under way started at.
-    std::string m_startedUri;
-    // Loads asked for by the window, and how many had been asked for when
-    // the load under way started: a failure that arrives after a newer one
-    // was asked for belongs to a load the newer one replaces.
-    unsigned m_loadsAsked = 0;
-    unsigned m_loadsAskedAtStart = 0;
-    // The address of the newest load asked for, unless a step back or forth
-    // came after it: what to load again in a fresh page process.
-    std::optional<std::string> m_newestUri;
-    // The error page on its way is the program's own, which completes nothing.
-    bool m_ownPage = false;
-    // The link address last reported as status text ("" when none).
-    std::string m_statusLink;
-    // The load's own status text while a page loads, "" once it is done (UTF-8).
-    std::string m_loadStatus;
+    PageLoad m_load;
     gulong m_downloadHandler = 0;
     guint m_homeIdle = 0;
     // The certificates the user may choose to go on with, this run only,
@@ -155,29 +125,14 @@ private:
         GTlsCertificate* certificate;
     };
     std::vector<CertificateOffer> m_certificateOffers;
-    std::string m_tlsFailedUri;  // its failure is told by the certificate page
     gulong m_menuClosedHook = 0;
     guint m_redrawTimer = 0;
-    // A folder's address and name, as the completion reports them.
-    struct FolderAnswer {
-        std::string uri, name;
-        unsigned asked = 0;  // loads asked for by then: a later one replaces the folder
-    };
-    // The folder whose completion is on its way, and the one being completed.
-    std::optional<FolderAnswer> m_pendingFolder, m_folder;
     guint m_folderIdle = 0;
-    // The address of the page whose completion waits for its title: a load
-    // started meanwhile has already put its own address on the view.
-    std::optional<std::string> m_heldUri;
-    // A completion waiting for the page's answer about its title (its
-    // number; 0 when none waits), and the answer while it is raised.
+    // A question to the page about its title, as the load numbered it.
     struct TitleQuestion {
         WebKitBrowser* browser;
-        unsigned count;
+        unsigned number;
     };
-    unsigned m_pendingComplete = 0;
-    unsigned m_completeCount = 0;
-    std::string m_answeredTitle;
     // Ends the questions still out when the browser goes.
     GCancellable* m_cancellable = nullptr;
     std::function<void()> m_crashed;

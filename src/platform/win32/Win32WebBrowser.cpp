@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "browser/PageLoad.h"
+
 #include "platform/win32/Win32Text.h"
 
 namespace poremisu {
@@ -195,8 +197,8 @@ public:
                         UINT*) override {
         if (!m_events) return S_OK;
         // The program's own page raises nothing up to its completion.
-        if (m_skipOwnPage && (id == dispid::kDownloadBegin || id == dispid::kDocumentComplete)) {
-            if (id == dispid::kDocumentComplete) m_skipOwnPage = false;
+        if ((id == dispid::kDownloadBegin || id == dispid::kDocumentComplete) &&
+            !m_ownPage.Passes(id == dispid::kDocumentComplete)) {
             return S_OK;
         }
         // Nothing may escape into the control.
@@ -227,13 +229,13 @@ public:
         m_events->OnNewWindow2(std::string());
     }
 
-    void SkipOwnPage(bool skip) { m_skipOwnPage = skip; }
+    OwnPageSilence& OwnPage() { return m_ownPage; }
 
 private:
     ~EventSink() = default;
 
     ULONG m_refs = 1;
-    bool m_skipOwnPage = false;
+    OwnPageSilence m_ownPage;
     bool m_popUpPending = false;
     BrowserEvents* m_events;
     HWND m_parent;
@@ -384,7 +386,7 @@ void Win32WebBrowser::Refresh() { Go(dispid::kRefresh); }
 
 void Win32WebBrowser::Go(DISPID id) {
     // A page of the program's own that never completed holds back no other.
-    if (m_sink) m_sink->SkipOwnPage(false);
+    if (m_sink) m_sink->OwnPage().End();
     CallMethod(id);
 }
 void Win32WebBrowser::Quit() { CallMethod(dispid::kQuit); }
@@ -400,12 +402,12 @@ void Win32WebBrowser::ShowPage(const std::string& html) {
         else address += c;
     }
     Navigate2(address);
-    if (m_sink) m_sink->SkipOwnPage(true);
+    if (m_sink) m_sink->OwnPage().Begin();
 }
 
 void Win32WebBrowser::Navigate2(const std::string& address) {
     if (!m_dispatch) return;
-    if (m_sink) m_sink->SkipOwnPage(false);
+    if (m_sink) m_sink->OwnPage().End();
     std::wstring wide = WideFrom(address);
     VARIANT url;
     VariantInit(&url);
