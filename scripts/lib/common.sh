@@ -70,8 +70,13 @@ install_foreign_packages() {
         dpkg --add-architecture i386 || { say "dpkg refused the i386 architecture"; return 1; }
     fi
     # The lists of the new architecture come with the next update.
+    # A mirror in the middle of a sync fails one list and serves the rest:
+    # one more try, then the install goes on with what did arrive.
     if ! compgen -G '/var/lib/apt/lists/*binary-i386_Packages*' >/dev/null; then
-        apt-get update -q || { say "the package lists for i386 could not be fetched"; return 1; }
+        apt-get update -q || { sleep 10; apt-get update -q; } ||
+            say "some package lists could not be fetched; going on with those that were"
+        compgen -G '/var/lib/apt/lists/*binary-i386_Packages*' >/dev/null ||
+            { say "the package lists for i386 could not be fetched"; return 1; }
     fi
     # shellcheck disable=SC2086 # one word per package
     apt_install $missing || { say "the registry refused: $missing"; return 1; }
