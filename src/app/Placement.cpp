@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdlib>
 
+#include "app/Text.h"
+
 namespace poremisu {
 
 std::string FormatPlacement(const WindowPlacement& p) {
@@ -19,17 +21,14 @@ std::string FormatPlacement(const WindowPlacement& p) {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // One "%i" conversion at `pos` of a text that ends in a zero byte; advances
 // `pos` past what it took.
 std::optional<std::int32_t> ScanInteger(const std::string& text, std::size_t& pos) {
     // Blanks are skipped here, not by strtoll, whose blanks follow the locale.
-    while (pos < text.size() && IsSpace(text[pos])) ++pos;
+    while (pos < text.size() && IsCBlank(text[pos])) ++pos;
     std::size_t digits = pos;
     if (digits < text.size() && (text[digits] == '+' || text[digits] == '-')) ++digits;
-    if (digits >= text.size() || !IsDigit(text[digits])) return std::nullopt;
+    if (digits >= text.size() || !IsAsciiDigit(text[digits])) return std::nullopt;
     // Newer C libraries read "0b" as the start of binary digits; here it is a
     // zero followed by a letter, as it always was for %i.
     if (text[digits] == '0' && (text[digits + 1] == 'b' || text[digits + 1] == 'B')) {

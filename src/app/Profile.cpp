@@ -14,18 +14,6 @@ namespace {
 // name runs past it is simply not a match, which keeps the memory bounded.
 constexpr std::size_t kMaxTokenBytes = 1024;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string_view TrimRight(std::string_view text) {
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    return TrimRight(text);
-}
-
 bool IsQuote(char c) { return c == '"' || c == '\''; }
 
 constexpr std::array<char, 3> kBom{'\xEF', '\xBB', '\xBF'};
@@ -34,7 +22,7 @@ constexpr std::array<char, 3> kBom{'\xEF', '\xBB', '\xBF'};
 
 ProfileValueFinder::ProfileValueFinder(std::string_view section, std::string_view key,
                                        std::size_t count)
-    : m_section(Trim(section)), m_key(Trim(key)), m_count(count) {}
+    : m_section(TrimLineBlanks(section)), m_key(TrimLineBlanks(key)), m_count(count) {}
 
 void ProfileValueFinder::StartLine() {
     m_state = LineState::Lead;
@@ -55,13 +43,13 @@ void ProfileValueFinder::EndLine() {
     switch (m_state) {
     case LineState::Key:
         // A key line without "=": the key stands with an empty value.
-        if (m_inWantedSection && !m_tokenOverflow && EqualsFoldAscii(TrimRight(m_token), m_key)) {
+        if (m_inWantedSection && !m_tokenOverflow && EqualsFoldAscii(TrimLineBlanksRight(m_token), m_key)) {
             Conclude(std::string());
         }
         break;
     case LineState::ValueLead:
     case LineState::Value: {
-        if (!m_inWantedSection || m_tokenOverflow || !EqualsFoldAscii(TrimRight(m_token), m_key)) break;
+        if (!m_inWantedSection || m_tokenOverflow || !EqualsFoldAscii(TrimLineBlanksRight(m_token), m_key)) break;
         std::size_t limit = m_count == 0 ? 0 : m_count - 1;
         std::string_view kept(m_value);
         std::string value;
@@ -85,7 +73,7 @@ void ProfileValueFinder::EndLine() {
 void ProfileValueFinder::TakeByte(char c) {
     switch (m_state) {
     case LineState::Lead:
-        if (IsBlank(c)) return;
+        if (IsLineBlank(c)) return;
         if (c == '[') {
             m_state = LineState::Section;
         } else if (!m_inWantedSection) {
@@ -98,7 +86,7 @@ void ProfileValueFinder::TakeByte(char c) {
         return;
     case LineState::Section:
         if (c == ']') {
-            bool wanted = !m_tokenOverflow && EqualsFoldAscii(Trim(m_token), m_section);
+            bool wanted = !m_tokenOverflow && EqualsFoldAscii(TrimLineBlanks(m_token), m_section);
             if (m_inWantedSection) {
                 // The first section of the name has ended without the key.
                 Conclude(std::nullopt);
@@ -119,7 +107,7 @@ void ProfileValueFinder::TakeByte(char c) {
         return;
     case LineState::Key:
         if (c == '=') {
-            if (!m_inWantedSection || m_tokenOverflow || !EqualsFoldAscii(TrimRight(m_token), m_key)) {
+            if (!m_inWantedSection || m_tokenOverflow || !EqualsFoldAscii(TrimLineBlanksRight(m_token), m_key)) {
                 m_state = LineState::Skip;
             } else {
                 m_state = LineState::ValueLead;
@@ -130,14 +118,14 @@ void ProfileValueFinder::TakeByte(char c) {
         else m_tokenOverflow = true;
         return;
     case LineState::ValueLead:
-        if (IsBlank(c)) return;
+        if (IsLineBlank(c)) return;
         m_state = LineState::Value;
         [[fallthrough]];
     case LineState::Value:
         // Keep one byte more than the answer can hold, for a leading quote.
         if (m_value.size() < m_count) m_value.push_back(c);
         ++m_valueLength;
-        if (!IsBlank(c)) {
+        if (!IsLineBlank(c)) {
             m_trimmedLength = m_valueLength;
             m_lastNonBlank = c;
         }
@@ -151,7 +139,7 @@ std::size_t ProfileValueFinder::SkipToSectionLine(std::string_view bytes, std::s
     // it, instead of walking every line of a file that has no section at all.
     bool leadAtFrom = m_state == LineState::Lead;
     auto leadsLine = [&](std::size_t at) {
-        while (at > from && IsBlank(bytes[at - 1])) --at;
+        while (at > from && IsLineBlank(bytes[at - 1])) --at;
         return at > from ? bytes[at - 1] == '\n' : leadAtFrom;
     };
     for (std::size_t at = from; at < bytes.size(); ++at) {
@@ -165,7 +153,7 @@ std::size_t ProfileValueFinder::SkipToSectionLine(std::string_view bytes, std::s
     }
     // No section line in the rest: the next piece goes on with its last line.
     std::size_t end = bytes.size();
-    while (end > from && IsBlank(bytes[end - 1])) --end;
+    while (end > from && IsLineBlank(bytes[end - 1])) --end;
     if (end > from) {
         bool lead = bytes[end - 1] == '\n';
         StartLine();
@@ -249,24 +237,24 @@ std::string_view LineBody(std::string_view text, const Line& line) {
 
 // The section name of a "[name]" line, if it is one.
 std::optional<std::string_view> SectionName(std::string_view body) {
-    std::string_view trimmed = Trim(body);
+    std::string_view trimmed = TrimLineBlanks(body);
     if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
     std::size_t close = trimmed.find(']');
     if (close == std::string_view::npos) return std::nullopt;
-    return Trim(trimmed.substr(1, close - 1));
+    return TrimLineBlanks(trimmed.substr(1, close - 1));
 }
 
 // Whether the reader takes the name of this section line whole: it keeps
 // only so many bytes of a name, blanks included, and a longer one is never
 // the section it looks for, so a write must not go there either.
 bool ReaderTakesSectionName(std::string_view body) {
-    std::string_view trimmed = Trim(body);
+    std::string_view trimmed = TrimLineBlanks(body);
     return trimmed.find(']') <= kMaxTokenBytes + 1;
 }
 
 std::string_view KeyName(std::string_view body) {
-    std::string_view trimmed = Trim(body);
-    return TrimRight(trimmed.substr(0, trimmed.find('=')));
+    std::string_view trimmed = TrimLineBlanks(body);
+    return TrimLineBlanksRight(trimmed.substr(0, trimmed.find('=')));
 }
 
 }  // namespace
@@ -274,8 +262,8 @@ std::string_view KeyName(std::string_view body) {
 std::string UpdateProfileText(std::string_view text, std::string_view section, std::string_view key,
                               std::string_view value) {
     value = value.substr(0, value.find_first_of("\r\n"));
-    section = Trim(section);
-    key = Trim(key);
+    section = TrimLineBlanks(section);
+    key = TrimLineBlanks(key);
     std::vector<Line> lines = SplitLines(text);
 
     auto keyLine = [&](std::string_view name) {
@@ -309,7 +297,7 @@ std::string UpdateProfileText(std::string_view text, std::string_view section, s
     for (std::size_t j = i + 1; j < lines.size(); ++j) {
         std::string_view body = LineBody(text, lines[j]);
         if (SectionName(body)) break;
-        if (Trim(body).empty()) continue;
+        if (TrimLineBlanks(body).empty()) continue;
         if (EqualsFoldAscii(KeyName(body), key)) {
             std::string out(text.substr(0, lines[j].begin));
             out += keyLine(KeyName(body));

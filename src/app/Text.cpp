@@ -40,6 +40,22 @@ char FoldAscii(char c) {
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsCBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool IsLineBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view TrimLineBlanksRight(std::string_view text) {
+    while (!text.empty() && IsLineBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string_view TrimLineBlanks(std::string_view text) {
+    while (!text.empty() && IsLineBlank(text.front())) text.remove_prefix(1);
+    return TrimLineBlanksRight(text);
+}
+
 std::string_view TrimAddressBlanks(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);

@@ -26,6 +26,14 @@ char FoldAscii(char c);
 std::string DigestHex(std::string_view bytes);
 bool EqualsFoldAscii(std::string_view a, std::string_view b);
 bool IsAsciiLetter(char c);
+bool IsAsciiDigit(char c);
+// Space and tab to CR, the blanks of C's "C" locale.
+bool IsCBlank(char c);
+// The blanks a settings line holds around its names and values: space, tab,
+// CR, VT and FF, never the LF that ends the line.
+bool IsLineBlank(char c);
+std::string_view TrimLineBlanks(std::string_view text);
+std::string_view TrimLineBlanksRight(std::string_view text);
 // The text without the blanks and line breaks (space, tab, CR, LF) around
 // it, as an address is read from what a user typed or gave.
 std::string_view TrimAddressBlanks(std::string_view text);

@@ -47,7 +47,7 @@ bool MayLinkTo(std::string_view url) {
     for (; i < url.size() && url[i] != ':'; ++i) {
         char c = url[i];
         if (c == '\t' || c == '\n' || c == '\r') continue;
-        if (!IsAsciiLetter(c) && (scheme.empty() || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'))) {
+        if (!IsAsciiLetter(c) && (scheme.empty() || !(IsAsciiDigit(c) || c == '+' || c == '-' || c == '.'))) {
             return true;  // no scheme at all: a relative name, read against the history page's folder
         }
         scheme += FoldAscii(c);

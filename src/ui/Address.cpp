@@ -5,12 +5,6 @@
 
 namespace poremisu {
 
-namespace {
-
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
-
 bool HasScheme(std::string_view text) {
     if (text.find("://") != std::string_view::npos) return true;
     if (text.empty() || !IsAsciiLetter(text.front())) return false;
