@@ -23,6 +23,35 @@ bool PlacementFits(const WindowPlacement& placement, PixelRect templateSize, con
     });
 }
 
+PixelRect FrameOnScreen(const WindowPlacement& placement, const std::vector<PixelRect>& screens) {
+    std::int64_t x = placement.left;
+    std::int64_t y = placement.top;
+    std::int64_t width = std::max<std::int64_t>(std::int64_t{placement.right} - placement.left, 1);
+    std::int64_t height = std::max<std::int64_t>(std::int64_t{placement.bottom} - placement.top, 1);
+    // The box around every monitor.
+    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
+    for (std::size_t i = 0; i < screens.size(); ++i) {
+        const PixelRect& area = screens[i];
+        if (i == 0) left = area.x, top = area.y, right = area.x, bottom = area.y;
+        left = std::min<std::int64_t>(left, area.x);
+        top = std::min<std::int64_t>(top, area.y);
+        right = std::max<std::int64_t>(right, std::int64_t{area.x} + area.width);
+        bottom = std::max<std::int64_t>(bottom, std::int64_t{area.y} + area.height);
+    }
+    if (right <= left || bottom <= top) {
+        // No monitor known: at least the window system's 16-bit coordinates.
+        left = top = 0;
+        right = bottom = 32767;
+    }
+    width = std::min(width, right - left);
+    height = std::min(height, bottom - top);
+    if (x + width <= left || x >= right) x = std::clamp(x, left, right - width);
+    if (y + height <= top || y >= bottom) y = std::clamp(y, top, bottom - height);
+    return PixelRect{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), static_cast<std::int32_t>(width),
+                     static_cast<std::int32_t>(height)};
+}
+
+
 void IdleWatchdog(AppState& state, WindowFrame& frame) {
     ++state.idleTicks;
     if (state.idleTicks <= kMinimiseAfterTicks) return;

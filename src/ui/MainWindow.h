@@ -93,9 +93,6 @@ public:
     void RelayoutMainWindow();
 
     BrowserEvents& Events() { return m_events; }
-    History& HistoryLog() { return m_history; }
-    DirectoryLister& Lister() { return m_lister; }
-    ExternalBrowserSweep& Sweep() { return m_sweep; }
 
 private:
     void OpenReadme();
@@ -143,5 +140,10 @@ void IdleWatchdog(AppState& state, WindowFrame& frame);
 // Whether a stored placement's normal rectangle is at least the template's
 // size and wholly on one screen.
 bool PlacementFits(const WindowPlacement& placement, PixelRect templateSize, const std::vector<PixelRect>& screens);
+// The frame a stored placement asks for, which the settings file may fill
+// with any numbers: sizes are taken in 64 bits and kept within the screen,
+// and a frame that would lie wholly off the screen is moved onto it, as the
+// platform the program was made for does with such a placement.
+PixelRect FrameOnScreen(const WindowPlacement& placement, const std::vector<PixelRect>& screens);
 
 }  // namespace poremisu

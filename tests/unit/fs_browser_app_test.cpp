@@ -277,7 +277,8 @@ TEST(PopUp, LoadsTheLastLinkThenClosesEachWindowTitledInternetExplorerAtTheNextD
         }
         // A sweep tells whether it found any; the stubborn ones answer at once now.
         for (FakeWindow& w : rig.windows.windows) w.silent = false;
-        EXPECT_EQ(rig.window.Sweep().SweepExternalBrowsers(), !c.closed.empty());
+        History log(rig.state, rig.texts, rig.services.files);
+        EXPECT_EQ(ExternalBrowserSweep(rig.state, rig.windows, log).SweepExternalBrowsers(), !c.closed.empty());
     }
 }
 

@@ -43,7 +43,7 @@ TEST(HistoryLines, AreWrittenByteForByteWithTheirMarkupEscaped) {
         {true, " :/x", "R", "<a href=\" :/x\">R</a><br>\r\n"},
     };
     Rig rig;
-    History& history = rig.window.HistoryLog();
+    History history(rig.state, rig.texts, rig.services.files);
     std::string expected;
     for (const auto& c : cases) {
         c.link ? history.AppendHistoryLink(c.a, c.b) : history.AppendHistoryLine(c.a, c.b);
@@ -77,7 +77,7 @@ TEST(HistoryReset, MovesTheLogToTheFirstFreeNumberAndStartsAgainFromTheProgramFo
         std::error_code error;
         if (c.blocked && (fs::create_symlink(rig.dir / "nowhere", backup(1), error), error)) continue;
         for (int n : c.present) WriteFile(backup(n), "backup " + std::to_string(n));
-        if (c.log) rig.window.HistoryLog().AppendHistoryLink("http://old/", "old");
+        if (c.log) History(rig.state, rig.texts, rig.services.files).AppendHistoryLink("http://old/", "old");
         const std::string old = rig.History();
         TempDir elsewhere;
         fs::current_path(elsewhere.Path());
@@ -118,7 +118,7 @@ TEST(Listing, FavoritesWithoutWinbootdirListTheCurrentFolderAndEachKindOfFileGiv
     fs::current_path(current.Path());
     ScopedEnvironment env("winbootdir", std::nullopt);
     // ".." counts though it gives no line.
-    EXPECT_EQ(rig.window.Lister().WriteFavoritesPage(), std::ssize(files) + 3);
+    EXPECT_EQ(DirectoryLister(rig.state, rig.texts, rig.services.files, rig.services.profiles).WriteFavoritesPage(), std::ssize(files) + 3);
     EXPECT_EQ(PageLines(ReadFile(current / "Favorites.htm")), expected);
 }
 

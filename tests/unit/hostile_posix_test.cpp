@@ -65,7 +65,7 @@ TEST(HostileListing, EveryNameIsEscapedAndNoFileHoldsTheListing) {
     }
     // In a child, so that a listing that waits on an entry is ended.
     auto list = [&] {
-        std::int32_t listed = rig.window.Lister().WriteDirectoryPage("Favorites.htm", folder);
+        std::int32_t listed = DirectoryLister(rig.state, rig.texts, rig.services.files, rig.services.profiles).WriteDirectoryPage("Favorites.htm", folder);
         return listed == static_cast<std::int32_t>(std::size(entries)) + 3 ? 0 : 100 + listed;
     };
     ASSERT_EQ(testing::Child(list).Wait(20s), 0) << "100 + n: n entries counted, none: hung";
@@ -145,10 +145,10 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
                 if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 91;
             }
             if (c.page == Page::History) {
-                rig.window.HistoryLog().AppendHistoryLink("http://lost.example/" + std::string(100, 'x'), "lost");
+                History(rig.state, rig.texts, rig.services.files).AppendHistoryLink("http://lost.example/" + std::string(100, 'x'), "lost");
                 rlimit none{RLIM_INFINITY, RLIM_INFINITY};
                 ::setrlimit(RLIMIT_FSIZE, &none);
-                rig.window.HistoryLog().AppendHistoryLink("http://next.example/", "next");
+                History(rig.state, rig.texts, rig.services.files).AppendHistoryLink("http://next.example/", "next");
                 return 0;
             }
             rig.browser.locationUrl = "file://" + folder + "/";
@@ -206,7 +206,7 @@ TEST(HostileListing, AFolderPathPastTheBoundIsRefused) {
         if (!listed) {
             EXPECT_NE(rig.browser.shownPages.at(0).find(rig.texts.listingFailedTooLong), std::string::npos);
         }
-        if (!listed) { EXPECT_EQ(rig.window.Lister().WriteDirectoryPage("Favorites.htm", deep), 0) << bytes; }
+        if (!listed) { EXPECT_EQ(DirectoryLister(rig.state, rig.texts, rig.services.files, rig.services.profiles).WriteDirectoryPage("Favorites.htm", deep), 0) << bytes; }
         EXPECT_EQ(test::Cwd(), listed ? deep : rig.dir.Path()) << bytes;
     }
 }

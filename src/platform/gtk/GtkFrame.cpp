@@ -21,37 +21,6 @@ namespace {
 constexpr int kTemplateWidth = main_template::kSize.width;
 constexpr int kTemplateHeight = main_template::kSize.height;
 
-// The frame a stored placement asks for, which the settings file may fill
-// with any numbers: sizes are taken in 64 bits and kept within the screen,
-// and a frame that would lie wholly off the screen is moved onto it, as the
-// platform the program was made for does with such a placement.
-GdkRectangle FrameOnScreen(const WindowPlacement& placement, const std::vector<PixelRect>& screens) {
-    std::int64_t x = placement.left;
-    std::int64_t y = placement.top;
-    std::int64_t width = std::max<std::int64_t>(std::int64_t{placement.right} - placement.left, 1);
-    std::int64_t height = std::max<std::int64_t>(std::int64_t{placement.bottom} - placement.top, 1);
-    // The box around every monitor.
-    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
-    for (std::size_t i = 0; i < screens.size(); ++i) {
-        const PixelRect& area = screens[i];
-        if (i == 0) left = area.x, top = area.y, right = area.x, bottom = area.y;
-        left = std::min<std::int64_t>(left, area.x);
-        top = std::min<std::int64_t>(top, area.y);
-        right = std::max<std::int64_t>(right, std::int64_t{area.x} + area.width);
-        bottom = std::max<std::int64_t>(bottom, std::int64_t{area.y} + area.height);
-    }
-    if (right <= left || bottom <= top) {
-        // No monitor known: at least the window system's 16-bit coordinates.
-        left = top = 0;
-        right = bottom = 32767;
-    }
-    width = std::min(width, right - left);
-    height = std::min(height, bottom - top);
-    if (x + width <= left || x >= right) x = std::clamp(x, left, right - width);
-    if (y + height <= top || y >= bottom) y = std::clamp(y, top, bottom - height);
-    return GdkRectangle{static_cast<int>(x), static_cast<int>(y), static_cast<int>(width), static_cast<int>(height)};
-}
-
 }  // namespace
 
 GtkFrame::GtkFrame(GtkWidget* window, GtkWidget* area, const DialogBaseUnits& units, const CodePage& codePage,
@@ -174,7 +143,8 @@ bool GtkFrame::GetPlacement(WindowPlacement& placement) {
 
 void GtkFrame::SetPlacement(const WindowPlacement& placement) {
     GtkWindow* window = GTK_WINDOW(m_window);
-    GdkRectangle frame = FrameOnScreen(placement, ScreenAreas());
+    const PixelRect on = FrameOnScreen(placement, ScreenAreas());
+    GdkRectangle frame{on.x, on.y, on.width, on.height};
     gtk_window_set_position(window, GTK_WIN_POS_NONE);
     // The frame's top-left corner goes to the point given.
     gtk_window_move(window, frame.x, frame.y);
