@@ -5,9 +5,11 @@
 // file through the preprocessor, hence the macros and no includes; the GTK
 // front end lays its windows out from the constants below them.
 
-// The main window: its client size and the address bar.
+// The main window: its client size, the address bar, and where the browser
+// control is created before the first layout places it.
 #define POREMISU_MAIN_SIZE 306, 271
 #define POREMISU_MAIN_ADDRESS_BAR 7, 0, 292, 14
+#define POREMISU_MAIN_BROWSER 7, 18, 135, 246
 
 // The address dialog: its client size, then its controls in template order.
 #define POREMISU_URL_SIZE 198, 124
@@ -37,6 +39,7 @@ struct DialogUnitRect {
 namespace main_template {
 inline constexpr DialogUnitSize kSize{POREMISU_MAIN_SIZE};
 inline constexpr DialogUnitRect kAddressBar{POREMISU_MAIN_ADDRESS_BAR};
+inline constexpr DialogUnitRect kBrowser{POREMISU_MAIN_BROWSER};
 }  // namespace main_template
 
 namespace url_template {

@@ -8,6 +8,7 @@
 #include "platform/win32/Win32WindowSystem.h"
 #include "resource.h"
 #include "ui/CommandTable.h"
+#include "ui/DialogTemplates.h"
 
 namespace poremisu {
 
@@ -252,7 +253,8 @@ bool Win32MainWindow::OnInitDialogMessage() {
     // in another folder carries another name.
     if (!m_state.instanceName.empty()) SetPropA(m_hwnd, m_state.instanceName.c_str(), reinterpret_cast<HANDLE>(1));
     m_addressBar = GetDlgItem(m_hwnd, IDC_ADDRESS_BAR);
-    RECT control = {7, 18, 7 + 135, 18 + 246};
+    constexpr DialogUnitRect at = main_template::kBrowser;
+    RECT control = {at.x, at.y, at.x + at.width, at.y + at.height};
     MapDialogRect(m_hwnd, &control);
     if (m_browser.Create(m_hwnd, control, IDC_BROWSER, m_window->Events())) {
         if (HWND window = m_browser.Window()) {
