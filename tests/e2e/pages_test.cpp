@@ -327,7 +327,7 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
     PointAt(window, 100, 100);
     Xdotool({"click", "1"});
 
-    ASSERT_NE(WaitForTitled("名前を付けて保存"), 0u);
+    ASSERT_NE(WaitForTitled("Save As"), 0u);
     // Every download the script started has come, and waits behind the first question.
     ASSERT_TRUE(WaitUntil(10s, [&] {
         const std::vector<std::string> asked = server.Requests();
@@ -385,23 +385,23 @@ TEST_P(DownloadTest, AsksWhereToSaveAndTellsTheEndInTheTitle) {
 INSTANTIATE_TEST_SUITE_P(
     Links, DownloadTest,
     ::testing::Values(
-        DownloadCase{"LocalZipSaved", true, nullptr, {{"Return", 1}}, true, "ダウンロード完了: "},
-        DownloadCase{"ReplaceConfirmed", false, "old", {{"Return", 3}, {"Return", 1}}, true, "ダウンロード完了: "},
+        DownloadCase{"LocalZipSaved", true, nullptr, {{"Return", 1}}, true, "Download complete: "},
+        DownloadCase{"ReplaceConfirmed", false, "old", {{"Return", 3}, {"Return", 1}}, true, "Download complete: "},
         DownloadCase{"ReplaceDeclined", false, "old", {{"Return", 3}, {"Escape", 2}, {"Escape", 1}}, false,
-                     "ダウンロードを取り消しました: report.zip"},
+                     "Download cancelled: report.zip"},
         // Cut short after the user agreed to replace a file: that file stays as it was.
         DownloadCase{"BrokenTransfer", false, "old", {{"Return", 3}, {"Return", 1}}, false,
-                     "ダウンロードに失敗しました: report.zip"},
-        DownloadCase{"CodedWhole", false, nullptr, {{"Return", 1}}, true, "ダウンロード完了: ", 0, true},
+                     "Download failed: report.zip"},
+        DownloadCase{"CodedWhole", false, nullptr, {{"Return", 1}}, true, "Download complete: ", 0, true},
         // Ctrl+C in the terminal it was started from closes it, as SIGTERM and a hang-up do.
         DownloadCase{"ClosedAtTheQuestion", false, "old", {{"Return", 3}}, false, "", 0, false, false, SIGINT},
-        DownloadCase{"LinkReplaced", false, "notes", {{"Return", 3}, {"Return", 1}}, true, "ダウンロード完了: ", 0,
+        DownloadCase{"LinkReplaced", false, "notes", {{"Return", 3}, {"Return", 1}}, true, "Download complete: ", 0,
                      false, true, SIGTERM},
         // Three asked at once by a script: one question at a time, and the last two refused at once.
-        DownloadCase{"ThreeByScript", false, nullptr, {{"Return", 2}, {"alt+a", 1}}, true, "ダウンロード完了: ", 0,
+        DownloadCase{"ThreeByScript", false, nullptr, {{"Return", 2}, {"alt+a", 1}}, true, "Download complete: ", 0,
                      false, false, 0, 3},
         // A fresh attachment, longer than the watchdog lets an untouched window live: the download keeps it.
-        DownloadCase{"OutlastsTheIdleWatchdog", false, nullptr, {{"Return", 1}}, true, "ダウンロード完了: ", 8000}),
+        DownloadCase{"OutlastsTheIdleWatchdog", false, nullptr, {{"Return", 1}}, true, "Download complete: ", 8000}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

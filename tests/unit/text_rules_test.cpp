@@ -6,12 +6,14 @@
 
 #include <climits>
 #include <optional>
+#include <set>
 #include <string>
 #include <tuple>
 
 #include "app/Placement.h"
 #include "app/Profile.h"
 #include "ui/Address.h"
+#include "browser/Download.h"
 #include "browser/PageEvents.h"
 #include "fakes/Fakes.h"
 #include "pages/ErrorPage.h"
@@ -197,6 +199,40 @@ TEST(ErrorPage, SaysWhyInTheLocalesLanguageAndEscapesTheEnginesTexts) {
         EXPECT_TRUE(Contains(page, part)) << part;
     }
     EXPECT_FALSE(Contains(page, "self-signed")) << page;
+}
+
+// The part file beside the chosen name, the cut-short check and each status
+// text of a download in both languages.
+TEST(Download, WritesBesideTheNameJudgesTheLengthAndSaysEachStageInTheLocalesLanguage) {
+    const std::set<std::string> taken = {"f.part", "f.part1", "g.part"};
+    auto isTaken = [&](const std::string& path) { return taken.contains(path) || path.starts_with("all"); };
+    EXPECT_EQ(PartPath("f", isTaken), "f.part2");
+    EXPECT_EQ(PartPath("h", isTaken), "h.part");
+    EXPECT_EQ(PartPath("all", isTaken), "all.part99");
+    const std::tuple<std::uint64_t, std::uint64_t, std::optional<std::string_view>, bool> lengths[] = {
+        {10, 9, std::nullopt, true}, {10, 10, std::nullopt, false}, {0, 9, std::nullopt, false},
+        {10, 9, "IDENTITY", true}, {10, 9, "gzip", false}};
+    for (const auto& [announced, received, coding, cut] : lengths) {
+        EXPECT_EQ(CutShort(announced, received, coding), cut) << announced << " " << received;
+    }
+    EXPECT_FALSE(MayReplace(Standing::Other));
+    using enum DownloadStage;
+    const std::tuple<DownloadStage, std::uint64_t, std::uint64_t, std::u8string_view, std::string_view> texts[] = {
+        {Saving, 0, 0, u8"ダウンロード中: a.zip", "Downloading: a.zip"},
+        {Progress, 3, 4, u8"ダウンロード中 75%: a.zip", "Downloading 75%: a.zip"},
+        {Progress, 9, 4, u8"ダウンロード中 100%: a.zip", "Downloading 100%: a.zip"},
+        {Progress, 4096, 0, u8"ダウンロード中 4 KB: a.zip", "Downloading 4 KB: a.zip"},
+        {Cancelled, 0, 0, u8"ダウンロードを取り消しました: a.zip", "Download cancelled: a.zip"},
+        {Failed, 0, 0, u8"ダウンロードに失敗しました: a.zip (why)", "Download failed: a.zip (why)"},
+        {CutShort, 0, 0, u8"ダウンロードに失敗しました: a.zip (途中で切れました)", "Download failed: a.zip (cut short)"},
+        {NotSaved, 0, 0, u8"ダウンロードに失敗しました: a.zip (保存できませんでした)",
+         "Download failed: a.zip (could not be saved)"},
+        {Saved, 0, 0, u8"ダウンロード完了: a.zip", "Download complete: a.zip"},
+    };
+    for (const auto& [stage, received, total, japanese, english] : texts) {
+        EXPECT_EQ(DownloadStatusText(PageLanguage::Japanese, stage, "a.zip", "why", received, total), Utf8(japanese));
+        EXPECT_EQ(DownloadStatusText(PageLanguage::English, stage, "a.zip", "why", received, total), english);
+    }
 }
 
 enum class Bar { Hidden, Shown };

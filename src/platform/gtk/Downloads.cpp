@@ -7,14 +7,13 @@
 
 #include <algorithm>
 
+#include "browser/Download.h"
+#include "platform/gtk/PageText.h"
+
 namespace poremisu {
 
 namespace {
 
-constexpr const char* kSaveCaption = "名前を付けて保存";
-constexpr const char* kCancelButton = "キャンセル(_C)";
-constexpr const char* kSaveButton = "保存(_S)";
-constexpr const char* kCancelRestButton = "残りもすべてキャンセル(_A)";
 constexpr gint kResponseCancelRest = 1;
 constexpr const char* kUnnamed = "download";
 // Progress reaches the title at most this often: every change would retitle
@@ -35,6 +34,16 @@ std::string DisplayPath(const std::string& path) {
     return result;
 }
 
+Standing StandingAt(const std::string& path) {
+    GStatBuf info;
+    if (g_lstat(path.c_str(), &info) != 0) return Standing::Nothing;
+    return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode) ? Standing::FileOrLink : Standing::Other;
+}
+
+const char* CancelRestLabel(PageLanguage language) {
+    return language == PageLanguage::Japanese ? "残りもすべてキャンセル(_A)" : "Cancel _All the Rest";
+}
+
 }  // namespace
 
 struct Downloads::Item {
@@ -52,7 +61,8 @@ struct Downloads::Item {
     gint64 lastProgressTime = 0;
 };
 
-Downloads::Downloads(GtkWidget* owner, StatusSink status) : m_owner(owner), m_status(std::move(status)) {}
+Downloads::Downloads(GtkWidget* owner, StatusSink status)
+    : m_owner(owner), m_status(std::move(status)), m_language(CurrentPageLanguage()) {}
 
 Downloads::~Downloads() {
     for (const std::unique_ptr<Item>& item : m_items) {
@@ -122,7 +132,7 @@ void Downloads::AskNext() {
         // One more waits behind the open question.
         GtkDialog* dialog = GTK_DIALOG(m_asking->dialog);
         if (!gtk_dialog_get_widget_for_response(dialog, kResponseCancelRest)) {
-            gtk_dialog_add_button(dialog, kCancelRestButton, kResponseCancelRest);
+            gtk_dialog_add_button(dialog, CancelRestLabel(m_language), kResponseCancelRest);
         }
         return;
     }
@@ -133,11 +143,14 @@ void Downloads::AskNext() {
     m_asking = item;
     GtkWidget* top = gtk_widget_get_toplevel(m_owner);
     GtkWindow* parent = GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
-    item->dialog = gtk_file_chooser_dialog_new(kSaveCaption, parent, GTK_FILE_CHOOSER_ACTION_SAVE, kCancelButton,
-                                               GTK_RESPONSE_CANCEL, kSaveButton, GTK_RESPONSE_ACCEPT, nullptr);
+    // The toolkit's own words for the buttons, in the user's language.
+    const char* caption = m_language == PageLanguage::Japanese ? "名前を付けて保存" : "Save As";
+    item->dialog = gtk_file_chooser_dialog_new(caption, parent, GTK_FILE_CHOOSER_ACTION_SAVE,
+                                               g_dgettext("gtk30", "_Cancel"), GTK_RESPONSE_CANCEL,
+                                               g_dgettext("gtk30", "_Save"), GTK_RESPONSE_ACCEPT, nullptr);
     // With more downloads waiting, the user can refuse them all at once.
     if (std::any_of(m_items.begin(), m_items.end(), [](const auto& i) { return i->waiting; })) {
-        gtk_dialog_add_button(GTK_DIALOG(item->dialog), kCancelRestButton, kResponseCancelRest);
+        gtk_dialog_add_button(GTK_DIALOG(item->dialog), CancelRestLabel(m_language), kResponseCancelRest);
     }
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(item->dialog);
     gtk_dialog_set_default_response(GTK_DIALOG(item->dialog), GTK_RESPONSE_ACCEPT);
@@ -189,14 +202,10 @@ void Downloads::OnResponse(GtkDialog* dialog, gint response, gpointer data) {
     // The user agreed to replace the name in the folder, not what a link there
     // points to: the link goes, and the download takes its place. A folder, a
     // pipe or a device is not replaced: the engine fails the download at once.
-    GStatBuf info;
-    const bool found = g_lstat(chosen, &info) == 0;
-    item->replace = found && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode));
-    if (!found || item->replace) {
-        item->part = item->path + ".part";
-        for (int i = 1; g_lstat(item->part.c_str(), &info) == 0 && i < 100; ++i) {
-            item->part = item->path + ".part" + std::to_string(i);
-        }
+    const Standing standing = StandingAt(item->path);
+    item->replace = MayReplace(standing);
+    if (standing == Standing::Nothing || item->replace) {
+        item->part = PartPath(item->path, [](const std::string& path) { return StandingAt(path) != Standing::Nothing; });
         g_free(uri);
         uri = g_filename_to_uri(item->part.c_str(), nullptr, nullptr);
     }
@@ -205,7 +214,7 @@ void Downloads::OnResponse(GtkDialog* dialog, gint response, gpointer data) {
     webkit_download_set_destination(item->download, uri);
     g_free(uri);
     g_free(chosen);
-    owner->Report("ダウンロード中: " + item->name);
+    owner->Report(DownloadStatusText(owner->m_language, DownloadStage::Saving, item->name));
     owner->AskNext();
 }
 
@@ -229,9 +238,8 @@ void Downloads::OnReceivedData(WebKitDownload* download, guint64, gpointer data)
     guint64 received = webkit_download_get_received_data_length(download);
     WebKitURIResponse* response = webkit_download_get_response(download);
     guint64 total = response ? webkit_uri_response_get_content_length(response) : 0;
-    std::string text = total > 0 ? "ダウンロード中 " + std::to_string(std::min<guint64>(received * 100 / total, 100)) + "%"
-                                 : "ダウンロード中 " + std::to_string(received / 1024) + " KB";
-    text += ": " + item->name;
+    const std::string text =
+        DownloadStatusText(item->owner->m_language, DownloadStage::Progress, item->name, {}, received, total);
     gint64 now = g_get_monotonic_time();
     if (text == item->lastProgress || now - item->lastProgressTime < kProgressIntervalUs) return;
     item->lastProgress = text;
@@ -242,23 +250,23 @@ void Downloads::OnReceivedData(WebKitDownload* download, guint64, gpointer data)
 // Gives the whole transfer the chosen name: over the file or link the user
 // agreed to replace, and over nothing else.
 bool Downloads::Keep(const Item& item) {
-    GStatBuf info;
-    if (g_lstat(item.path.c_str(), &info) != 0) {
+    const Standing standing = StandingAt(item.path);
+    if (standing == Standing::Nothing) {
         return ::renameat2(AT_FDCWD, item.part.c_str(), AT_FDCWD, item.path.c_str(), RENAME_NOREPLACE) == 0;
     }
-    return item.replace && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) &&
-           ::rename(item.part.c_str(), item.path.c_str()) == 0;
+    return item.replace && MayReplace(standing) && ::rename(item.part.c_str(), item.path.c_str()) == 0;
 }
 
 void Downloads::OnFailed(WebKitDownload*, GError* error, gpointer data) {
     auto* item = static_cast<Item*>(data);
     item->failed = true;
     if (item->created) g_unlink(item->part.c_str());
+    const PageLanguage language = item->owner->m_language;
     if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER)) {
-        item->owner->Report("ダウンロードを取り消しました: " + item->name);
+        item->owner->Report(DownloadStatusText(language, DownloadStage::Cancelled, item->name));
     } else {
-        item->owner->Report("ダウンロードに失敗しました: " + item->name + " (" +
-                            (error && error->message ? error->message : "") + ")");
+        item->owner->Report(DownloadStatusText(language, DownloadStage::Failed, item->name,
+                                               error && error->message ? error->message : ""));
     }
 }
 
@@ -269,24 +277,22 @@ void Downloads::OnFinished(WebKitDownload* download, gpointer data) {
         item->owner->Forget(item);
         return;
     }
-    // The engine finishes a transfer that the server cut short as if it were
-    // whole: a file shorter than announced is a failure, and the stump goes.
-    // A coded transfer (gzip, deflate) announces its coded length, while the
-    // file holds the decoded bytes, fewer where coding did not pay: only a
-    // plain transfer's length tells.
+    // The engine finishes a transfer that the server cut short as if it
+    // were whole: that is a failure, and the stump goes.
     WebKitURIResponse* response = webkit_download_get_response(download);
     SoupMessageHeaders* headers = response ? webkit_uri_response_get_http_headers(response) : nullptr;
     const char* coding = headers ? soup_message_headers_get_one(headers, "Content-Encoding") : nullptr;
-    const bool plain = !coding || g_ascii_strcasecmp(coding, "identity") == 0;
-    guint64 announced = response && plain ? webkit_uri_response_get_content_length(response) : 0;
-    if (announced > 0 && webkit_download_get_received_data_length(download) < announced) {
+    const guint64 announced = response ? webkit_uri_response_get_content_length(response) : 0;
+    const PageLanguage language = item->owner->m_language;
+    if (CutShort(announced, webkit_download_get_received_data_length(download),
+                 coding ? std::optional<std::string_view>(coding) : std::nullopt)) {
         g_unlink(item->part.c_str());
-        item->owner->Report("ダウンロードに失敗しました: " + item->name + " (途中で切れました)");
+        item->owner->Report(DownloadStatusText(language, DownloadStage::CutShort, item->name));
     } else if (!Keep(*item)) {
         g_unlink(item->part.c_str());
-        item->owner->Report("ダウンロードに失敗しました: " + item->name + " (保存できませんでした)");
+        item->owner->Report(DownloadStatusText(language, DownloadStage::NotSaved, item->name));
     } else {
-        item->owner->Report("ダウンロード完了: " + DisplayPath(item->path));
+        item->owner->Report(DownloadStatusText(language, DownloadStage::Saved, DisplayPath(item->path)));
     }
     item->owner->Forget(item);
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "pages/ErrorPage.h"
+
 namespace poremisu {
 
 // The user's downloads: each one asks where to save (proposing the download
@@ -57,6 +59,7 @@ private:
 
     GtkWidget* m_owner;
     StatusSink m_status;
+    PageLanguage m_language;
     std::function<void()> m_activity;
     std::vector<std::unique_ptr<Item>> m_items;
     Item* m_asking = nullptr;  // the download whose save dialog is open
