@@ -9,62 +9,29 @@ namespace {
 
 struct MenuLabel {
     WebKitContextMenuAction action;
-    const char* japanese;
-    const char* english;
+    const char* english;   // the engine's own label, which its catalogue does not translate
+    const char* japanese;  // where the toolkit's catalogue has no word, or the wrong one
 };
 
-// Every item of the engine's menus with a fixed label. The engine's own
-// Japanese catalogue leaves some of them (Back, Forward, Stop, Copy...) in
-// English, so the whole menu is labelled here.
+// The engine's items that it leaves in English under a Japanese locale; the
+// rest it labels in the user's language itself. The toolkit's catalogue has
+// most of these words; "_Forward" there is the media player's (早送り).
 constexpr MenuLabel kMenuLabels[] = {
-    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK, "リンクを開く(_O)", "_Open Link"},
-    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW, "リンクを新しいウィンドウで開く(_W)",
-     "Open Link in New _Window"},
-    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_LINK_TO_DISK, "リンク先を保存(_D)", "_Download Linked File"},
-    {WEBKIT_CONTEXT_MENU_ACTION_COPY_LINK_TO_CLIPBOARD, "リンクのアドレスをコピー(_A)", "Copy Link Loc_ation"},
-    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW, "画像を新しいウィンドウで開く(_I)",
-     "Open _Image in New Window"},
-    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_IMAGE_TO_DISK, "画像を保存(_V)", "Sa_ve Image As"},
-    {WEBKIT_CONTEXT_MENU_ACTION_COPY_IMAGE_TO_CLIPBOARD, "画像をコピー(_Y)", "Cop_y Image"},
-    {WEBKIT_CONTEXT_MENU_ACTION_COPY_IMAGE_URL_TO_CLIPBOARD, "画像のアドレスをコピー(_A)", "Copy Image _Address"},
-    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_FRAME_IN_NEW_WINDOW, "フレームを新しいウィンドウで開く(_F)",
-     "Open _Frame in New Window"},
-    {WEBKIT_CONTEXT_MENU_ACTION_GO_BACK, "戻る(_B)", "_Back"},
-    {WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD, "進む(_F)", "_Forward"},
-    {WEBKIT_CONTEXT_MENU_ACTION_STOP, "中止(_S)", "_Stop"},
-    {WEBKIT_CONTEXT_MENU_ACTION_RELOAD, "再読み込み(_R)", "_Reload"},
-    {WEBKIT_CONTEXT_MENU_ACTION_COPY, "コピー(_C)", "_Copy"},
-    {WEBKIT_CONTEXT_MENU_ACTION_CUT, "切り取り(_T)", "Cu_t"},
-    {WEBKIT_CONTEXT_MENU_ACTION_PASTE, "貼り付け(_P)", "_Paste"},
-    {WEBKIT_CONTEXT_MENU_ACTION_DELETE, "削除(_D)", "_Delete"},
-    {WEBKIT_CONTEXT_MENU_ACTION_SELECT_ALL, "すべて選択(_A)", "Select _All"},
-    {WEBKIT_CONTEXT_MENU_ACTION_NO_GUESSES_FOUND, "候補が見つかりません", "No Guesses Found"},
-    {WEBKIT_CONTEXT_MENU_ACTION_IGNORE_SPELLING, "スペルを無視(_I)", "_Ignore Spelling"},
-    {WEBKIT_CONTEXT_MENU_ACTION_LEARN_SPELLING, "スペルを辞書に追加(_L)", "_Learn Spelling"},
-    {WEBKIT_CONTEXT_MENU_ACTION_IGNORE_GRAMMAR, "文法を無視(_G)", "Ignore _Grammar"},
-    {WEBKIT_CONTEXT_MENU_ACTION_BOLD, "太字(_B)", "_Bold"},
-    {WEBKIT_CONTEXT_MENU_ACTION_ITALIC, "斜体(_I)", "_Italic"},
-    {WEBKIT_CONTEXT_MENU_ACTION_UNDERLINE, "下線(_U)", "_Underline"},
-    {WEBKIT_CONTEXT_MENU_ACTION_OUTLINE, "輪郭(_O)", "_Outline"},
-    {WEBKIT_CONTEXT_MENU_ACTION_INSPECT_ELEMENT, "要素を調査(_E)", "Inspect _Element"},
-    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW, "動画を新しいウィンドウで開く(_V)",
-     "Open _Video in New Window"},
-    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW, "音声を新しいウィンドウで開く(_A)",
-     "Open _Audio in New Window"},
-    {WEBKIT_CONTEXT_MENU_ACTION_COPY_VIDEO_LINK_TO_CLIPBOARD, "動画のアドレスをコピー(_Y)",
-     "Cop_y Video Link Location"},
-    {WEBKIT_CONTEXT_MENU_ACTION_COPY_AUDIO_LINK_TO_CLIPBOARD, "音声のアドレスをコピー(_Y)",
-     "Cop_y Audio Link Location"},
-    {WEBKIT_CONTEXT_MENU_ACTION_TOGGLE_MEDIA_CONTROLS, "コントロールを表示(_C)", "_Show Controls"},
-    {WEBKIT_CONTEXT_MENU_ACTION_TOGGLE_MEDIA_LOOP, "繰り返し再生(_L)", "_Loop"},
-    {WEBKIT_CONTEXT_MENU_ACTION_ENTER_VIDEO_FULLSCREEN, "全画面表示(_F)", "Switch Video to _Fullscreen"},
-    {WEBKIT_CONTEXT_MENU_ACTION_MEDIA_PLAY, "再生(_P)", "_Play"},
-    {WEBKIT_CONTEXT_MENU_ACTION_MEDIA_PAUSE, "一時停止(_P)", "_Pause"},
-    {WEBKIT_CONTEXT_MENU_ACTION_MEDIA_MUTE, "消音(_M)", "_Mute"},
-    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_VIDEO_TO_DISK, "動画を保存(_V)", "Download _Video"},
-    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_AUDIO_TO_DISK, "音声を保存(_A)", "Download _Audio"},
-    {WEBKIT_CONTEXT_MENU_ACTION_INSERT_EMOJI, "絵文字を挿入(_E)", "Insert _Emoji"},
-    {WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT, "テキストとして貼り付け(_X)", "Paste as Plain Te_xt"},
+    {WEBKIT_CONTEXT_MENU_ACTION_GO_BACK, "_Back", nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD, "_Forward", "進む(_F)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_STOP, "_Stop", nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_COPY, "_Copy", nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_CUT, "Cu_t", nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_PASTE, "_Paste", nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_DELETE, "_Delete", nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_SELECT_ALL, "Select _All", nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_INSERT_EMOJI, "Insert _Emoji", nullptr},
+    {WEBKIT_CONTEXT_MENU_ACTION_BOLD, "_Bold", "太字(_B)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_ITALIC, "_Italic", "斜体(_I)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_UNDERLINE, "_Underline", "下線(_U)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_TOGGLE_MEDIA_CONTROLS, "_Show Controls", "コントロールを表示(_C)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_TOGGLE_MEDIA_LOOP, "_Loop", "繰り返し再生(_L)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT, "Paste as Plain Te_xt", "テキストとして貼り付け(_X)"},
 };
 
 struct EngineFailure {
@@ -108,8 +75,13 @@ PageLanguage CurrentPageLanguage() {
 }
 
 const char* ContextMenuLabel(PageLanguage language, WebKitContextMenuAction action) {
+    if (language != PageLanguage::Japanese) return nullptr;
     for (const MenuLabel& label : kMenuLabels) {
-        if (label.action == action) return language == PageLanguage::Japanese ? label.japanese : label.english;
+        if (label.action != action) continue;
+        if (label.japanese) return label.japanese;
+        // Left as the engine has it where the toolkit's catalogue is missing too.
+        const char* toolkits = g_dgettext("gtk30", label.english);
+        return std::strcmp(toolkits, label.english) != 0 ? toolkits : nullptr;
     }
     return nullptr;
 }

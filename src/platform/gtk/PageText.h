@@ -14,8 +14,9 @@ namespace poremisu {
 // own translations with it.
 PageLanguage CurrentPageLanguage();
 
-// The label (GTK mnemonics) for one of the engine's own context-menu items;
-// nullptr for an item whose label is not fixed (a spelling guess, a submenu).
+// The label (GTK mnemonics) for one of the engine's own context-menu items
+// that the engine leaves untranslated; nullptr where the engine's own label
+// stands (any item in English, most in Japanese).
 const char* ContextMenuLabel(PageLanguage language, WebKitContextMenuAction action);
 
 // What the user is told of a load's failure, as the engine reports it.
