@@ -13,11 +13,29 @@
 #include <cstring>
 #include <sstream>
 
+#include "ui/CommandTable.h"
+
 namespace poremisu::e2e {
 
 namespace fs = std::filesystem;
 
 std::string BareTitle(const std::string& pageName) { return pageName + " - " + kProductWord + " > "; }
+
+std::string MenuBarKeys(int command) {
+    int menu = -1, item = 0;
+    for (const MenuRow& row : MainMenuRows()) {
+        if (row.kind == MenuRowKind::Separator) continue;
+        if (row.level == 0) ++menu, item = 0;
+        if (row.level == 1) ++item;
+        if (row.id != command || row.level != 1) continue;
+        std::string keys = "F10";
+        for (int i = 0; i < menu; ++i) keys += " Right";
+        for (int i = 0; i < item; ++i) keys += " Down";
+        return keys + " Return";
+    }
+    ADD_FAILURE() << "no menu item " << command;
+    return "";
+}
 
 std::string Page(const std::string& title, const std::string& body, const std::string& background) {
     return "<!DOCTYPE html>\n<html style=\"background:" + background + "\"><head><meta charset=\"utf-8\">" +

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "e2e/Harness.h"
+#include "ui/CommandTable.h"
 
 // Last: Xlib's macros (None, Bool, ...) must not reach the headers above.
 #include <X11/Xlib.h>
@@ -21,14 +22,9 @@ namespace {
 
 constexpr const char* kDialogTitle = "URL入力";
 
-// Keys through the menu bar: F10 opens its first menu, Right moves to the next one, Down walks the
-// items (separators are skipped). "表示": menu消す, status, address bar, 全部消す, 全部表示.
-constexpr const char* kStatusItem = "F10 Right Down Down Return";
-constexpr const char* kHideAllItem = "F10 Right Down Down Down Down Return";
-constexpr const char* kShowAllItem = "F10 Right Down Down Down Down Down Return";
-// "履歴": タイトル履歴, 履歴初期化.
-constexpr const char* kTitleHistoryItem = "F10 Right Right Down Return";
-constexpr const char* kResetHistoryItem = "F10 Right Right Down Down Return";
+const std::string kStatusItem = MenuBarKeys(cmd::kToggleStatusBar), kHideAllItem = MenuBarKeys(cmd::kHideAll),
+                  kShowAllItem = MenuBarKeys(cmd::kShowAll), kTitleHistoryItem = MenuBarKeys(cmd::kTitleHistory),
+                  kResetHistoryItem = MenuBarKeys(cmd::kResetHistory);
 constexpr const char* kMenuSet = "alt+space v", *kAddressDialog = "alt+space u";
 
 class UiTest : public ProgramTest {
@@ -50,7 +46,7 @@ protected:
     // Opens a box with `keys` and closes the window with `close` while the box waits for its answer: the
     // box ends first, as cancelled (the history stays as it was); the window then closes as at any close
     // request, the placement saved.
-    void CloseWithABoxOpen(Process& program, const char* keys, const char* boxTitle,
+    void CloseWithABoxOpen(Process& program, const std::string& keys, const char* boxTitle,
                            const std::function<void()>& close) {
         const std::string history = History();
         Keys(keys);
@@ -159,13 +155,13 @@ TEST_F(UiTest, ThePageFillsWhatTheBarsLeaveAfterEveryChangeOfViewSizeAndStateUnt
                           DefaultRootWindow(X()));
         ASSERT_TRUE(WaitUntil(10s, [&] { return (ClientRect(X(), window).width > 1000) == on; }));
     };
-    auto keys = [&](const char* sequence) { return [this, sequence] { Keys(sequence); }; };
+    auto keys = [&](std::string sequence) { return [this, sequence] { Keys(sequence); }; };
     const std::vector<std::tuple<const char*, std::function<void()>, std::string>> steps = {
         {"start", [] {}, ""},
         {"F10, MENU SET", keys("F10 Down Return"), "mas"},
         {"status off", keys(kStatusItem), "ma"},
         {"status on", keys(kStatusItem), "mas"},
-        {"address bar off", keys("F10 Right Down Down Down Return"), "ms"},
+        {"address bar off", keys(MenuBarKeys(cmd::kToggleAddressBar)), "ms"},
         {"resize 600x480", [&] { resize(600, 480); }, "ms"},
         {"maximise", [&] { maximise(true); }, "ms"},
         {"status off maximised", keys(kStatusItem), "m"},
