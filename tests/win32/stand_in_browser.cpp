@@ -48,10 +48,8 @@
 
 namespace {
 
-// {8856F961-340A-11D0-A96B-00C04FD705A2}
-const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
-
-// The automation interface's dispatch ids that a host may use.
+// The automation interface's dispatch ids that a host may use. The SDK's
+// exdispid.h holds only the event ids.
 enum : DISPID {
     kGoBack = 100, kGoForward = 101, kGoSearch = 103, kQuit = 300, kNavigate2 = 500,
     kLeft = 206, kTop = 207, kWidth = 208, kHeight = 209,
@@ -438,7 +436,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     *out = nullptr;
-    if (clsid != kClsidWebBrowser) return CLASS_E_CLASSNOTAVAILABLE;
+    if (clsid != CLSID_WebBrowser) return CLASS_E_CLASSNOTAVAILABLE;
     return g_factory.QueryInterface(iid, out);
 }
 

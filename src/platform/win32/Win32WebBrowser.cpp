@@ -2,6 +2,10 @@
 
 #include <string_view>
 
+#include <exdisp.h>
+#include <exdispid.h>
+#include <olectl.h>
+
 #include "browser/PageLoad.h"
 
 #include "platform/win32/Win32Text.h"
@@ -9,13 +13,6 @@
 namespace poremisu {
 
 namespace {
-
-// {8856F961-340A-11D0-A96B-00C04FD705A2}
-constexpr CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
-// {D30C1661-CDAF-11D0-8A3E-00C04FC9E26E}
-constexpr IID kIidWebBrowser2 = {0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
-// {34A715A0-6587-11D0-924A-0020AFC7AC4D}
-constexpr IID kDiidWebBrowserEvents2 = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
 
 std::string TextOf(const VARIANT& value) {
     const VARIANT* v = &value;
@@ -34,9 +31,9 @@ std::string TextOf(const VARIANT& value) {
 
 bool DispatchBrowserEvent(DISPID id, const DISPPARAMS* params, BrowserEvents& events) {
     switch (id) {
-    case dispid::kDownloadBegin: events.OnDownloadBegin(); return true;
-    case dispid::kDocumentComplete: events.OnDocumentComplete(); return true;
-    case dispid::kStatusTextChange:
+    case DISPID_DOWNLOADBEGIN: events.OnDownloadBegin(); return true;
+    case DISPID_DOCUMENTCOMPLETE: events.OnDocumentComplete(); return true;
+    case DISPID_STATUSTEXTCHANGE:
         events.OnStatusTextChange(
             params && params->cArgs >= 1 && params->rgvarg ? TextOf(params->rgvarg[0]) : std::string(),
             StatusOrigin::Control);
@@ -170,7 +167,7 @@ public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kDiidWebBrowserEvents2) {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2) {
             *out = static_cast<IDispatch*>(this);
             AddRef();
             return S_OK;
@@ -197,19 +194,19 @@ public:
                         UINT*) override {
         if (!m_events) return S_OK;
         // The program's own page raises nothing up to its completion.
-        if ((id == dispid::kDownloadBegin || id == dispid::kDocumentComplete) &&
-            !m_ownPage.Passes(id == dispid::kDocumentComplete)) {
+        if ((id == DISPID_DOWNLOADBEGIN || id == DISPID_DOCUMENTCOMPLETE) &&
+            !m_ownPage.Passes(id == DISPID_DOCUMENTCOMPLETE)) {
             return S_OK;
         }
         // Nothing may escape into the control.
         try {
-            if (id == dispid::kNewWindow2) {
+            if (id == DISPID_NEWWINDOW2) {
                 // The address the page asked for comes with NewWindow3, which
                 // the control raises right after, where it has it; the posted
                 // message settles a request that came without.
                 m_popUpPending = true;
                 PostMessageA(m_parent, kPopUpMessage, 0, 0);
-            } else if (id == dispid::kNewWindow3) {
+            } else if (id == DISPID_NEWWINDOW3) {
                 m_popUpPending = false;
                 // Its out-parameters stay as they came: the control still
                 // opens its own window, which the sweep closes later.
@@ -245,7 +242,7 @@ Win32WebBrowser::~Win32WebBrowser() { Destroy(); }
 
 bool Win32WebBrowser::Create(HWND parent, const RECT& rect, int controlId, BrowserEvents& events) {
     Destroy();
-    if (FAILED(CoCreateInstance(kClsidWebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+    if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                                 reinterpret_cast<void**>(&m_object))) ||
         !m_object) {
         m_object = nullptr;
@@ -257,7 +254,7 @@ bool Win32WebBrowser::Create(HWND parent, const RECT& rect, int controlId, Brows
     bool ok = SUCCEEDED(m_object->SetClientSite(site)) &&
               SUCCEEDED(m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, parent, &position)) &&
               SUCCEEDED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&m_inPlace))) &&
-              SUCCEEDED(m_object->QueryInterface(kIidWebBrowser2, reinterpret_cast<void**>(&m_dispatch)));
+              SUCCEEDED(m_object->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&m_dispatch)));
     if (!ok || !m_inPlace || !m_dispatch) {
         Destroy();
         return false;
@@ -275,7 +272,7 @@ bool Win32WebBrowser::Create(HWND parent, const RECT& rect, int controlId, Brows
     IConnectionPointContainer* container = nullptr;
     if (SUCCEEDED(m_object->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container))) &&
         container) {
-        if (FAILED(container->FindConnectionPoint(kDiidWebBrowserEvents2, &m_connection))) m_connection = nullptr;
+        if (FAILED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &m_connection))) m_connection = nullptr;
         container->Release();
     }
     if (m_connection) {
@@ -382,7 +379,7 @@ std::string Win32WebBrowser::GetString(DISPID id) {
 void Win32WebBrowser::GoBack() { Go(dispid::kGoBack); }
 void Win32WebBrowser::GoForward() { Go(dispid::kGoForward); }
 void Win32WebBrowser::GoSearch() { Go(dispid::kGoSearch); }
-void Win32WebBrowser::Refresh() { Go(dispid::kRefresh); }
+void Win32WebBrowser::Refresh() { Go(DISPID_REFRESH); }
 
 void Win32WebBrowser::Go(DISPID id) {
     // A page of the program's own that never completed holds back no other.

@@ -9,13 +9,12 @@
 
 namespace poremisu {
 
-// Dispatch ids of the web-browser control's automation interface and of its
-// event interface.
+// Dispatch ids of the control's automation methods and properties. The SDK's
+// exdispid.h holds only the event ids, so these are written out here.
 namespace dispid {
 inline constexpr DISPID kGoBack = 100;
 inline constexpr DISPID kGoForward = 101;
 inline constexpr DISPID kGoSearch = 103;
-inline constexpr DISPID kRefresh = -550;
 inline constexpr DISPID kQuit = 300;
 inline constexpr DISPID kNavigate2 = 500;
 inline constexpr DISPID kLeft = 206;
@@ -27,12 +26,6 @@ inline constexpr DISPID kLocationURL = 211;
 inline constexpr DISPID kPath = 401;
 inline constexpr DISPID kStatusBar = 403;
 inline constexpr DISPID kResizable = 556;
-
-inline constexpr DISPID kStatusTextChange = 102;
-inline constexpr DISPID kDownloadBegin = 106;
-inline constexpr DISPID kNewWindow2 = 251;
-inline constexpr DISPID kDocumentComplete = 259;
-inline constexpr DISPID kNewWindow3 = 273;
 }  // namespace dispid
 
 // Routes one event of the control, by its dispatch id, to the sink. Returns
