@@ -18,7 +18,6 @@
 #include <tuple>
 
 #include "platform/win32/Win32FileSystem.h"
-#include "platform/win32/Win32Menu.h"
 #include "platform/win32/Win32ProcessServices.h"
 #include "platform/win32/Win32ProfileStore.h"
 #include "win32_test_support.h"
@@ -155,17 +154,6 @@ TEST(Win32ProcessServices, AnInstanceWhoseOwnerEndedIsTakenOver) {
     Win32ProcessServices first, later;
     std::thread([&] { EXPECT_EQ(first.AcquireInstance(name), InstanceResult::First); }).join();
     EXPECT_EQ(later.AcquireInstance(name, std::chrono::milliseconds{500}), InstanceResult::First);
-}
-
-// The menu bar nests the popups and names them in the ANSI code page (the
-// end-to-end tests reach its commands by the keys a user presses).
-TEST(Win32Menu, TheDeepestPopupIsNestedAndNamedInTheAnsiCodePage) {
-    HMENU bar = BuildMainMenu();
-    ASSERT_TRUE(bar);
-    wchar_t deepest[64] = {};
-    GetMenuStringW(GetSubMenu(GetSubMenu(bar, 10), 3), 2, deepest, 64, MF_BYPOSITION);
-    DestroyMenu(bar);
-    EXPECT_STREQ(deepest, L"\u79fb\u52d5");
 }
 
 }  // namespace
