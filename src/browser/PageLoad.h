@@ -10,6 +10,8 @@
 
 namespace poremisu {
 
+enum class ControlEvent { Start, Completion };
+
 // A page of the program's own raises nothing up to its completion: nothing
 // is logged or listed for it. A load asked for after it ends the silence.
 class OwnPageSilence {
@@ -19,9 +21,9 @@ public:
     bool Silent() const { return m_silent; }
     // Whether the control's start or completion reaches the window; the
     // own page's completion is the last thing kept from it.
-    bool Passes(bool completion) {
+    bool Passes(ControlEvent event) {
         if (!m_silent) return true;
-        if (completion) m_silent = false;
+        if (event == ControlEvent::Completion) m_silent = false;
         return false;
     }
 

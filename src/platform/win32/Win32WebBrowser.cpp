@@ -195,7 +195,7 @@ public:
         if (!m_events) return S_OK;
         // The program's own page raises nothing up to its completion.
         if ((id == DISPID_DOWNLOADBEGIN || id == DISPID_DOCUMENTCOMPLETE) &&
-            !m_ownPage.Passes(id == DISPID_DOCUMENTCOMPLETE)) {
+            !m_ownPage.Passes(id == DISPID_DOCUMENTCOMPLETE ? ControlEvent::Completion : ControlEvent::Start)) {
             return S_OK;
         }
         // Nothing may escape into the control.
