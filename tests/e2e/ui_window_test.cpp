@@ -284,9 +284,10 @@ TEST_F(UiTest, TitleHistoryShowsThePagesAsTextWithoutLoggingItselfAndACloseCance
 // Painting ----------------------------------------------------------------------------
 
 // Pages of one colour each: what the window must show left of a white column on the right, which
-// holds a field (typing r, g, b or y turns the page that colour) and links to the four pages.
+// holds a magenta field (typing r, g, b or y turns the page that colour) and links to the four pages.
 constexpr std::pair<char, std::uint32_t> kColours[] = {
     {'r', 0xE00000}, {'g', 0x00C000}, {'b', 0x0000E0}, {'y', 0xE0E000}};
+constexpr std::uint32_t kField = 0xFF00FF;
 constexpr int kColumn = 260, kLinksTop = 110, kLinkHeight = 80;
 
 std::string ColourPage(std::uint32_t rgb) {
@@ -294,7 +295,8 @@ std::string ColourPage(std::uint32_t rgb) {
     page << "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>paint</title><style>body{margin:0;"
          << "background:#" << std::hex << std::setw(6) << std::setfill('0') << rgb << std::dec
          << "}#c{position:fixed;right:0;top:0;width:" << kColumn << "px;background:#fff}"
-         << "input{display:block;box-sizing:border-box;margin:30px 10px 0;width:200px;height:40px}"
+         << "input{display:block;box-sizing:border-box;margin:30px 10px 0;width:200px;height:40px;"
+         << "background:#f0f}"
          << "a{display:block;height:" << kLinkHeight << "px}</style></head><body><div id=c>"
          << "<input oninput=\"var c={r:'#e00000',g:'#00c000',b:'#0000e0',y:'#e0e000'}[this.value.slice(-1)];"
          << "if(c)document.body.style.background=c\"><div style=\"height:" << kLinksTop - 70 << "px\"></div>";
@@ -322,11 +324,12 @@ std::string PageShows(Display* display, XWindow window, std::uint32_t colour) {
     return wrong.str();
 }
 
-// The first row of the client area that shows the page's colour: where the page begins under the bars.
-int PageTop(Display* display, XWindow window, std::uint32_t colour) {
-    XImage* column = XGetImage(display, window, 4, 0, 1, 120, AllPlanes, ZPixmap);
+// The first row of the client area's column `x` that shows `colour`, 200 if none above it: where the
+// page or the field begins under the bars, whatever a closing menu left above it a moment longer.
+int FirstRow(Display* display, XWindow window, int x, std::uint32_t colour) {
+    XImage* column = XGetImage(display, window, x, 0, 1, 200, AllPlanes, ZPixmap);
     int top = 0;
-    while (column && top < 119 && (XGetPixel(column, 0, top) & 0xFFFFFF) != colour) ++top;
+    while (column && top < 200 && (XGetPixel(column, 0, top) & 0xFFFFFF) != colour) ++top;
     if (column) XDestroyImage(column);
     return top;
 }
@@ -352,7 +355,7 @@ TEST_F(UiTest, WhatThePageShowsIsOnScreenAfterEveryKindOfChangeForMinutes) {
     char shown = 'g';
     bool bars = false;
     auto column = [&] { return ClientRect(X(), window).width - kColumn / 2; };
-    auto top = [&] { return PageTop(X(), window, colours[shown]); };
+    auto top = [&] { return FirstRow(X(), window, 4, colours[shown]); };
     auto cover = [&] {
         // Another program's window over the page, then gone.
         Rect client = ClientRect(X(), window);
@@ -370,7 +373,10 @@ TEST_F(UiTest, WhatThePageShowsIsOnScreenAfterEveryKindOfChangeForMinutes) {
     };
     const std::vector<std::pair<const char*, std::function<void(char)>>> steps = {
         {"type", [&](char c) {
-             PointAt(window, column(), top() + 50);
+             int field = 200;
+             ASSERT_TRUE(WaitUntil(5s, [&] { return (field = FirstRow(X(), window, column(), kField)) < 200; }))
+                 << "no field shown";
+             PointAt(window, column(), field + 20);
              Xdotool({"click", "1"});
              Keys(std::string(1, c));
              shown = c;
@@ -391,7 +397,10 @@ TEST_F(UiTest, WhatThePageShowsIsOnScreenAfterEveryKindOfChangeForMinutes) {
              // The menu bar stays active once its menu has closed: a second Escape leaves it.
              Keys(bars ? "Escape Escape" : "Escape");
          }},
-        {"bars", [&](char) { Keys(bars ? kHideAllItem : "F10 Down Return"), bars = !bars; }},
+        {"bars", [&](char) {
+             Keys(bars ? kHideAllItem : "F10 Down Return"), bars = !bars;
+             EXPECT_TRUE(WaitUntil(5s, [&] { return (top() > 0) == bars; })) << "the bars did not change";
+         }},
     };
     const char* soak = std::getenv("POREMISU_SOAK_SECONDS");
     const auto length = std::chrono::seconds(soak ? std::atoi(soak) : 100);
