@@ -19,8 +19,6 @@ namespace poremisu::e2e {
 
 namespace fs = std::filesystem;
 
-std::string BareTitle(const std::string& pageName) { return pageName + " - " + kProductWord + " > "; }
-
 std::string MenuBarKeys(int command) {
     int menu = -1, item = 0;
     for (const MenuRow& row : MainMenuRows()) {
@@ -35,11 +33,6 @@ std::string MenuBarKeys(int command) {
     }
     ADD_FAILURE() << "no menu item " << command;
     return "";
-}
-
-std::string Page(const std::string& title, const std::string& body, const std::string& background) {
-    return "<!DOCTYPE html>\n<html style=\"background:" + background + "\"><head><meta charset=\"utf-8\">" +
-           "<title>" + title + "</title></head><body style=\"margin:0\">" + body + "</body></html>\n";
 }
 
 namespace {

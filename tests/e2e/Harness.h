@@ -21,22 +21,21 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Expected.h"
 #include "e2e/PrivateX.h"
 
 namespace poremisu::e2e {
 
-inline constexpr const char* kProductWord = "ぽれみす";  // in every title of the main window
+using expected::BareTitle;
+using expected::HistoryLink;
+using expected::kProductWord;
+using expected::NewWindowLine;
+using expected::Page;
 
-// The title of a completed page while the status bar is hidden (the trailing blank included).
-std::string BareTitle(const std::string& pageName);
 // The keys that reach a command of the menu bar as a user presses them, from the program's own menu
 // table: F10 opens the first menu, Right moves along the bar, Down walks a menu's items (separators
 // are skipped), Return chooses.
 std::string MenuBarKeys(int command);
-// A page's markup, in UTF-8: its title, what its body holds, and its background.
-std::string Page(const std::string& title, const std::string& body = "",
-                 const std::string& background = "#ffffff");
-
 // A loopback address that takes connections and never answers, so that a page
 // loads until something replaces it; and one that refuses them.
 class SilentServer {

@@ -89,11 +89,11 @@ TEST_F(ListingTest, ShowsEachFoldersPageOrWhyButNeverAStalePageAndTheReadmeWhere
     const std::vector<std::tuple<fs::path, std::string, std::string>> folders = {
         {blanks, blanks.string(), ""},
         {japanese, "file://" + japanese.string(), ""},
-        {noText, FileUrl(noText), "<a href=\"about:blank\">ページを表示できません</a><br>"},
-        {PagePath("framed"), PageUrl("frames.htm"), "<a href=\"" + FileUrl(PagePath("frames.htm")) + "\">Frames</a>"},
+        {noText, FileUrl(noText), HistoryLink("about:blank", "ページを表示できません")},
+        {PagePath("framed"), PageUrl("frames.htm"), HistoryLink(FileUrl(PagePath("frames.htm")), "Frames")},
         // A folder named like a page is never listed: the engine shows it, titled by its address.
         {PagePath("old.htm"), PagePath("old.htm").string(),
-         "<a href=\"" + FileUrl(PagePath("old.htm")) + "\">" + FileUrl(PagePath("old.htm")) + "</a>"},
+         HistoryLink(FileUrl(PagePath("old.htm")), FileUrl(PagePath("old.htm")))},
     };
     for (const auto& [folder, handed, shownInstead] : folders) {
         SCOPED_TRACE(handed);
@@ -112,7 +112,7 @@ TEST_F(ListingTest, ShowsEachFoldersPageOrWhyButNeverAStalePageAndTheReadmeWhere
         const std::string added = History().substr(logged);
         EXPECT_EQ(Count(added, "<br>"), listed ? 2u : 1u) << added;
         EXPECT_EQ(fs::exists(folder / "Favorites.htm"), listed);
-        const std::string folderLink = "<a href=\"" + FileUrl(folder) + "\">" + folder.string() + "</a><br>";
+        const std::string folderLink = HistoryLink(FileUrl(folder), folder.string());
         if (listed) {
             EXPECT_LT(added.find(folderLink), added.find(pageLink)) << added;
         }
@@ -224,9 +224,8 @@ TEST_P(PopupTest, LoadsWhatThePageAskedAndClosesTheStrayWindowsAtTheNextDownload
     // window closed at the download start, the link's page.
     std::string history = History();
     std::size_t at = 0;
-    for (const std::string& line : {"<a href=\"" + server.Url("/popup.htm") + "\">" + title + "</a><br>\r\n",
-                                    "new\t" + target + "\r\n", strayLine,
-                                    "<a href=\"" + target + "\">" + reached + "</a><br>\r\n"}) {
+    for (const std::string& line : {HistoryLink(server.Url("/popup.htm"), title), NewWindowLine(target), strayLine,
+                                    HistoryLink(target, reached)}) {
         at = history.find(line, at);
         ASSERT_NE(at, std::string::npos) << "missing or out of order: " << line << "history:\n" << history;
     }

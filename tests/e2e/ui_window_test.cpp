@@ -718,7 +718,7 @@ TEST_F(UiTest, APagesDialogsAndUntrustedCertificatesSpeakTheUsersLanguageAndNone
     Xdotool({"click", "1"});
     Keys("Tab Return");
     EXPECT_TRUE(WaitForTitle(window, BareTitle("Secret"), 10s)) << WindowTitle(X(), window);
-    EXPECT_NE(History().find("<a href=\"" + secure + "\">Secret</a>"), std::string::npos) << History();
+    EXPECT_NE(History().find(HistoryLink(secure, "Secret")), std::string::npos) << History();
 }
 
 }  // namespace
