@@ -26,9 +26,6 @@ namespace poremisu {
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
-// Profiles are read in pieces as large as the system's own file copy uses,
-// so that a large file without the section costs no more than its reading.
-constexpr std::size_t kProfileReadChunk = 128 * 1024;
 
 // Writers hold the lock for one small rewrite; one that keeps it longer has
 // stopped, and the write is given up rather than the program held.
@@ -169,8 +166,8 @@ std::string PosixProfileStore::Read(const std::string& path, std::string_view se
     // One buffer for every read: a listing reads thousands of files, and a
     // fresh (zeroed, mapped and unmapped) buffer per file costs more than
     // reading a small one.
-    if (!m_buffer) m_buffer = std::make_unique_for_overwrite<char[]>(kProfileReadChunk);
-    std::span<char> buffer(m_buffer.get(), kProfileReadChunk);
+    if (!m_buffer) m_buffer = std::make_unique_for_overwrite<ReadBuffer>();
+    std::span<char> buffer(m_buffer->bytes);
     // A file that grows while it is read (or lies about its size) is still
     // read no further than the bound.
     std::uint64_t left = maxFileBytes;

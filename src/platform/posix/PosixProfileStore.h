@@ -26,7 +26,15 @@ public:
                std::string_view value, std::string* reason = nullptr) override;
 
 private:
-    std::unique_ptr<char[]> m_buffer;  // the reads' buffer, made at the first read
+    // Profiles are read in pieces as large as the system's own file copy
+    // uses, into a buffer that starts a page, as its buffer does: the kernel
+    // copies a file several times slower into one that does not. So a large
+    // file without the section costs little more than its reading.
+    static constexpr std::size_t kProfileReadChunk = 128 * 1024;
+    struct alignas(4096) ReadBuffer {
+        char bytes[kProfileReadChunk];
+    };
+    std::unique_ptr<ReadBuffer> m_buffer;  // made at the first read
 };
 
 }  // namespace poremisu
