@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/Win32Text.h"
 #include "win32_test_support.h"
 
 namespace {
@@ -35,9 +36,7 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeout = 10000) {
     return true;
 }
 
-std::string Ansi(const std::wstring& text) { return Narrow(text, CP_ACP); }
-std::string Utf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
-std::wstring Wide(const std::string& ansi) { return Widen(ansi, CP_ACP); }
+std::string Utf8(const std::wstring& text) { return poremisu::BytesFrom(text, CP_UTF8); }
 
 // The address as the control reports a local path.
 std::wstring FileUrl(std::wstring path) {
@@ -49,7 +48,7 @@ std::wstring FileUrl(std::wstring path) {
 
 // The history's link line for a page, in the ANSI code page.
 std::string LinkLine(const std::wstring& url, const std::wstring& name) {
-    return Ansi(L"<a href=\"" + url + L"\">" + name + L"</a><br>") + "\r\n";
+    return poremisu::BytesFrom(L"<a href=\"" + url + L"\">" + name + L"</a><br>\r\n", CP_ACP);
 }
 
 // A window's text through the message, so that controls of other processes answer too.
@@ -59,6 +58,12 @@ std::wstring TextOf(HWND window) {
     bool answered = window && SendMessageTimeoutW(window, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer),
                                                   SMTO_ABORTIFHUNG, 3000, &length);
     return answered ? std::wstring(buffer, length) : L"<no answer>";
+}
+
+// Sets a window's text through the message, as typing would leave it.
+void SetText(HWND window, const wchar_t* text) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 3000, &ignored);
 }
 
 // The first visible top-level window of the class, and of the process when given.
@@ -97,10 +102,10 @@ class Sandbox {
 public:
     Sandbox() {
         static int serial = 0;
-        auto name = "poremisu-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
-        m_dir = (std::filesystem::temp_directory_path() / name).string() + "\\";
+        auto name = L"poremisu-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
+        m_dir = (std::filesystem::temp_directory_path() / name).wstring() + L"\\";
         std::filesystem::create_directories(m_dir);
-        CopyFileW((ModuleFolder(nullptr) + L"..\\poremisu.exe").c_str(), Wide(m_dir + "poremisu.exe").c_str(), FALSE);
+        CopyFileW((ModuleFolder(nullptr) + L"..\\poremisu.exe").c_str(), At(L"poremisu.exe").c_str(), FALSE);
     }
     ~Sandbox() {
         for (HANDLE process : m_processes) {
@@ -111,15 +116,14 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(m_dir, ignored);
     }
-    std::string At(const std::string& name) const { return m_dir + name; }
-    HANDLE Start(const std::string& arguments = "") {
-        const std::string exe = m_dir + "poremisu.exe";
-        std::string commandLine = "\"" + exe + "\" " + arguments;
-        STARTUPINFOA startup = {};
+    std::wstring At(const std::wstring& name) const { return m_dir + name; }
+    HANDLE Start(const std::wstring& arguments = L"") {
+        std::wstring commandLine = L"\"" + At(L"poremisu.exe") + L"\" " + arguments;
+        STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
-        CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, m_dir.c_str(),
-                       &startup, &info);
+        CreateProcessW(At(L"poremisu.exe").c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       m_dir.c_str(), &startup, &info);
         if (info.hThread) CloseHandle(info.hThread);
         return info.hProcess ? m_processes.emplace_back(info.hProcess) : nullptr;
     }
@@ -127,14 +131,14 @@ public:
     // a time holds the name), at an address or at none; false when it shows no window.
     bool Open(const std::wstring& argument = L"") {
         WaitUntil([] { return !FindTopLevel("poremisu"); });
-        app = Start(Ansi(argument));
+        app = Start(argument);
         main = nullptr;
         WaitUntil([&] { return (main = FindTopLevel("poremisu", GetProcessId(app))) || WaitExit(app, 0); }, 30000);
         return main != nullptr;
     }
     // Writes a page or another file (its folders made) into the folder; returns its path.
     std::wstring Page(const std::wstring& name, const std::string& html) {
-        std::filesystem::path path = Wide(m_dir) + name;
+        std::filesystem::path path = At(name);
         std::filesystem::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << html;
         return path.wstring();
@@ -144,14 +148,14 @@ public:
         const std::wstring title = name + L" - " + kProductWord + L" > ";
         return WaitUntil([&] { return TextOf(main) == title; });
     }
-    std::string History() const { return ReadAll(m_dir + "WindowTitleHis.htm"); }
+    std::string History() const { return ReadAll(At(L"WindowTitleHis.htm")); }
     // The stand-in control's report, in UTF-8.
-    std::string Events() const { return ReadAll(m_dir + "browser-events.txt"); }
+    std::string Events() const { return ReadAll(At(L"browser-events.txt")); }
     HANDLE app = nullptr;
     HWND main = nullptr;
 
 private:
-    std::string m_dir;
+    std::wstring m_dir;
     std::vector<HANDLE> m_processes;
 };
 
@@ -212,9 +216,7 @@ TEST_F(E2E, OpensBareThenTheAddressDialogShowsTheAnchorTakesEscapeAndGo) {
     EXPECT_TRUE(IsWindow(dialog)) << "neither Escape nor the close box ends the dialog";
 
     const wchar_t typed[] = L"http://example.invalid/go";
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(GetDlgItem(dialog, 1006), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed),
-                        SMTO_ABORTIFHUNG, 3000, &ignored);
+    SetText(GetDlgItem(dialog, 1006), typed);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1)));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); })) << "GO ends the dialog";
     EXPECT_TRUE(WaitUntil([&] { return TextOf(GetDlgItem(main, 1002)) == typed; })) << "and shows it";
@@ -250,7 +252,7 @@ TEST_F(E2E, ACloseSavesThePlacementEvenDuringTheResetAndTheNextStartRestoresIt) 
     HWND question = WaitBox(main, kProductWord);
     ASSERT_TRUE(question) << "the confirmation box";
     PostMessageA(question, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitUntil([&] { return ReadAll(At("WindowTitleHis000001.htm")) == old + home; }));
+    EXPECT_TRUE(WaitUntil([&] { return ReadAll(At(L"WindowTitleHis000001.htm")) == old + home; }));
 }
 
 TEST_F(E2E, TheAddressBarShowsALaterStartsArgumentAndEnterInItGoesToWhatItHolds) {
@@ -258,31 +260,29 @@ TEST_F(E2E, TheAddressBarShowsALaterStartsArgumentAndEnterInItGoesToWhatItHolds)
     // moment, by which the later start finds the window. (How a quoted
     // argument fares through the settings file, the core's hand-off tests show
     // over the Windows services.)
-    ASSERT_TRUE(Open(Wide(At("never.htm")))) << "no main window appeared";
+    ASSERT_TRUE(Open(At(L"never.htm"))) << "no main window appeared";
     EXPECT_TRUE(WaitUntil([&] { return TextOf(main) == kProductWord; })) << Utf8(TextOf(main));
     auto exitCode = [](HANDLE process) {
         DWORD code = STILL_ACTIVE;
         return WaitExit(process, 20000) && GetExitCodeProcess(process, &code) ? code : STILL_ACTIVE;
     };
     HWND bar = GetDlgItem(main, 1002);
-    EXPECT_EQ(exitCode(Start("http://example.invalid/handed-off")), 0u) << "the later start ends";
+    EXPECT_EQ(exitCode(Start(L"http://example.invalid/handed-off")), 0u) << "the later start ends";
     EXPECT_TRUE(WaitUntil([&] { return TextOf(bar) == L"http://example.invalid/handed-off"; })) << Utf8(TextOf(bar));
     // Enter typed in the address bar goes to what it holds.
     PostMessageA(main, WM_SYSCOMMAND, 32, 0);  // show all
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(bar) != FALSE; }));
-    const wchar_t typed[] = L"http://example.invalid/typed";
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(bar, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed), SMTO_ABORTIFHUNG, 3000, &ignored);
+    SetText(bar, L"http://example.invalid/typed");
     PostMessageA(bar, WM_KEYDOWN, VK_RETURN, 0x001C0001);
     EXPECT_TRUE(WaitUntil([&] { return Events().find("Navigate2\thttp://example.invalid/typed\n") !=
                                        std::string::npos; })) << Events();
     // An address that cannot be written is no success.
-    std::filesystem::rename(At("poremisu.ini"), At("kept.ini"));
-    std::filesystem::create_directory(At("poremisu.ini"));
-    EXPECT_EQ(exitCode(Start("http://example.invalid/unwritten")), 1u);
+    std::filesystem::rename(At(L"poremisu.ini"), At(L"kept.ini"));
+    std::filesystem::create_directory(At(L"poremisu.ini"));
+    EXPECT_EQ(exitCode(Start(L"http://example.invalid/unwritten")), 1u);
     // A copy in another folder is another program: it opens its own window.
     Sandbox other;
-    HANDLE copy = other.Start("http://example.invalid/elsewhere");
+    HANDLE copy = other.Start(L"http://example.invalid/elsewhere");
     EXPECT_TRUE(WaitUntil([&] { return FindTopLevel("poremisu", GetProcessId(copy)) != nullptr; }, 30000));
 }
 
@@ -299,9 +299,8 @@ public:
         // A run ended before it could restore left the stand-in there: Wine's own server is this.
         m_saved = std::string(saved).find("stand_in_browser") == std::string::npos
                       ? saved : "C:\\windows\\system32\\ieframe.dll";
-        const std::string dll = Ansi(ModuleFolder(nullptr) + L"stand_in_browser.dll");
-        SetServer(HKEY_CURRENT_USER, dll);
-        SetServer(HKEY_LOCAL_MACHINE, dll);
+        const std::string dll = poremisu::BytesFrom(ModuleFolder(nullptr) + L"stand_in_browser.dll", CP_ACP);
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) SetServer(root, dll);
     }
     void TearDown() override {
         RegDeleteTreeA(HKEY_CURRENT_USER, kControlKey);
@@ -338,7 +337,7 @@ TEST(E2EPages, CompleteIntoTheTitleAndTheHistory) {
         SCOPED_TRACE(Utf8(row.open));
         Sandbox box;
         box.Page(row.file, row.html);
-        const std::wstring open = Wide(box.At("")) + row.open, shown = Wide(box.At("")) + row.shown;
+        const std::wstring open = box.At(row.open), shown = box.At(row.shown);
         const std::wstring name = row.name ? row.name : shown;
         ASSERT_TRUE(box.Open(open));
         EXPECT_TRUE(box.WaitTitle(name)) << Utf8(TextOf(box.main));

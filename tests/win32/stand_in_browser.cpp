@@ -38,12 +38,12 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "platform/win32/Win32Text.h"
 #include "win32_test_support.h"
 
 namespace {
@@ -91,9 +91,7 @@ Page Load(const std::wstring& address) {
     page.name = path;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return page;  // the folder view: nothing to read
 
-    std::ostringstream bytes;
-    bytes << std::ifstream(std::filesystem::path(path), std::ios::binary).rdbuf();
-    const std::wstring html = Widen(bytes.str(), CP_UTF8);
+    const std::wstring html = poremisu::WideFrom(ReadAll(path), CP_UTF8);
     const wchar_t* open = StrStrIW(html.c_str(), L"<title>");
     if (const wchar_t* close = open ? StrStrIW(open, L"</title>") : nullptr) {
         page.name = std::wstring(open + 7, close);
@@ -388,7 +386,7 @@ STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
                                                     : L"";  // a number's effect is the move it asks for
     VariantClear(&value);
     std::ofstream(std::filesystem::path(m_trace), std::ios::app | std::ios::binary)
-        << Narrow(name, CP_UTF8) << "\t" << Narrow(argument, CP_UTF8) << "\n";
+        << poremisu::BytesFrom(name, CP_UTF8) << "\t" << poremisu::BytesFrom(argument, CP_UTF8) << "\n";
     RECT rect = m_rect;
     switch (id) {
     case kGoSearch: return Navigate(L"about:search");

@@ -20,6 +20,7 @@
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32ProcessServices.h"
 #include "platform/win32/Win32ProfileStore.h"
+#include "platform/win32/Win32Text.h"
 #include "win32_test_support.h"
 
 namespace poremisu {
@@ -101,7 +102,7 @@ bool AppendPastAnotherHandlesLock(Win32FileSystem& files) {
 // it is one to list (the other's listing would be the folder before's).
 bool OnlyAFolderThatCanBeMadeCurrentIsOne(Win32FileSystem& files) {
     const std::string here = fs::current_path().string() + "\\";
-    auto longName = [](const std::string& path) { return L"\\\\?\\" + Widen(path, CP_ACP); };
+    auto longName = [](const std::string& path) { return L"\\\\?\\" + WideFrom(path, CP_ACP); };
     std::string fits = here + std::string(MAX_PATH - 2 - here.size(), 'x'), over = fits + "x";
     for (const auto& path : {fits, over}) CreateDirectoryW(longName(path).c_str(), nullptr);
     bool answer = files.IsDirectory(fits) && files.Exists(over) && !files.IsDirectory(over);

@@ -1,6 +1,6 @@
 #pragma once
-// Text between UTF-16 and a code page's bytes, files read whole and a module's folder, for the Windows
-// test programs.
+// Files read whole and a module's folder, for the Windows test programs; text between UTF-16 and a code
+// page's bytes is the program's own conversion (platform/win32/Win32Text.h), with the code page named.
 
 #include <windows.h>
 
@@ -9,24 +9,10 @@
 #include <sstream>
 #include <string>
 
-inline std::string ReadAll(const std::string& path) {
+inline std::string ReadAll(const std::filesystem::path& path) {
     std::ostringstream bytes;
     bytes << std::ifstream(path, std::ios::binary).rdbuf();
     return bytes.str();
-}
-
-inline std::string Narrow(const std::wstring& text, UINT codePage) {
-    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(n > 0 ? n : 0, '\0');
-    if (n > 0) WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
-    return bytes;
-}
-
-inline std::wstring Widen(const std::string& bytes, UINT codePage) {
-    int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
-    return text;
 }
 
 // The folder of a module (nullptr: the program), with a backslash at its end.
