@@ -3,8 +3,8 @@
 // beside it), starts it, and drives it from outside as a user or another
 // program would. The stand-in control beside this test is registered as the
 // system's web-browser control for the whole run, so pages complete: it
-// reports every call the program makes of it in browser-events.txt beside
-// the program.
+// reports the addresses it is sent to and the keys it is offered in
+// browser-events.txt beside the program.
 
 #include <windows.h>
 

@@ -20,10 +20,12 @@
 // missing file never completes. Texts travel as BSTRs; a page's bytes are
 // read as UTF-8. Each event has the real one's arguments but DocumentComplete,
 // which comes without the two (the control and the address) that the program
-// does not read. It keeps no travel log: Back and Forward have nowhere to go.
+// does not read. It keeps no travel log: Back and Forward have nowhere to go,
+// and the search page is none the tests load.
 //
-// Every call of the program's is also appended, in UTF-8, to browser-events.txt
-// beside the host program:
+// What the tests look for is appended, in UTF-8, to browser-events.txt beside
+// the host program: each address handed to Navigate2 and each key offered to
+// the control, as
 //     NAME <TAB> ARGUMENT
 
 #include <windows.h>
@@ -33,13 +35,10 @@
 #include <olectl.h>
 #include <shlwapi.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -59,12 +58,13 @@ enum : DISPID {
 const UINT kStepMessage = WM_APP + 1;
 HMODULE g_module = nullptr;
 
-// What a load found: the address as the control reports it, the page name,
-// and what the page asks for once loaded.
-struct Page {
-    std::wstring url, name, statusText, popup;  // no address: not found
-    bool popupNamed = true;
-};
+void Trace(const std::string& name, const std::string& argument) {
+    const std::filesystem::path trace = ModuleFolder(nullptr) + L"browser-events.txt";
+    std::ofstream(trace, std::ios::app | std::ios::binary) << name << "\t" << argument << "\n";
+}
+
+// What a load found: the address as the control reports it (none: not found), the page name and its text.
+struct Page { std::wstring url, name, html; };
 
 // The content of the page's <meta name="NAME" content="...">, or nothing.
 std::wstring Marker(const std::wstring& html, const std::wstring& name) {
@@ -91,17 +91,9 @@ Page Load(const std::wstring& address) {
     page.name = path;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return page;  // the folder view: nothing to read
 
-    const std::wstring html = poremisu::WideFrom(ReadAll(path), CP_UTF8);
-    const wchar_t* open = StrStrIW(html.c_str(), L"<title>");
-    if (const wchar_t* close = open ? StrStrIW(open, L"</title>") : nullptr) {
-        page.name = std::wstring(open + 7, close);
-    }
-    page.statusText = Marker(html, L"test-status");
-    page.popup = Marker(html, L"test-popup");
-    if (page.popup.empty()) {
-        page.popup = Marker(html, L"test-popup-unnamed");
-        page.popupNamed = false;
-    }
+    page.html = poremisu::WideFrom(ReadAll(path), CP_UTF8);
+    const std::size_t open = page.html.find(L"<title>"), close = page.html.find(L"</title>", open);
+    if (close != std::wstring::npos) page.name = page.html.substr(open + 7, close - open - 7);
     return page;
 }
 
@@ -115,7 +107,7 @@ VARIANT Var(VARTYPE type, void* pointer) {
 
 // The control, its in-place object and its one connection point (DWebBrowserEvents2) in one object.
 // IOleObject's Unadvise, which no host of a control in its window calls, shares the connection
-// point's. It has no active object: keys stay with the host.
+// point's.
 class Control final : public IDispatch,
                       public IOleObject,
                       public IOleInPlaceObject,
@@ -127,7 +119,6 @@ public:
         m_stepper = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
         SetWindowLongPtrW(m_stepper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         SetWindowLongPtrW(m_stepper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::StepProc));
-        m_trace = ModuleFolder(nullptr) + L"browser-events.txt";
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -190,8 +181,7 @@ public:
     // first; it takes F5, as the real control does, and leaves the rest.
     STDMETHODIMP TranslateAccelerator(LPMSG message) override {
         if (!message || message->message != WM_KEYDOWN) return S_FALSE;
-        std::ofstream(std::filesystem::path(m_trace), std::ios::app | std::ios::binary)
-            << "TranslateAccelerator\t" << message->wParam << "\n";
+        Trace("TranslateAccelerator", std::to_string(message->wParam));
         return message->wParam == VK_F5 ? S_OK : S_FALSE;
     }
     STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
@@ -259,23 +249,24 @@ private:
 
     std::wstring m_locationURL, m_locationName;
     std::vector<std::function<void()>> m_steps;  // the events still to come of the navigation under way
-    std::wstring m_trace;
 };
 
 STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND, LPCRECT rect) {
     if (verb != OLEIVERB_INPLACEACTIVATE && verb != OLEIVERB_SHOW && verb != OLEIVERB_UIACTIVATE) return E_NOTIMPL;
     if (!site || FAILED(site->QueryInterface(IID_PPV_ARGS(&m_inPlaceSite)))) return E_UNEXPECTED;
-    if (m_inPlaceSite->CanInPlaceActivate() != S_OK) return E_FAIL;
+    // As the real control does, it asks the site for its frame and its window; the page's is a child of that.
     IOleInPlaceFrame* frame = nullptr;
     IOleInPlaceUIWindow* document = nullptr;
     RECT position = {}, clip = {};
     OLEINPLACEFRAMEINFO info = {sizeof info, FALSE, nullptr, nullptr, 0};
-    if (FAILED(m_inPlaceSite->GetWindowContext(&frame, &document, &position, &clip, &info))) return E_FAIL;
+    HWND host = nullptr;
+    if (m_inPlaceSite->CanInPlaceActivate() != S_OK ||
+        FAILED(m_inPlaceSite->GetWindowContext(&frame, &document, &position, &clip, &info)) ||
+        FAILED(m_inPlaceSite->GetWindow(&host))) {
+        return E_FAIL;
+    }
     if (frame) frame->Release();
     if (document) document->Release();
-    // The page's window is a child of the one the site names.
-    HWND host = nullptr;
-    if (FAILED(m_inPlaceSite->GetWindow(&host))) return E_FAIL;
     m_rect = rect ? *rect : position;
     m_window = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, m_rect.left, m_rect.top,
                                Width(), Height(), host, nullptr, g_module, nullptr);
@@ -301,34 +292,34 @@ HRESULT Control::Navigate(const std::wstring& address) {
         Fire(DISPID_DOCUMENTCOMPLETE, {});
     });
     // After loading: the page's status text, then its pop-up request (a missing page has neither).
-    if (!page.statusText.empty()) m_steps.push_back([this, text = page.statusText] {
+    const std::wstring status = Marker(page.html, L"test-status"), asked = Marker(page.html, L"test-popup");
+    const std::wstring popup = asked.empty() ? Marker(page.html, L"test-popup-unnamed") : asked;
+    if (!status.empty()) m_steps.push_back([this, text = status] {
         VARIANT value = Var(VT_BSTR, SysAllocString(text.c_str()));
         Fire(DISPID_STATUSTEXTCHANGE, {value});
         VariantClear(&value);
     });
-    if (!page.popup.empty()) m_steps.push_back([this, popup = page.popup, named = page.popupNamed] {
+    if (!popup.empty()) m_steps.push_back([this, popup, named = !asked.empty()] {
         VARIANT_BOOL cancel = VARIANT_FALSE;
         IDispatch* created = nullptr;
         Fire(DISPID_NEWWINDOW2, {Var(VT_BYREF | VT_BOOL, &cancel), Var(VT_BYREF | VT_DISPATCH, &created)});
         if (named && !created && cancel == VARIANT_FALSE) {
-            // The arguments last first: the address, its page's, the flags, Cancel, the window.
+            // The arguments last first: the address, its page's, the flags (none), Cancel, the window.
             VARIANT url = Var(VT_BSTR, SysAllocString(popup.c_str()));
-            VARIANT context = Var(VT_BSTR, SysAllocString(m_locationURL.c_str()));
-            VARIANT flags;
-            VariantInit(&flags);
+            VARIANT context = Var(VT_BSTR, SysAllocString(m_locationURL.c_str())), flags = {};
             flags.vt = VT_I4;
-            flags.lVal = 0;
             Fire(DISPID_NEWWINDOW3, {url, context, flags, Var(VT_BYREF | VT_BOOL, &cancel),
                                      Var(VT_BYREF | VT_DISPATCH, &created)});
             VariantClear(&url);
             VariantClear(&context);
         }
         // Not cancelled and no window given: a browser window of its own.
-        if (created) created->Release();
-        if (created || cancel != VARIANT_FALSE) return;
-        std::wstring title = popup + L" - Internet Explorer";
-        CreateWindowExW(0, L"Static", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 320, 200, nullptr,
-                        nullptr, g_module, nullptr);
+        if (created) {
+            created->Release();
+        } else if (cancel == VARIANT_FALSE) {
+            CreateWindowExW(0, L"Static", (popup + L" - Internet Explorer").c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                            60, 60, 320, 200, nullptr, nullptr, g_module, nullptr);
+        }
     });
     PostMessageW(m_stepper, kStepMessage, 0, 0);
     return S_OK;
@@ -345,60 +336,51 @@ void Control::Step() {
 
 STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                              UINT*) {
-    // Each member by its dispatch id: its name in the trace, the one way it is called, and its argument's type.
-    const WORD method = DISPATCH_METHOD, get = DISPATCH_PROPERTYGET, put = DISPATCH_PROPERTYPUT;
-    static const std::map<DISPID, std::tuple<const wchar_t*, WORD, VARTYPE>> members = {
-        {kGoBack, {L"GoBack", method, VT_EMPTY}}, {kGoForward, {L"GoForward", method, VT_EMPTY}},
-        {kGoSearch, {L"GoSearch", method, VT_EMPTY}},
-        {kQuit, {L"Quit", method, VT_EMPTY}}, {kNavigate2, {L"Navigate2", method, VT_BSTR}},
-        {kLeft, {L"Left", put, VT_I4}}, {kTop, {L"Top", put, VT_I4}}, {kWidth, {L"Width", put, VT_I4}},
-        {kHeight, {L"Height", put, VT_I4}}, {kStatusBar, {L"StatusBar", put, VT_BOOL}},
-        {kResizable, {L"Resizable", put, VT_BOOL}}, {kLocationName, {L"LocationName", get, VT_EMPTY}},
-        {kLocationURL, {L"LocationURL", get, VT_EMPTY}}, {kPath, {L"Path", get, VT_EMPTY}},
-    };
-    auto member = members.find(id);
-    if (member == members.end() || !(flags & std::get<1>(member->second))) return DISP_E_MEMBERNOTFOUND;
-    const auto [name, kind, type] = member->second;
+    // Each member is called one way: the properties the host reads, those it sets, and the methods.
+    const bool get = id == kLocationName || id == kLocationURL || id == kPath;
+    const bool put = id == kLeft || id == kTop || id == kWidth || id == kHeight || id == kStatusBar || id == kResizable;
+    if (!(flags & (get ? DISPATCH_PROPERTYGET : put ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD))) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
     // A property put names its value DISPID_PROPERTYPUT, as the automation rules say; nothing else names any.
-    if (params->cNamedArgs != (kind == put ? 1u : 0u) ||
-        (kind == put && params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
+    if (params->cNamedArgs != (put ? 1u : 0u) || (put && params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
         return DISP_E_PARAMNOTFOUND;
     }
-    // Navigate2 takes up to five, the address first (maybe by reference); a put its value; the rest nothing.
-    if (params->cArgs > (id == kNavigate2 ? 5u : kind == put ? 1u : 0u) || (type != VT_EMPTY && !params->cArgs)) {
+    // A put takes its value, Navigate2 up to five with the address first, the rest nothing.
+    if (params->cArgs < (put || id == kNavigate2 ? 1u : 0u) || params->cArgs > (id == kNavigate2 ? 5u : put)) {
         return DISP_E_BADPARAMCOUNT;
     }
-    VARIANT value;
-    VariantInit(&value);
-    if (type != VT_EMPTY) {
-        VARIANT* from = &params->rgvarg[params->cArgs - 1];
-        if (from->vt == (VT_BYREF | VT_VARIANT)) from = from->pvarVal;
-        if (!from || FAILED(VariantChangeType(&value, from, 0, type))) return DISP_E_TYPEMISMATCH;
-    }
-    if (kind == get) {
+    if (get) {
         const std::wstring text = id == kPath ? ModuleFolder(g_module) : id == kLocationURL ? m_locationURL
                                                                                                 : m_locationName;
         if (result) *result = Var(VT_BSTR, SysAllocString(text.c_str()));
         return S_OK;
     }
-    const std::wstring argument = type == VT_BSTR ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal))
-                                  : type == VT_BOOL ? (value.boolVal != VARIANT_FALSE ? L"true" : L"false")
-                                                    : L"";  // a number's effect is the move it asks for
-    VariantClear(&value);
-    std::ofstream(std::filesystem::path(m_trace), std::ios::app | std::ios::binary)
-        << poremisu::BytesFrom(name, CP_UTF8) << "\t" << poremisu::BytesFrom(argument, CP_UTF8) << "\n";
+    // The argument, maybe by reference: Navigate2's address, or a put's number or flag.
+    VARIANT value;
+    VariantInit(&value);
+    VARIANT* from = params->cArgs ? &params->rgvarg[params->cArgs - 1] : nullptr;
+    if (from && from->vt == (VT_BYREF | VT_VARIANT)) from = from->pvarVal;
+    if (params->cArgs && (!from || FAILED(VariantChangeType(&value, from, 0, id == kNavigate2 ? VT_BSTR : VT_I4)))) {
+        return DISP_E_TYPEMISMATCH;
+    }
     RECT rect = m_rect;
     switch (id) {
-    case kGoSearch: return Navigate(L"about:search");
-    case kNavigate2: return Navigate(argument);
+    case kNavigate2: {
+        const std::wstring address(value.bstrVal, SysStringLen(value.bstrVal));
+        VariantClear(&value);
+        Trace("Navigate2", poremisu::BytesFrom(address, CP_UTF8));
+        return Navigate(address);
+    }
     // The control does not move itself: it asks its site to move it.
     case kLeft: OffsetRect(&rect, value.lVal - rect.left, 0); break;
     case kTop: OffsetRect(&rect, 0, value.lVal - rect.top); break;
     case kWidth: rect.right = rect.left + value.lVal; break;
     case kHeight: rect.bottom = rect.top + value.lVal; break;
-    // Back and Forward (nowhere to go, which the program never asks), Quit (a control in a window of its host
-    // does not quit), StatusBar, Resizable.
-    default: return S_OK;
+    // Back, Forward and the search (nowhere to go), Quit (a control in a window of its host does not quit),
+    // StatusBar, Resizable.
+    case kGoBack: case kGoForward: case kGoSearch: case kQuit: case kStatusBar: case kResizable: return S_OK;
+    default: return DISP_E_MEMBERNOTFOUND;
     }
     if (m_inPlaceSite) m_inPlaceSite->OnPosRectChange(&rect);
     return S_OK;
