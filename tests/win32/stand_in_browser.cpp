@@ -45,6 +45,10 @@
 #include "platform/win32/Win32Text.h"
 #include "win32_test_support.h"
 
+// The members that need no more than an answer, a few to a line.
+#define NOT_IMPLEMENTED(name, ...) STDMETHODIMP name(__VA_ARGS__) override { return E_NOTIMPL; }
+#define NO_OP(name, ...) STDMETHODIMP name(__VA_ARGS__) override { return S_OK; }
+
 namespace {
 
 // The automation interface's dispatch ids that a host may use. The SDK's
@@ -108,12 +112,8 @@ VARIANT Var(VARTYPE type, void* pointer) {
 // The control, its in-place object and its one connection point (DWebBrowserEvents2) in one object.
 // IOleObject's Unadvise, which no host of a control in its window calls, shares the connection
 // point's.
-class Control final : public IDispatch,
-                      public IOleObject,
-                      public IOleInPlaceObject,
-                      public IOleInPlaceActiveObject,
-                      public IConnectionPointContainer,
-                      public IConnectionPoint {
+class Control final : public IDispatch, public IOleObject, public IOleInPlaceObject, public IOleInPlaceActiveObject,
+                      public IConnectionPointContainer, public IConnectionPoint {
 public:
     Control() {
         m_stepper = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
@@ -145,37 +145,31 @@ public:
     }
 
     // IDispatch: the web-browser automation interface, by dispatch id only.
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    NOT_IMPLEMENTED(GetTypeInfoCount, UINT*) NOT_IMPLEMENTED(GetTypeInfo, UINT, LCID, ITypeInfo**)
+    NOT_IMPLEMENTED(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) override;
 
     // IOleObject: what in-place hosting needs.
-    STDMETHODIMP SetClientSite(IOleClientSite*) override { return S_OK; }
-    STDMETHODIMP GetClientSite(IOleClientSite**) override { return E_NOTIMPL; }
-    STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP Close(DWORD) override { return S_OK; }
-    STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
+    NO_OP(SetClientSite, IOleClientSite*) NO_OP(SetHostNames, LPCOLESTR, LPCOLESTR) NO_OP(Close, DWORD)
+    NO_OP(Update) NO_OP(IsUpToDate) NO_OP(SetExtent, DWORD, SIZEL*)
     STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) override;
-    STDMETHODIMP EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
-    STDMETHODIMP Update() override { return S_OK; }
-    STDMETHODIMP IsUpToDate() override { return S_OK; }
-    STDMETHODIMP GetUserClassID(CLSID*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetUserType(DWORD, LPOLESTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetExtent(DWORD, SIZEL*) override { return S_OK; }
-    STDMETHODIMP GetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
-    STDMETHODIMP Advise(IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetMiscStatus(DWORD, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+    NOT_IMPLEMENTED(GetClientSite, IOleClientSite**) NOT_IMPLEMENTED(SetMoniker, DWORD, IMoniker*)
+    NOT_IMPLEMENTED(GetMoniker, DWORD, DWORD, IMoniker**) NOT_IMPLEMENTED(InitFromData, IDataObject*, BOOL, DWORD)
+    NOT_IMPLEMENTED(GetClipboardData, DWORD, IDataObject**) NOT_IMPLEMENTED(EnumVerbs, IEnumOLEVERB**)
+    NOT_IMPLEMENTED(GetUserClassID, CLSID*) NOT_IMPLEMENTED(GetUserType, DWORD, LPOLESTR*)
+    NOT_IMPLEMENTED(GetExtent, DWORD, SIZEL*) NOT_IMPLEMENTED(Advise, IAdviseSink*, DWORD*)
+    NOT_IMPLEMENTED(EnumAdvise, IEnumSTATDATA**) NOT_IMPLEMENTED(GetMiscStatus, DWORD, DWORD*)
+    NOT_IMPLEMENTED(SetColorScheme, LOGPALETTE*) NOT_IMPLEMENTED(ContextSensitiveHelp, BOOL)
 
-    // IOleWindow, IOleInPlaceObject
+    // IOleWindow, IOleInPlaceObject. Its window goes with the control, its host's window with the host.
     STDMETHODIMP GetWindow(HWND* window) override { return (*window = m_window) ? S_OK : E_FAIL; }
-    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    NOT_IMPLEMENTED(ReactivateAndUndo) NO_OP(InPlaceDeactivate) NO_OP(UIDeactivate)
+    STDMETHODIMP SetObjectRects(LPCRECT position, LPCRECT) override {
+        m_rect = *position;
+        if (m_window) MoveWindow(m_window, m_rect.left, m_rect.top, Width(), Height(), TRUE);
+        return S_OK;
+    }
 
     // IOleInPlaceActiveObject: the host hands it each key of the page's window
     // first; it takes F5, as the real control does, and leaves the rest.
@@ -184,38 +178,25 @@ public:
         Trace("TranslateAccelerator", std::to_string(message->wParam));
         return message->wParam == VK_F5 ? S_OK : S_FALSE;
     }
-    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
-    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
-    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
-    // Its window goes with the control, its host's window with the host.
-    STDMETHODIMP InPlaceDeactivate() override { return S_OK; }
-    STDMETHODIMP UIDeactivate() override { return S_OK; }
-    STDMETHODIMP SetObjectRects(LPCRECT position, LPCRECT) override {
-        m_rect = *position;
-        if (m_window) MoveWindow(m_window, m_rect.left, m_rect.top, Width(), Height(), TRUE);
-        return S_OK;
-    }
-    STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
+    NO_OP(OnFrameWindowActivate, BOOL) NO_OP(OnDocWindowActivate, BOOL) NO_OP(EnableModeless, BOOL)
+    NO_OP(ResizeBorder, LPCRECT, IOleInPlaceUIWindow*, BOOL)
 
     // IConnectionPointContainer and IConnectionPoint: DWebBrowserEvents2 only.
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
         *point = iid == DIID_DWebBrowserEvents2 ? static_cast<IConnectionPoint*>(this) : nullptr;
         if (!*point) return CONNECT_E_NOCONNECTION;
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP GetConnectionInterface(IID*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer**) override { return E_NOTIMPL; }
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
         if (FAILED(sink->QueryInterface(IID_PPV_ARGS(&m_sink)))) return CONNECT_E_CANNOTCONNECT;
         *cookie = 1;
         return S_OK;
     }
-    // The one sink the host connects stays to the end: it gives it up with the control.
-    STDMETHODIMP Unadvise(DWORD) override { return S_OK; }
-    STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+    // The one sink the host connects stays to the end, Unadvise or not: it gives it up with the control.
+    NOT_IMPLEMENTED(EnumConnectionPoints, IEnumConnectionPoints**) NOT_IMPLEMENTED(GetConnectionInterface, IID*)
+    NOT_IMPLEMENTED(GetConnectionPointContainer, IConnectionPointContainer**)
+    NOT_IMPLEMENTED(EnumConnections, IEnumConnections**) NO_OP(Unadvise, DWORD)
 
     static LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* control = reinterpret_cast<Control*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -402,7 +383,7 @@ public:
         static_cast<IDispatch*>(control)->Release();
         return hr;
     }
-    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+    NO_OP(LockServer, BOOL)
 };
 
 Factory g_factory;
