@@ -180,7 +180,7 @@ void MenuCommand(HWND main, int id) {
     PostMessageA(main, WM_KEYDOWN, VK_RETURN, 0);
 }
 
-TEST_F(E2E, OpensBareThenTheAddressDialogShowsTheAnchorTakesEscapeAndGo) {
+TEST_F(E2E, OpensBareTheDialogsAndBoxesWorkAndKeysReachTheControlFirst) {
     ASSERT_TRUE(Open()) << "no main window appeared";
     // Show all, sent or posted by another process, does nothing.
     DWORD_PTR sent = 0;
@@ -217,6 +217,23 @@ TEST_F(E2E, OpensBareThenTheAddressDialogShowsTheAnchorTakesEscapeAndGo) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1)));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); })) << "GO ends the dialog";
     EXPECT_TRUE(WaitUntil([&] { return TextOf(GetDlgItem(main, 1002)) == typed; })) << "and shows it";
+
+    // The control's Path reaches its box, the menu's sweep closes a stray
+    // browser window of another program, and a key reaches the control first.
+    MenuCommand(main, 32779);  // "path": the control's Path in a box
+    HWND path = WaitBox(main, L"\u30d1\u30b9");
+    ASSERT_TRUE(path);
+    EXPECT_TRUE(FindWindowExW(path, nullptr, nullptr, ModuleFolder(nullptr).c_str())) << "the stand-in's folder";
+    PostMessageA(path, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(path); }));
+    HWND stray = CreateWindowExW(0, L"Static", L"Stray - Internet Explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+                                 40, 320, 200, nullptr, nullptr, nullptr, nullptr);
+    MenuCommand(main, 32777);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(stray); })) << "the sweep closes it";
+    // A key in the page's window reaches the control first, as the control's own keys must.
+    PostMessageA(GetDlgItem(main, 1000), WM_KEYDOWN, VK_F5, 0x003F0001);
+    EXPECT_TRUE(WaitUntil([&] { return Events().find("TranslateAccelerator\t116\n") != std::string::npos; }, 3000))
+        << Events();
 }
 
 // The reset asks first. A close request meanwhile ends its box as cancelled,
@@ -371,27 +388,6 @@ TEST(E2EPopUp, LoadsWhatItAskedForOrTheLastLinkAndItsDownloadSweepsTheStrayWindo
         EXPECT_FALSE(FindWindowW(nullptr, L"http://popup.invalid/ad - Internet Explorer"))
             << "the stray window was closed";
     }
-}
-
-// The control's Path reaches its box, the menu's sweep closes a stray
-// browser window of another program, and a key reaches the control first.
-TEST_F(E2E, ThePathBoxTheMenusSweepAndTheControlsFirstLookAtKeys) {
-    ASSERT_TRUE(Open());
-    ASSERT_TRUE(WaitTitle(L"about:home"));
-    MenuCommand(main, 32779);  // "path": the control's Path in a box
-    HWND path = WaitBox(main, L"\u30d1\u30b9");
-    ASSERT_TRUE(path);
-    EXPECT_TRUE(FindWindowExW(path, nullptr, nullptr, ModuleFolder(nullptr).c_str())) << "the stand-in's folder";
-    PostMessageA(path, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(path); }));
-    HWND stray = CreateWindowExW(0, L"Static", L"Stray - Internet Explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
-                                 40, 320, 200, nullptr, nullptr, nullptr, nullptr);
-    MenuCommand(main, 32777);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(stray); })) << "the sweep closes it";
-    // A key in the page's window reaches the control first, as the control's own keys must.
-    PostMessageA(GetDlgItem(main, 1000), WM_KEYDOWN, VK_F5, 0x003F0001);
-    EXPECT_TRUE(WaitUntil([&] { return Events().find("TranslateAccelerator\t116\n") != std::string::npos; }, 3000))
-        << Events();
 }
 
 }  // namespace
