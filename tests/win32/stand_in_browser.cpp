@@ -198,11 +198,16 @@ public:
     NOT_IMPLEMENTED(GetConnectionPointContainer, IConnectionPointContainer**)
     NOT_IMPLEMENTED(EnumConnections, IEnumConnections**) NO_OP(Unadvise, DWORD)
 
+    // Raises the next event of the navigation under way.
     static LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* control = reinterpret_cast<Control*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (message != kStepMessage) return DefWindowProcW(window, message, wParam, lParam);
+        if (message != kStepMessage || control->m_steps.empty()) return DefWindowProcW(window, message, wParam, lParam);
         control->AddRef();
-        control->Step();
+        std::function<void()> step = std::move(control->m_steps.front());
+        control->m_steps.erase(control->m_steps.begin());
+        step();
+        // A handler may have started another navigation meanwhile: its steps are next, and come sooner.
+        if (!control->m_steps.empty()) PostMessageW(window, kStepMessage, 0, 0);
         control->Release();
         return 0;
     }
@@ -218,7 +223,6 @@ private:
     LONG Width() const { return m_rect.right - m_rect.left; }
     LONG Height() const { return m_rect.bottom - m_rect.top; }
     HRESULT Navigate(const std::wstring& address);
-    void Step();
     void Fire(DISPID id, std::vector<VARIANT> args);
 
     LONG m_refs = 1;
@@ -304,15 +308,6 @@ HRESULT Control::Navigate(const std::wstring& address) {
     });
     PostMessageW(m_stepper, kStepMessage, 0, 0);
     return S_OK;
-}
-
-void Control::Step() {
-    if (m_steps.empty()) return;
-    std::function<void()> step = std::move(m_steps.front());
-    m_steps.erase(m_steps.begin());
-    step();
-    // A handler may have started another navigation meanwhile: its steps are next, and come sooner.
-    if (!m_steps.empty()) PostMessageW(m_stepper, kStepMessage, 0, 0);
 }
 
 STDMETHODIMP Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
