@@ -188,14 +188,12 @@ TEST_F(E2E, OpensBareTheDialogsAndBoxesWorkAndKeysReachTheControlFirst) {
     PostMessageA(main, WM_COMMAND, 32787, 0);
     Sleep(300);
     EXPECT_TRUE(IsWindow(main) && GetMenu(main) == nullptr) << "a foreign command was carried out";
-    HWND status = GetDlgItem(main, 1);
-    EXPECT_TRUE(status && !IsWindowVisible(status)) << "the status bar is hidden";
     EXPECT_TRUE(WaitUntil([&] {
         RECT bar = RectIn(GetDlgItem(main, 1002), main), client = {};
         GetClientRect(main, &client);
-        HWND page = GetDlgItem(main, 1000);
-        return bar.bottom == bar.top && page && RectIn(page, main) == client;
-    }, 3000)) << "the address bar is hidden and the page fills the window";
+        HWND page = GetDlgItem(main, 1000), status = GetDlgItem(main, 1);
+        return status && !IsWindowVisible(status) && bar.bottom == bar.top && page && RectIn(page, main) == client;
+    }, 3000)) << "the status bar and the address bar are hidden and the page fills the window";
     PostMessageA(main, WM_SYSCOMMAND, 16, 0);
     HWND dialog = WaitBox(main, L"URL\u5165\u529b");
     ASSERT_TRUE(dialog) << "the address dialog";
@@ -247,10 +245,8 @@ TEST_F(E2E, ACloseSavesThePlacementEvenDuringTheResetAndTheNextStartRestoresIt) 
     ASSERT_TRUE(WaitUntil([&] { return History() == old; })) << History();
     // Larger than the template: a smaller rectangle gives way to the template's size.
     SetWindowPos(main, nullptr, 60, 70, 640, 560, SWP_NOZORDER | SWP_NOACTIVATE);
-    WINDOWPLACEMENT placement = {};
-    placement.length = sizeof placement;
-    RECT& normal = placement.rcNormalPosition;
-    ASSERT_TRUE(WaitUntil([&] { return GetWindowPlacement(main, &placement) && normal.left == 60; }));
+    RECT normal = {};
+    ASSERT_TRUE(WaitUntil([&] { return GetWindowRect(main, &normal) && normal.left == 60; }));
     MenuCommand(main, 32778);
     ASSERT_TRUE(WaitBox(main, kProductWord)) << "the confirmation box";
     PostMessageA(main, WM_CLOSE, 0, 0);
