@@ -368,14 +368,12 @@ TEST(E2EPopUp, LoadsWhatItAskedForOrTheLastLinkAndItsDownloadSweepsTheStrayWindo
         {"test-popup", L"http://popup.invalid/ad"},
         {"test-popup-unnamed", L"http://example.invalid/target"},  // a control without NewWindow3
     };
+    const std::string pop = "<title>Pop</title><meta name=\"test-status\" content=\"http://example.invalid/target\">";
     for (const Row& row : rows) {
         SCOPED_TRACE(row.marker);
         Sandbox box;
-        const std::wstring page = box.Page(L"pop.htm", std::string("<title>Pop</title>"
-                                                               "<meta name=\"test-status\" "
-                                                               "content=\"http://example.invalid/target\">"
-                                                               "<meta name=\"") +
-                                                       row.marker + "\" content=\"http://popup.invalid/ad\">");
+        const std::wstring page =
+            box.Page(L"pop.htm", pop + "<meta name=\"" + row.marker + "\" content=\"http://popup.invalid/ad\">");
         ASSERT_TRUE(box.Open(page));
         EXPECT_TRUE(box.WaitTitle(row.loaded)) << Utf8(TextOf(box.main));
         EXPECT_EQ(box.History(), LinkLine(FileUrl(page), L"Pop") + "new\t" + Utf8(row.loaded) + "\r\n" +

@@ -80,11 +80,8 @@ std::wstring Marker(const std::wstring& html, const std::wstring& name) {
 }
 
 Page Load(const std::wstring& address) {
+    if (address.size() < 3 || address[1] != L':') return {address, address, L""};
     Page page;
-    if (address.size() < 3 || address[1] != L':') {
-        page.url = page.name = address;
-        return page;
-    }
     // The path made full, and its address, as the control writes them back.
     wchar_t path[MAX_PATH] = {}, url[2084] = {};
     DWORD urlSize = 2084;  // the longest address the control takes
