@@ -17,12 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "../common/Expected.h"
 #include "platform/win32/Win32Text.h"
 #include "win32_test_support.h"
 
 namespace {
 
-const wchar_t kProductWord[] = L"\u307d\u308c\u307f\u3059";
+namespace expected = poremisu::expected;
+const std::wstring kProductWord = poremisu::WideFrom(expected::kProductWord, CP_UTF8);
 const char kControlKey[] = "Software\\Classes\\CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}";
 const char kServerKey[] = "Software\\Classes\\CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}\\InprocServer32";
 
@@ -46,9 +48,10 @@ std::wstring FileUrl(std::wstring path) {
     return L"file:///" + path;
 }
 
-// The history's link line for a page, in the ANSI code page.
+// What both suites expect, in the ANSI code page.
+std::string Ansi(const std::string& utf8) { return poremisu::BytesFrom(poremisu::WideFrom(utf8, CP_UTF8), CP_ACP); }
 std::string LinkLine(const std::wstring& url, const std::wstring& name) {
-    return poremisu::BytesFrom(L"<a href=\"" + url + L"\">" + name + L"</a><br>\r\n", CP_ACP);
+    return Ansi(expected::HistoryLink(Utf8(url), Utf8(name)));
 }
 
 // A window's text through the message, so that controls of other processes answer too.
@@ -145,7 +148,7 @@ public:
     }
     // Awaits the title of a page named `name`, the status bar hidden and no status text shown.
     bool WaitTitle(const std::wstring& name) {
-        const std::wstring title = name + L" - " + kProductWord + L" > ";
+        const std::wstring title = poremisu::WideFrom(expected::BareTitle(Utf8(name)), CP_UTF8);
         return WaitUntil([&] { return TextOf(main) == title; });
     }
     std::string History() const { return ReadAll(At(L"WindowTitleHis.htm")); }
@@ -376,7 +379,7 @@ TEST(E2EPopUp, LoadsWhatItAskedForOrTheLastLinkAndItsDownloadSweepsTheStrayWindo
             box.Page(L"pop.htm", pop + "<meta name=\"" + row.marker + "\" content=\"http://popup.invalid/ad\">");
         ASSERT_TRUE(box.Open(page));
         EXPECT_TRUE(box.WaitTitle(row.loaded)) << Utf8(TextOf(box.main));
-        EXPECT_EQ(box.History(), LinkLine(FileUrl(page), L"Pop") + "new\t" + Utf8(row.loaded) + "\r\n" +
+        EXPECT_EQ(box.History(), LinkLine(FileUrl(page), L"Pop") + expected::NewWindowLine(Utf8(row.loaded)) +
                                  "(IE)\thttp://popup.invalid/ad - Internet Explorer\r\n" +
                                  LinkLine(row.loaded, row.loaded));
         EXPECT_FALSE(FindWindowW(nullptr, L"http://popup.invalid/ad - Internet Explorer"))
