@@ -89,7 +89,10 @@ public:
                 TakeBack(start);
                 return false;
             }
-            if (start < 0) start = ::lseek(m_fd, 0, SEEK_CUR) - written;
+            // Only a line that went out in pieces may have to be taken back.
+            if (start < 0 && static_cast<std::size_t>(written) < rest.size()) {
+                start = ::lseek(m_fd, 0, SEEK_CUR) - written;
+            }
             rest.remove_prefix(static_cast<std::size_t>(written));
         }
         m_error = FileError::Ok;

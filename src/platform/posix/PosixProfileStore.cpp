@@ -159,8 +159,11 @@ std::string PosixProfileStore::Read(const std::string& path, std::string_view se
     FileDescriptor fd(OpenRegularForReading(path, info));
     if (!fd) return fallback;
     if (static_cast<std::uint64_t>(info.st_size) > maxFileBytes) return fallback;
-    // The reading is sequential and in large pieces, so the kernel reads ahead.
-    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    // The reading is sequential and in large pieces, so the kernel reads ahead
+    // (a file read in one piece needs no such word).
+    if (static_cast<std::uint64_t>(info.st_size) > kProfileReadChunk) {
+        ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
 
     ProfileValueFinder finder(section, key, count);
     // One buffer for every read: a listing reads thousands of files, and a
