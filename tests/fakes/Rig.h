@@ -18,6 +18,12 @@ namespace poremisu::test {
 
 inline std::string Shortcut(const std::string& url) { return "[InternetShortcut]\r\nURL=" + url + "\r\n"; }
 
+// A page's link line as the history and the listings write it, without its line end; an empty
+// name shows the address.
+inline std::string Link(std::string_view url, std::string_view name = {}) {
+    return "<a href=\"" + std::string(url) + "\">" + std::string(name.empty() ? url : name) + "</a><br>";
+}
+
 inline bool WriteFile(const std::string& path, std::string_view bytes) {
     std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
     return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));

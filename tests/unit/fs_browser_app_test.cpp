@@ -146,10 +146,6 @@ TEST(BrowserAppHandOff, GoesToTheFirstProgramWindowOfItsCopyTitledWithTheProduct
               InstanceNameOf("C:\\\x83\x61\\poremisu.exe", "\\/", true));
 }
 
-std::string Link(std::string_view url, std::string_view name) {
-    return "<a href=\"" + std::string(url) + "\">" + std::string(name) + "</a><br>\r\n";
-}
-
 void Complete(Rig& rig, std::string url, std::string name) {
     rig.browser.locationUrl = std::move(url);
     rig.browser.locationName = std::move(name);
@@ -186,8 +182,8 @@ TEST(PageCompletion, ShowsAndLogsThePageButAfterASkipAndListsALocalFolderInstead
         // The listing page's own completion is logged and goes no further; a frame counts on its own.
         Complete(rig, "file://" + page, "Favorites.htm");
         Complete(rig, "file://" + page, "");
-        EXPECT_EQ(rig.History(), Link(url, "a b") + Link("file://" + page, "Favorites.htm") +
-                                     Link("file://" + page, "file://" + page));
+        EXPECT_EQ(rig.History(), Link(url, "a b") + "\r\n" + Link("file://" + page, "Favorites.htm") + "\r\n" +
+                                     Link("file://" + page) + "\r\n");
     }
 }
 

@@ -14,13 +14,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::Link;
 using test::ReadFile;
 using test::Rig;
 using test::WriteFile;
-
-std::string Link(const std::string& address, const std::string& text = "") {
-    return "<a href=\"" + address + "\">" + (text.empty() ? address : text) + "</a><br>";
-}
 
 enum class Kind { File, Folder, Fifo, Link };
 
