@@ -34,6 +34,7 @@ TEST(HistoryLines, AreWrittenByteForByteWithTheirMarkupEscaped) {
         // An address that would run in the history page links nowhere, however its scheme is written.
         {true, "javascript:void(new Image().src='x')", "J", "<a href=\"#\">J</a><br>\r\n"},
         {true, " \x01Java\tScript:x", "J", "<a href=\"#\">J</a><br>\r\n"},
+        {true, "!javascript:x", "E", "<a href=\"!javascript:x\">E</a><br>\r\n"},  // no blank: a relative name
         {true, "poremisu:home", "P", "<a href=\"#\">P</a><br>\r\n"},
         {true, "HTTPS://a/?j=javascript:", "H", "<a href=\"HTTPS://a/?j=javascript:\">H</a><br>\r\n"},
         {true, "about:home", "S", "<a href=\"about:home\">S</a><br>\r\n"},
