@@ -104,6 +104,8 @@ TEST(PageLoad, RaisesOneStartAndOneCompletionPerNavigationInTheOrderTheWindowNee
          "begin, status 'Opening h...', status ''"},
         {"a folder completes under its address and name", "ask f start f folder f cancel f finish f due",
          "begin, status 'Opening f...', status '', folder soon, begin, complete f name"},
+        {"a page held for its title completes before the folder", "start a untitled a folder f due",
+         "begin, status 'Opening a...', ask title 1, status 'Done', complete a , begin, complete f name"},
         {"a folder is replaced by a newer load", "ask f start f folder f cancel f finish f ask g due",
          "begin, status 'Opening f...', status '', folder soon"},
         {"a folder is replaced by a load that starts", "start f folder f start g finish g due",
@@ -111,6 +113,8 @@ TEST(PageLoad, RaisesOneStartAndOneCompletionPerNavigationInTheOrderTheWindowNee
         {"a link holds the status until the pointer leaves", "hover L start a hover - finish a",
          "link 'L', begin, status 'Opening a...', status 'Done', complete a "},
         {"the same link twice is told once", "hover L hover L", "link 'L'"},
+        {"off a link after the completion, the status is empty", page + "hover L hover -",
+         pageTold + ", link 'L', status ''"},
         {"a hung page process reloads the newest load", "ask a start a ask b hang", "begin, status 'Opening a...', "
          "reload b"},
         {"only a load asked since the start", "ask a start a hang", "begin, status 'Opening a...', reload none"},
