@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "app/Placement.h"
 #include "app/Profile.h"
@@ -19,6 +20,7 @@
 #include "pages/ErrorPage.h"
 #include "pages/Shortcut.h"
 #include "ui/ControlKeys.h"
+#include "ui/MainWindow.h"
 #include "ui/Title.h"
 
 namespace poremisu::test {
@@ -106,6 +108,31 @@ TEST(Placement, ReadsWhatTheScanfFamilyReads) {
         {"08:2:3:4:5:6:7:8:9:10", std::nullopt},  // octal: the 8 is no digit
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(ParsePlacement(text), expected) << text;
+}
+
+// What a stored rectangle becomes on the monitors there are: kept where any part of it shows, cut to
+// the box around them all, moved onto it when wholly off, and kept within 16 bits with none known.
+TEST(Placement, KeepsTheFrameOnTheMonitors) {
+    const std::vector<PixelRect> two = {{100, 50, 1280, 1024}, {-1920, 0, 1920, 1080}};
+    const struct {
+        std::int32_t left, top, right, bottom;
+        std::vector<PixelRect> screens;
+        PixelRect frame;
+    } cases[] = {
+        {-1800, 100, -1000, 700, two, {-1800, 100, 800, 600}},
+        {0, 0, 5000, 4000, {two[0]}, {0, 0, 1280, 1024}},
+        {3000, 10, 3400, 310, {two[0]}, {980, 10, 400, 300}},
+        {40000, 5, 41000, 105, {}, {31767, 5, 1000, 100}},
+        {-300, 60, 100, 160, {two[0]}, {100, 60, 400, 100}},  // touching the edge is off it
+        {10, 10, 5, INT32_MIN, {two[0]}, {100, 50, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        const PixelRect frame = FrameOnScreen(WindowPlacement{0, 1, -1, -1, -1, -1, c.left, c.top, c.right, c.bottom},
+                                              c.screens);
+        EXPECT_EQ((std::vector<int>{frame.x, frame.y, frame.width, frame.height}),
+                  (std::vector<int>{c.frame.x, c.frame.y, c.frame.width, c.frame.height}))
+            << c.left << "," << c.top;
+    }
 }
 
 TEST(HasExtension, JudgesOnlyTheTextAfterTheLastDot) {
