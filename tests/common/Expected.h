@@ -20,10 +20,12 @@ inline std::string Page(const std::string& title, const std::string& body = "",
            "<title>" + title + "</title></head><body style=\"margin:0\">" + body + "</body></html>\n";
 }
 
-// The history's line for a completed page, and for a pop-up sent to the main window.
-inline std::string HistoryLink(const std::string& url, const std::string& name) {
-    return "<a href=\"" + url + "\">" + name + "</a><br>\r\n";
+// A page's link line as the history and the listings write it, without and with its line end; and
+// the history's line for a pop-up sent to the main window.
+inline std::string Link(const std::string& url, const std::string& name) {
+    return "<a href=\"" + url + "\">" + name + "</a><br>";
 }
+inline std::string HistoryLink(const std::string& url, const std::string& name) { return Link(url, name) + "\r\n"; }
 inline std::string NewWindowLine(const std::string& url) { return "new\t" + url + "\r\n"; }
 
 }  // namespace poremisu::expected

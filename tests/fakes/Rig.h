@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/Expected.h"
 #include "fakes/Fakes.h"
 #include "fakes/PlatformServices.h"
 #include "ui/MainWindow.h"
@@ -18,10 +19,9 @@ namespace poremisu::test {
 
 inline std::string Shortcut(const std::string& url) { return "[InternetShortcut]\r\nURL=" + url + "\r\n"; }
 
-// A page's link line as the history and the listings write it, without its line end; an empty
-// name shows the address.
+// A page's link line without its line end; an empty name shows the address.
 inline std::string Link(std::string_view url, std::string_view name = {}) {
-    return "<a href=\"" + std::string(url) + "\">" + std::string(name.empty() ? url : name) + "</a><br>";
+    return expected::Link(std::string(url), std::string(name.empty() ? url : name));
 }
 
 inline bool WriteFile(const std::string& path, std::string_view bytes) {

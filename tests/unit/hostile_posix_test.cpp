@@ -167,7 +167,9 @@ TEST(HostilePageFiles, NoLinkPipeReadOnlyFolderOrFullDiskLosesDataOrShowsAStaleP
         EXPECT_FALSE(test::FileExists(rig.dir / "created"));
         EXPECT_EQ(fs::symlink_status(name).type(), c.typeAfter);
         const std::string now = c.typeAfter == file_type::regular ? ReadFile(name) : "";
-        if (c.after) EXPECT_EQ(now, *c.after);
+        if (c.after) {
+            EXPECT_EQ(now, *c.after);
+        }
         // A listing on a full disk lost its last lines, whole.
         if (c.obstacle == FullDisk && c.page == Page::Listing) {
             EXPECT_TRUE(now.size() > 2 && now.size() <= 300 && now.ends_with("\r\n")) << now;
