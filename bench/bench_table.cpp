@@ -31,6 +31,8 @@ struct Row {
     std::string caseName, subject, metric;
     std::vector<double> values;
     std::map<std::string, std::vector<double>> byRound;
+    // Rounds that gave no figure in time ("none"): none of them met a goal.
+    std::size_t missing = 0;
 };
 
 struct Baseline {
@@ -117,11 +119,13 @@ int main(int argc, char** argv) {
             auto it = index.find(key);
             if (it == index.end()) {
                 it = index.emplace(key, rows.size()).first;
-                rows.push_back({f[1], f[2], f[3], {}, {}});
+                rows.push_back({f[1], f[2], f[3], {}, {}, 0});
             }
             char* end = nullptr;
             double value = std::strtod(f[4].c_str(), &end);
-            if (end != f[4].c_str()) {
+            if (f[4] == "none") {
+                ++rows[it->second].missing;
+            } else if (end != f[4].c_str()) {
                 rows[it->second].values.push_back(value);
                 // Samples without a round each stand alone.
                 std::string round = f.size() >= 6 ? f[5] : "#" + std::to_string(rows[it->second].values.size());
@@ -192,21 +196,24 @@ int main(int argc, char** argv) {
             }
             auto meets = [&](double v) { return g.op == "<" ? v < g.threshold : v <= g.threshold; };
             std::string verdict;
+            // A round that gave no figure within its time did not meet the goal.
+            const std::string lost =
+                row.missing ? "; " + std::to_string(row.missing) + " more round(s) gave no figure in time" : "";
             if (figures.empty()) {
-                verdict = "no figure";
+                verdict = row.missing ? "MISSED (no round gave a figure in time)" : "no figure";
             } else {
                 auto [lo, hi] = std::minmax_element(figures.begin(), figures.end());
                 double mid = Median(figures);
                 std::string shown = g.ref == "-" ? Number(mid) : Ratio(mid);
                 if (!verdicts)
                     verdict = "not judged on one round (" + shown + ")";
-                else if (meets(*lo) && meets(*hi))
+                else if (meets(*lo) && meets(*hi) && !row.missing)
                     verdict = "met (" + shown + ")";
                 else if (!meets(*lo) && !meets(*hi))
-                    verdict = "MISSED (" + shown + ")";
+                    verdict = "MISSED (" + shown + lost + ")";
                 else
                     verdict = "within noise (" + shown + ", rounds " + (g.ref == "-" ? Number(*lo) : Ratio(*lo)) +
-                              "–" + (g.ref == "-" ? Number(*hi) : Ratio(*hi)) + ")";
+                              "–" + (g.ref == "-" ? Number(*hi) : Ratio(*hi)) + lost + ")";
             }
             if (!goalText.empty()) goalText += "; ";
             goalText += g.text + ": " + verdict;

@@ -726,6 +726,12 @@ static int RunStart(const Options* options, bool handoff) {
                 double peak = PageProcessPeakMb(pid);
                 if (peak >= 0) Sample(options, options->caseName, "page process peak (VmHWM), MB", peak);
             }
+            if (!seen.titleAt) {
+                // The round counts, as one that gave no figure in time.
+                printf("S\t%s\t%s\t%s\tnone\t%d\n", options->caseName, options->subject,
+                       "hand-off to page shown, ms", options->round);
+                fflush(stdout);
+            }
             if (seen.exitAt)
                 Sample(options, options->caseName, "later process exec to exit, ms", seen.exitAt - begin);
             if (!seen.titleAt || !seen.exitAt) {
