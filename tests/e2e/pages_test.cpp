@@ -21,6 +21,7 @@
 #include "e2e/Harness.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace poremisu::e2e {
 namespace {
@@ -47,6 +48,22 @@ std::string FileUrl(const fs::path& path) {
         }
     }
     return url;
+}
+
+// Whether the window's client area shows some of a link's blue: a listing that is drawn.
+bool ShowsLinks(Display* display, XWindow window) {
+    Rect client = ClientRect(display, window);
+    XImage* image = XGetImage(display, window, 0, 0, unsigned(client.width), unsigned(client.height), AllPlanes,
+                              ZPixmap);
+    bool seen = false;
+    for (int y = 0; image && y < client.height && !seen; ++y) {
+        for (int x = 0; x < client.width && !seen; ++x) {
+            unsigned long pixel = XGetPixel(image, x, y);
+            seen = (pixel & 0xFF) > 0xA0 && ((pixel >> 8) & 0xFF) < 0x40 && ((pixel >> 16) & 0xFF) < 0x40;
+        }
+    }
+    if (image) XDestroyImage(image);
+    return seen;
 }
 
 class ListingTest : public ProgramTest {
@@ -115,6 +132,8 @@ TEST_F(ListingTest, ShowsEachFoldersPageOrWhyButNeverAStalePageAndTheReadmeWhere
         const std::string folderLink = HistoryLink(FileUrl(folder), folder.string());
         if (listed) {
             EXPECT_LT(added.find(folderLink), added.find(pageLink)) << added;
+            // Drawn, not only loaded: a listing is held back until it is whole, never longer.
+            EXPECT_TRUE(WaitUntil(10s, [&] { return ShowsLinks(X(), window); }));
         }
     }
 

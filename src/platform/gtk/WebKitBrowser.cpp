@@ -8,7 +8,9 @@
 #include <memory>
 #include <string_view>
 
+#include "app/BrowserApp.h"
 #include "browser/PageEvents.h"
+#include "pages/Listing.h"
 #include "pages/StartPage.h"
 #include "platform/gtk/ClientArea.h"
 #include "platform/gtk/PageText.h"
@@ -63,6 +65,30 @@ std::string CurrentDirectory() {
     return result;
 }
 
+// The program's own long pages, a folder's listing and the history, are
+// drawn once they are whole. The engine lays a page out again for each piece
+// its file loader hands on: a listing of 100,000 lines took it minutes, and
+// a different time on every run. Hidden until the last byte is parsed, the
+// page is laid out once (about 3 s for those lines).
+void DrawOwnPagesWhole(WebKitWebView* view) {
+    std::string history(kHistoryFileName);
+    // The history's numbered copies too: "WindowTitleHis000012.htm".
+    history.insert(history.rfind('.'), "*");
+    const std::string patterns[] = {"file:///*/" + std::string(kListingPageName), "file:///*/" + history};
+    const char* const allow[] = {patterns[0].c_str(), patterns[1].c_str(), nullptr};
+    WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view);
+    WebKitUserStyleSheet* hide = webkit_user_style_sheet_new(
+        ":root:not([data-poremisu-whole]) { display: none !important; }", WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_STYLE_LEVEL_USER, allow, nullptr);
+    webkit_user_content_manager_add_style_sheet(content, hide);
+    webkit_user_style_sheet_unref(hide);
+    WebKitUserScript* show = webkit_user_script_new("document.documentElement.setAttribute('data-poremisu-whole', '')",
+                                                    WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                    WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, allow, nullptr);
+    webkit_user_content_manager_add_script(content, show);
+    webkit_user_script_unref(show);
+}
+
 }  // namespace
 
 WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, WebKitWebContext* context)
@@ -83,6 +109,7 @@ WebKitBrowser::WebKitBrowser(const CodePage& codePage, GtkWidget* clientArea, We
     webkit_settings_set_default_charset(settings, m_codePage.Name().c_str());
     // Scripted pop-ups must reach "create" too, not only clicked ones.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+    DrawOwnPagesWhole(m_view);
     // The engine's own drawing policy stays: drawn without compositing, a page
     // stops being redrawn after a while (typing, links, windows passing over
     // it all leave the old picture). Composited, the engine does not redraw
